@@ -1,0 +1,93 @@
+#include "platform/classlib/cp1254.h"
+
+namespace cp1254 {
+
+namespace {
+constexpr char32_t kHigh[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0xFFFD, 0x0178,
+};
+}  // namespace
+
+char32_t ToUnicode(unsigned char b) {
+    if (b < 0x80) return b;
+    if (b < 0xA0) return kHigh[b - 0x80];
+    switch (b) {
+        case 0xD0: return 0x011E;
+        case 0xDD: return 0x0130;
+        case 0xDE: return 0x015E;
+        case 0xF0: return 0x011F;
+        case 0xFD: return 0x0131;
+        case 0xFE: return 0x015F;
+        default: return b;
+    }
+}
+
+std::string ToUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (unsigned char b : s) {
+        char32_t cp = ToUnicode(b);
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string FromUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        auto b = static_cast<unsigned char>(s[i]);
+        size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        char32_t cp = 0;
+        bool ok = len > 0 && i + len <= s.size();
+        if (ok) {
+            cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+            for (size_t k = 1; k < len; ++k) {
+                auto c = static_cast<unsigned char>(s[i + k]);
+                if ((c & 0xC0) != 0x80) {
+                    ok = false;
+                    break;
+                }
+                cp = (cp << 6) | (c & 0x3F);
+            }
+        }
+        if (!ok) {
+            int e = FromUnicode(b);  // a stray byte: take it as Latin-1 where the page agrees
+            out += e >= 0 ? static_cast<char>(e) : '?';
+            ++i;
+            continue;
+        }
+        int e = FromUnicode(cp);
+        out += e >= 0 ? static_cast<char>(static_cast<unsigned char>(e)) : '?';
+        i += len;
+    }
+    return out;
+}
+
+unsigned char FoldUpper(unsigned char c) {
+    if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+    switch (c) {
+        case 0xFD: return 'I';  // dotless i
+        case 0xDD: return 'I';  // dotted capital I
+        case 0x9A: return 0x8A;
+        case 0x9C: return 0x8C;
+        case 0xFF: return 0x9F;
+        default: break;
+    }
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+    return c;
+}
+
+}  // namespace cp1254

@@ -1,0 +1,25 @@
+// File descriptor watches served by the message-queue wait of the thread that owns them.
+//
+// A watch belongs to one thread's queue. Whenever that thread waits for messages (GetMessageA,
+// WaitMessage) or peeks (PeekMessageA polls without blocking), the layer polls the watched
+// descriptors and calls each ready watch's callback on that thread. Watches are level-triggered: a
+// callback that does not want to be called again must clear its events with SetFdEvents.
+#pragma once
+
+#include <functional>
+
+#include "platform/win/wintypes.h"
+
+namespace win {
+
+using FdCallback = std::function<void(int fd, short revents)>;
+
+// Watches fd on the queue of the thread that owns `window` (the calling thread when window is null).
+// Returns an id > 0, or 0 when the window does not exist.
+int WatchFd(HWND window, int fd, short events, FdCallback callback);
+// Changes the poll events (POLLIN, POLLOUT, ...) of a watch; 0 suspends it. Safe from any thread.
+void SetFdEvents(int watchId, short events);
+// Removes a watch; its callback is never called afterwards. Safe from any thread and from callbacks.
+void UnwatchFd(int watchId);
+
+}  // namespace win
