@@ -13,7 +13,7 @@
 
 namespace cp1254 {
 
-// Unicode code point of a 1254 byte (0xFFFD for the five unassigned bytes).
+// Unicode code point of a 1254 byte (0xFFFD for the seven unassigned bytes 81, 8D-90, 9D, 9E).
 char32_t ToUnicode(unsigned char byte);
 // 1254 byte of a code point; -1 when the code page has no such character.
 constexpr int FromUnicode(char32_t cp);

@@ -1,6 +1,7 @@
 #include "platform/classlib/streams.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,7 +83,8 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
 }
 
 void TMemoryStream::SetSize(std::int64_t size) {
-    FData.resize(static_cast<size_t>(std::max<std::int64_t>(size, 0)));
+    size = std::max<std::int64_t>(size, 0);
+    FData.resize(static_cast<size_t>(size));
     if (FPos > size) FPos = size;
 }
 
@@ -125,6 +127,11 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName
     } else {
         int flags = (mode & 3) == fmOpenWrite ? O_WRONLY : (mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
         FHandle = ::open(path.c_str(), flags | O_CLOEXEC);
+        struct stat st;
+        if (FHandle >= 0 && (::fstat(FHandle, &st) != 0 || S_ISDIR(st.st_mode))) {
+            ::close(FHandle);  // a folder opens for reading here, but it is not a file
+            FHandle = -1;
+        }
         if (FHandle < 0) throw EFOpenError(Format(sysconst::FOpenError, {fileName}));
     }
 }

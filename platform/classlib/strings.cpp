@@ -37,9 +37,13 @@ void TStrings::Move(int from, int to) {
     if (from == to) return;
     std::string s = Get(from);
     TObject* o = GetObject(from);
-    Delete(from);
-    Insert(to, s);
-    PutObject(to, o);
+    if (to < 0 || to >= Count()) Error(sysconst::ListIndexError, to);
+    // Insert the copy before removing the original: a list that refuses the insertion (a sorted
+    // one) then keeps the line.
+    int at = to > from ? to + 1 : to;
+    Insert(at, s);
+    PutObject(at, o);
+    Delete(to > from ? from : from + 1);
 }
 
 void TStrings::Exchange(int a, int b) {
