@@ -197,8 +197,9 @@ std::string AnsiUpperCase(const std::string& s) {
     std::string r = s;
     for (auto& c : r) {
         auto u = static_cast<unsigned char>(c);
-        if (u == 0xFD || u == 'i') continue;  // keep the two Turkish lower i's apart from folding
-        c = static_cast<char>(cp1254::FoldUpper(u));
+        if (u == 'i') c = static_cast<char>(0xDD);       // i -> dotted capital I
+        else if (u == 0xFD) c = 'I';                      // dotless i -> I
+        else c = static_cast<char>(cp1254::FoldUpper(u));
     }
     return r;
 }

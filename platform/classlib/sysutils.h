@@ -63,7 +63,7 @@ std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
 std::string UpperCase(const std::string& s);  // ASCII letters only
 std::string LowerCase(const std::string& s);  // ASCII letters only
-std::string AnsiUpperCase(const std::string& s);  // code-page letters too
+std::string AnsiUpperCase(const std::string& s);  // code-page letters too, Turkish i rules
 int CompareText(const std::string& a, const std::string& b);      // ASCII, ignoring case
 int AnsiCompareText(const std::string& a, const std::string& b);  // code page, ignoring case
 bool SameText(const std::string& a, const std::string& b);        // AnsiCompareText == 0
