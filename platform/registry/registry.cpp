@@ -1,0 +1,758 @@
+// The registry over REGEDIT4 text files. See registry.h for the rules.
+#include "platform/registry/registry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/classlib/cp1254.h"
+#include "platform/win/statedir.h"
+
+namespace {
+
+std::string Fold(const std::string& s) {
+    std::string out(s);
+    for (auto& c : out) c = static_cast<char>(cp1254::FoldUpper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (cp1254::FoldUpper(static_cast<unsigned char>(a[i])) != cp1254::FoldUpper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+struct Value {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::string data;  // string types without their terminating NUL
+};
+
+struct Key {
+    std::string name;
+    Key* parent = nullptr;
+    bool deleted = false;
+    std::vector<Value> values;                                 // creation order
+    std::map<std::string, std::shared_ptr<Key>> subkeys;       // by folded name: sorted ignoring case
+
+    Value* FindValue(const std::string& n) {
+        for (auto& v : values)
+            if (SameName(v.name, n)) return &v;
+        return nullptr;
+    }
+    Key* FindSub(const std::string& n) {
+        auto it = subkeys.find(Fold(n));
+        return it == subkeys.end() ? nullptr : it->second.get();
+    }
+};
+
+void MarkDeleted(Key* k) {
+    k->deleted = true;
+    for (auto& [_, sub] : k->subkeys) MarkDeleted(sub.get());
+}
+
+bool IsStringType(DWORD t) { return t == REG_SZ || t == REG_EXPAND_SZ; }
+
+struct Hive {
+    const char* rootName;   // "HKEY_CURRENT_USER"
+    const char* fileName;   // "HKCU.reg"
+    bool readOnly;          // to the programs
+    std::shared_ptr<Key> root;
+    bool loaded = false;
+    bool writable = true;   // false when an unreadable file could not be kept aside
+};
+
+struct Handle {
+    std::shared_ptr<Key> key;
+    Hive* hive = nullptr;
+    REGSAM access = 0;
+};
+
+std::mutex gMutex;
+Hive gUser{"HKEY_CURRENT_USER", "HKCU.reg", false, nullptr};
+Hive gMachine{"HKEY_LOCAL_MACHINE", "HKLM.reg", true, nullptr};
+std::string gLoadedDir;
+std::unordered_map<std::uintptr_t, Handle> gHandles;
+std::uintptr_t gNextHandle = 0x1000;
+reg::NoticeHandler gNotice;
+
+void Notice(const std::string& message) {
+    if (gNotice) gNotice(message);
+    else std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+// ---- file format -------------------------------------------------------------------------------
+
+const char kHex[] = "0123456789abcdef";
+
+std::string HexList(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i) out += ',';
+        auto b = static_cast<unsigned char>(bytes[i]);
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+    return out;
+}
+
+// Quoted name or string: backslash and quote escaped; control characters as \xHH (names only
+// reach here with them; string data with control characters is written as hex).
+std::string Quote(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        auto b = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20) {
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+bool HasControl(const std::string& s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) < 0x20) return true;
+    return false;
+}
+
+std::string ValueLine(const Value& v) {
+    std::string line = v.name.empty() ? "@" : Quote(v.name);
+    line += '=';
+    if (v.type == REG_SZ && !HasControl(v.data)) {
+        line += Quote(v.data);
+    } else if (v.type == REG_DWORD && v.data.size() == 4) {
+        DWORD d;
+        std::memcpy(&d, v.data.data(), 4);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(d));
+        line += buf;
+    } else if (v.type == REG_BINARY) {
+        line += "hex:" + HexList(v.data);
+    } else {
+        std::string bytes = v.data;
+        if (IsStringType(v.type)) bytes += '\0';
+        line += "hex(" + std::to_string(v.type) + "):" + HexList(bytes);
+    }
+    return line;
+}
+
+void WriteKey(const Key& k, const std::string& path, std::string& out) {
+    out += "\r\n[" + path + "]\r\n";
+    for (const auto& v : k.values) out += ValueLine(v) + "\r\n";
+    for (const auto& [_, sub] : k.subkeys) WriteKey(*sub, path + "\\" + sub->name, out);
+}
+
+std::string Serialize(const Hive& h) {
+    std::string out = "REGEDIT4\r\n";
+    WriteKey(*h.root, h.rootName, out);
+    return out;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Parses a quoted text starting at s[pos] == '"'; pos ends after the closing quote.
+bool ParseQuoted(const std::string& s, size_t& pos, std::string& out) {
+    if (pos >= s.size() || s[pos] != '"') return false;
+    ++pos;
+    out.clear();
+    while (pos < s.size()) {
+        char c = s[pos++];
+        if (c == '"') return true;
+        if (c == '\\') {
+            if (pos >= s.size()) return false;
+            char e = s[pos++];
+            if (e == 'x') {
+                if (pos + 2 > s.size()) return false;
+                int hi = HexDigit(s[pos]), lo = HexDigit(s[pos + 1]);
+                if (hi < 0 || lo < 0) return false;
+                out += static_cast<char>(hi * 16 + lo);
+                pos += 2;
+            } else {
+                out += e;
+            }
+        } else {
+            out += c;
+        }
+    }
+    return false;
+}
+
+bool ParseHexList(const std::string& s, std::string& out) {
+    out.clear();
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        if (i >= s.size()) break;
+        if (i + 2 > s.size()) return false;
+        int hi = HexDigit(s[i]), lo = HexDigit(s[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        if (i < s.size()) {
+            if (s[i] != ',') return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+bool ParseData(const std::string& s, Value& v) {
+    if (!s.empty() && s[0] == '"') {
+        size_t pos = 0;
+        if (!ParseQuoted(s, pos, v.data) || pos != s.size()) return false;
+        v.type = REG_SZ;
+        return true;
+    }
+    if (s.rfind("dword:", 0) == 0) {
+        std::string digits = s.substr(6);
+        if (digits.empty() || digits.size() > 8) return false;
+        DWORD d = 0;
+        for (char c : digits) {
+            int x = HexDigit(c);
+            if (x < 0) return false;
+            d = d * 16 + static_cast<DWORD>(x);
+        }
+        v.type = REG_DWORD;
+        v.data.assign(reinterpret_cast<const char*>(&d), 4);
+        return true;
+    }
+    if (s.rfind("hex:", 0) == 0) {
+        v.type = REG_BINARY;
+        return ParseHexList(s.substr(4), v.data);
+    }
+    if (s.rfind("hex(", 0) == 0) {
+        auto close = s.find("):");
+        if (close == std::string::npos || close == 4) return false;
+        DWORD t = 0;
+        for (size_t i = 4; i < close; ++i) {
+            int x = HexDigit(s[i]);
+            if (x < 0) return false;
+            t = t * 16 + static_cast<DWORD>(x);
+        }
+        v.type = t;
+        if (!ParseHexList(s.substr(close + 2), v.data)) return false;
+        if (IsStringType(t) && !v.data.empty() && v.data.back() == '\0') v.data.pop_back();
+        return true;
+    }
+    return false;
+}
+
+Key* CreatePath(Key* base, const std::vector<std::string>& parts, std::vector<Key*>* created = nullptr);
+
+// Splits "A\B\\C" into its names, skipping empty ones (a leading backslash is allowed).
+std::vector<std::string> SplitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : path) {
+        if (c == '\\') {
+            if (!cur.empty()) parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) parts.push_back(cur);
+    return parts;
+}
+
+Key* CreatePath(Key* base, const std::vector<std::string>& parts, std::vector<Key*>* created) {
+    Key* k = base;
+    for (const auto& p : parts) {
+        Key* sub = k->FindSub(p);
+        if (!sub) {
+            auto nk = std::make_shared<Key>();
+            nk->name = p;
+            nk->parent = k;
+            sub = nk.get();
+            k->subkeys.emplace(Fold(p), std::move(nk));
+            if (created) created->push_back(sub);
+        }
+        k = sub;
+    }
+    return k;
+}
+
+bool Parse(const std::string& text, const std::string& rootName, Key& root) {
+    // Physical lines; a trailing backslash continues a hex list on the next line.
+    std::vector<std::string> lines;
+    {
+        std::string cur;
+        auto flush = [&] {
+            if (!cur.empty() && cur.back() == '\r') cur.pop_back();
+            if (!lines.empty() && !lines.back().empty() && lines.back().back() == '\\' &&
+                lines.back().find("=hex") != std::string::npos) {
+                lines.back().pop_back();
+                size_t s = 0;
+                while (s < cur.size() && (cur[s] == ' ' || cur[s] == '\t')) ++s;
+                lines.back() += cur.substr(s);
+            } else {
+                lines.push_back(cur);
+            }
+            cur.clear();
+        };
+        for (char c : text) {
+            if (c == '\n') flush();
+            else cur += c;
+        }
+        if (!cur.empty()) flush();
+    }
+    size_t i = 0;
+    while (i < lines.size() && lines[i].empty()) ++i;
+    if (i == lines.size()) return true;  // an empty file is an empty hive
+    if (lines[i] != "REGEDIT4") return false;
+    ++i;
+    Key* current = nullptr;
+    for (; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            if (line.size() < 2 || line.back() != ']') return false;
+            std::string path = line.substr(1, line.size() - 2);
+            if (path.size() < rootName.size() || !SameName(path.substr(0, rootName.size()), rootName)) return false;
+            std::string rest = path.substr(rootName.size());
+            if (!rest.empty() && rest[0] != '\\') return false;
+            current = CreatePath(&root, SplitPath(rest));
+            continue;
+        }
+        if (!current) return false;
+        Value v;
+        size_t pos = 0;
+        if (line[0] == '@') {
+            pos = 1;
+        } else if (!ParseQuoted(line, pos, v.name)) {
+            return false;
+        }
+        if (pos >= line.size() || line[pos] != '=') return false;
+        if (!ParseData(line.substr(pos + 1), v)) return false;
+        if (Value* old = current->FindValue(v.name)) *old = std::move(v);
+        else current->values.push_back(std::move(v));
+    }
+    return true;
+}
+
+// ---- hives ---------------------------------------------------------------------------------------
+
+std::string HivePath(const Hive& h) { return win::StateSubdir("registry") + "/" + h.fileName; }
+
+void LoadHive(Hive& h) {
+    h.root = std::make_shared<Key>();
+    h.root->name = h.rootName;
+    h.loaded = true;
+    h.writable = true;
+    std::string path = HivePath(h);
+    std::string bytes;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return;  // no file yet: an empty hive
+    if (win::ReadFile(path, bytes)) {
+        Key parsed;
+        parsed.name = h.rootName;
+        if (Parse(bytes, h.rootName, parsed)) {
+            h.root->values = std::move(parsed.values);
+            h.root->subkeys = std::move(parsed.subkeys);
+            for (auto& [_, sub] : h.root->subkeys) sub->parent = h.root.get();
+            return;
+        }
+    }
+    // Unreadable: keep the file aside, untouched, and start empty.
+    std::string kept = path + ".corrupt";
+    for (int n = 1; ::access(kept.c_str(), F_OK) == 0; ++n) kept = path + ".corrupt." + std::to_string(n);
+    if (::rename(path.c_str(), kept.c_str()) == 0) {
+        Notice("Registry: the file " + path + " could not be read; it was kept as " + kept +
+               " and the registry starts empty.");
+    } else {
+        h.writable = false;
+        Notice("Registry: the file " + path + " could not be read and could not be kept aside (" +
+               std::strerror(errno) + "); it is left as it is and no registry changes are saved.");
+    }
+}
+
+void DropHive(Hive& h) {
+    if (h.root) MarkDeleted(h.root.get());
+    h.root.reset();
+    h.loaded = false;
+}
+
+// Called with the lock held before every operation.
+void EnsureCurrent() {
+    std::string dir = win::StateDir();
+    if (dir != gLoadedDir) {
+        DropHive(gUser);
+        DropHive(gMachine);
+        gLoadedDir = dir;
+    }
+    if (!gUser.loaded) LoadHive(gUser);
+    if (!gMachine.loaded) LoadHive(gMachine);
+}
+
+LONG ErrnoToWin(int e) {
+    switch (e) {
+        case EACCES: case EPERM: case EROFS: return ERROR_ACCESS_DENIED;
+        case ENOSPC: case EDQUOT: case EFBIG: return ERROR_CANTWRITE;
+        default: return ERROR_CANTWRITE;
+    }
+}
+
+LONG SaveHive(Hive& h) {
+    if (!h.writable) return ERROR_BADDB;
+    if (!win::WriteFileAtomic(HivePath(h), Serialize(h), 0600)) return ErrnoToWin(errno);
+    return ERROR_SUCCESS;
+}
+
+Hive* RootHive(HKEY k) {
+    if (k == HKEY_CURRENT_USER) return &gUser;
+    if (k == HKEY_LOCAL_MACHINE) return &gMachine;
+    return nullptr;
+}
+
+// Resolves a handle to its key. Predefined roots are always open with full access.
+LONG Resolve(HKEY hKey, Key*& key, Hive*& hive, REGSAM& access) {
+    if (Hive* h = RootHive(hKey)) {
+        key = h->root.get();
+        hive = h;
+        access = KEY_ALL_ACCESS;
+        return ERROR_SUCCESS;
+    }
+    auto it = gHandles.find(reinterpret_cast<std::uintptr_t>(hKey));
+    if (it == gHandles.end()) return ERROR_INVALID_HANDLE;
+    if (it->second.key->deleted) return ERROR_KEY_DELETED;
+    key = it->second.key.get();
+    hive = it->second.hive;
+    access = it->second.access;
+    return ERROR_SUCCESS;
+}
+
+std::shared_ptr<Key> Shared(Key* k) {
+    if (!k->parent) {
+        if (gUser.root.get() == k) return gUser.root;
+        return gMachine.root;
+    }
+    return k->parent->subkeys.at(Fold(k->name));
+}
+
+HKEY NewHandle(Key* k, Hive* h, REGSAM access) {
+    std::uintptr_t id = gNextHandle;
+    gNextHandle += 4;
+    gHandles[id] = Handle{Shared(k), h, access};
+    return reinterpret_cast<HKEY>(id);
+}
+
+Key* Walk(Key* base, const std::vector<std::string>& parts) {
+    Key* k = base;
+    for (const auto& p : parts) {
+        k = k->FindSub(p);
+        if (!k) return nullptr;
+    }
+    return k;
+}
+
+bool MayWrite(const Hive* h, REGSAM access, REGSAM need) { return !h->readOnly && (access & need) == need; }
+
+void CopyOut(const std::string& s, LPSTR buf) {
+    std::memcpy(buf, s.data(), s.size());
+    buf[s.size()] = '\0';
+}
+
+// Copies a value's data for the query calls.
+LONG QueryData(const Value& v, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    if (lpType) *lpType = v.type;
+    DWORD need = static_cast<DWORD>(v.data.size() + (IsStringType(v.type) ? 1 : 0));
+    if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
+    if (!lpcbData) return ERROR_SUCCESS;
+    if (!lpData) {
+        *lpcbData = need;
+        return ERROR_SUCCESS;
+    }
+    if (*lpcbData < need) {
+        *lpcbData = need;
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(lpData, v.data.data(), v.data.size());
+    if (IsStringType(v.type)) lpData[v.data.size()] = 0;
+    *lpcbData = need;
+    return ERROR_SUCCESS;
+}
+
+LONG OpenOrCreate(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, PHKEY phkResult, LPDWORD disposition) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* base;
+    Hive* hive;
+    REGSAM access;
+    if (LONG rc = Resolve(hKey, base, hive, access); rc != ERROR_SUCCESS) return rc;
+    auto parts = SplitPath(lpSubKey ? lpSubKey : "");
+    for (const auto& p : parts)
+        if (HasControl(p)) return ERROR_INVALID_PARAMETER;
+    Key* k = Walk(base, parts);
+    if (k) {
+        if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
+    } else {
+        if (!create) return ERROR_FILE_NOT_FOUND;
+        if (!MayWrite(hive, access, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+        std::vector<Key*> created;
+        k = CreatePath(base, parts, &created);
+        if (LONG rc = SaveHive(*hive); rc != ERROR_SUCCESS) {
+            // Undo: remove the first new key (it holds the others).
+            Key* top = created.front();
+            top->parent->subkeys.erase(Fold(top->name));
+            return rc;
+        }
+        if (disposition) *disposition = REG_CREATED_NEW_KEY;
+    }
+    *phkResult = NewHandle(k, hive, sam);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
+    return OpenOrCreate(hKey, lpSubKey, samDesired, false, phkResult, nullptr);
+}
+
+LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    return OpenOrCreate(hKey, lpSubKey, KEY_ALL_ACCESS, false, phkResult, nullptr);
+}
+
+LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired, const void*,
+                     PHKEY phkResult, LPDWORD lpdwDisposition) {
+    return OpenOrCreate(hKey, lpSubKey, samDesired, true, phkResult, lpdwDisposition);
+}
+
+LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    return OpenOrCreate(hKey, lpSubKey, KEY_ALL_ACCESS, true, phkResult, nullptr);
+}
+
+LONG RegCloseKey(HKEY hKey) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (RootHive(hKey)) return ERROR_SUCCESS;
+    return gHandles.erase(reinterpret_cast<std::uintptr_t>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LONG RegFlushKey(HKEY hKey) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* k;
+    Hive* h;
+    REGSAM a;
+    return Resolve(hKey, k, h, a);  // every change is already on disk
+}
+
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* k;
+    Hive* h;
+    REGSAM a;
+    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    Value* v = k->FindValue(lpValueName ? lpValueName : "");
+    if (!v) return ERROR_FILE_NOT_FOUND;
+    return QueryData(*v, lpType, lpData, lpcbData);
+}
+
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
+    if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* k;
+    Hive* h;
+    REGSAM a;
+    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    std::string data(reinterpret_cast<const char*>(lpData), cbData);
+    if (IsStringType(dwType) && !data.empty() && data.back() == '\0') data.pop_back();
+    std::string name = lpValueName ? lpValueName : "";
+    if (Value* v = k->FindValue(name)) {
+        Value old = *v;
+        v->type = dwType;
+        v->data = std::move(data);
+        LONG rc = SaveHive(*h);
+        if (rc != ERROR_SUCCESS) *v = std::move(old);
+        return rc;
+    }
+    k->values.push_back(Value{name, dwType, std::move(data)});
+    LONG rc = SaveHive(*h);
+    if (rc != ERROR_SUCCESS) k->values.pop_back();
+    return rc;
+}
+
+LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* k;
+    Hive* h;
+    REGSAM a;
+    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    std::string name = lpValueName ? lpValueName : "";
+    for (size_t i = 0; i < k->values.size(); ++i) {
+        if (!SameName(k->values[i].name, name)) continue;
+        if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+        Value old = std::move(k->values[i]);
+        k->values.erase(k->values.begin() + static_cast<std::ptrdiff_t>(i));
+        LONG rc = SaveHive(*h);
+        if (rc != ERROR_SUCCESS) k->values.insert(k->values.begin() + static_cast<std::ptrdiff_t>(i), std::move(old));
+        return rc;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* base;
+    Hive* h;
+    REGSAM a;
+    if (LONG rc = Resolve(hKey, base, h, a); rc != ERROR_SUCCESS) return rc;
+    auto parts = SplitPath(lpSubKey ? lpSubKey : "");
+    if (parts.empty()) return ERROR_INVALID_PARAMETER;  // a key does not delete itself
+    Key* k = Walk(base, parts);
+    if (!k) return ERROR_FILE_NOT_FOUND;
+    if (h->readOnly || !k->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    Key* parent = k->parent;
+    auto node = parent->subkeys.extract(Fold(k->name));
+    LONG rc = SaveHive(*h);
+    if (rc != ERROR_SUCCESS) {
+        parent->subkeys.insert(std::move(node));
+        return rc;
+    }
+    MarkDeleted(node.mapped().get());
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcName, LPDWORD, LPSTR lpClass,
+                   LPDWORD lpcClass, PFILETIME lpftLastWriteTime) {
+    if (!lpName || !lpcName) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* k;
+    Hive* h;
+    REGSAM a;
+    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    if (dwIndex >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    auto it = k->subkeys.begin();
+    std::advance(it, dwIndex);
+    const std::string& name = it->second->name;
+    if (*lpcName <= name.size()) return ERROR_MORE_DATA;
+    CopyOut(name, lpName);
+    *lpcName = static_cast<DWORD>(name.size());
+    if (lpClass && lpcClass && *lpcClass) lpClass[0] = '\0';
+    if (lpcClass) *lpcClass = 0;
+    if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{};
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
+    DWORD n = cchName;
+    return RegEnumKeyExA(hKey, dwIndex, lpName, &n, nullptr, nullptr, nullptr, nullptr);
+}
+
+LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcValueName, LPDWORD, LPDWORD lpType,
+                   LPBYTE lpData, LPDWORD lpcbData) {
+    if (!lpValueName || !lpcValueName) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* k;
+    Hive* h;
+    REGSAM a;
+    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    if (dwIndex >= k->values.size()) return ERROR_NO_MORE_ITEMS;
+    const Value& v = k->values[dwIndex];
+    if (*lpcValueName <= v.name.size()) return ERROR_MORE_DATA;
+    CopyOut(v.name, lpValueName);
+    *lpcValueName = static_cast<DWORD>(v.name.size());
+    return QueryData(v, lpType, lpData, lpcbData);
+}
+
+LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcClass, LPDWORD, LPDWORD lpcSubKeys,
+                      LPDWORD lpcMaxSubKeyLen, LPDWORD lpcMaxClassLen, LPDWORD lpcValues,
+                      LPDWORD lpcMaxValueNameLen, LPDWORD lpcMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                      PFILETIME lpftLastWriteTime) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    Key* k;
+    Hive* h;
+    REGSAM a;
+    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    DWORD maxSub = 0, maxName = 0, maxData = 0;
+    for (const auto& [_, sub] : k->subkeys) maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(sub->name.size()));
+    for (const auto& v : k->values) {
+        maxName = std::max<DWORD>(maxName, static_cast<DWORD>(v.name.size()));
+        maxData = std::max<DWORD>(maxData, static_cast<DWORD>(v.data.size() + (IsStringType(v.type) ? 1 : 0)));
+    }
+    if (lpClass && lpcClass && *lpcClass) lpClass[0] = '\0';
+    if (lpcClass) *lpcClass = 0;
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(k->subkeys.size());
+    if (lpcMaxSubKeyLen) *lpcMaxSubKeyLen = maxSub;
+    if (lpcMaxClassLen) *lpcMaxClassLen = 0;
+    if (lpcValues) *lpcValues = static_cast<DWORD>(k->values.size());
+    if (lpcMaxValueNameLen) *lpcMaxValueNameLen = maxName;
+    if (lpcMaxValueLen) *lpcMaxValueLen = maxData;
+    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+    if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{};
+    return ERROR_SUCCESS;
+}
+
+namespace reg {
+
+void ReloadHives() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    DropHive(gUser);
+    DropHive(gMachine);
+    gLoadedDir.clear();
+}
+
+std::string HiveFilePath(HKEY root) {
+    Hive* h = RootHive(root);
+    return h ? HivePath(*h) : std::string();
+}
+
+LONG SeedMachineValue(const std::string& keyPath, const std::string& valueName, DWORD type, const std::string& data) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    EnsureCurrent();
+    auto parts = SplitPath(keyPath);
+    for (const auto& p : parts)
+        if (HasControl(p)) return ERROR_INVALID_PARAMETER;
+    Key* k = CreatePath(gMachine.root.get(), parts);
+    std::string d = data;
+    if (IsStringType(type) && !d.empty() && d.back() == '\0') d.pop_back();
+    if (Value* v = k->FindValue(valueName)) {
+        v->type = type;
+        v->data = d;
+    } else {
+        k->values.push_back(Value{valueName, type, d});
+    }
+    return SaveHive(gMachine);
+}
+
+void SetNoticeHandler(NoticeHandler handler) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    gNotice = std::move(handler);
+}
+
+}  // namespace reg
