@@ -1,0 +1,64 @@
+// The messenger's stored state: the names of its registry keys and ini file, and the readers and
+// writers of the address book and the history in their stored layouts.
+//
+// The address book is a pair of parallel lists (names, numbers); the history is a list of texts.
+// Every text is Windows-1254, stored byte for byte.
+//
+// tolvar17.ini (and list files of the same layout):
+//   [Ayarlar] Toplam=<contacts>      [1] isim= numara=   [2] ...
+//   [Mesaj]   Toplam=<texts>  Mesaj0= Mesaj1= ...
+//   [Otomatik] İsim=                 (list files: written again with every contact)
+// Readers stop at the counts, so sections beyond them are ignored (and kept).
+//
+// Registry, HKEY_CURRENT_USER\Software\Marendo\Tolvar\Kullanıcılar\<user>:
+//   Liste\<contact name> = <number>     Gecmis\gecmis0, gecmis1, ... = <text>
+#pragma once
+
+#include <string>
+
+#include "platform/classlib/cp1254.h"
+#include "platform/classlib/inifiles.h"
+#include "platform/classlib/registry.h"
+#include "platform/classlib/strings.h"
+
+namespace storedstate {
+
+inline const std::string MainIniName = "tolvar17.ini";
+inline const std::string ProgramKey = "Software\\Marendo\\Tolvar";
+inline const std::string UsersKey = "Software\\Marendo\\Tolvar\\Kullanıcılar"_w;
+inline const std::string DefaultUser = "GENEL";
+
+// A history text in an ini file holds one line: a line break (CR LF, LF or CR) is stored as the two
+// characters \n and a backslash as \\; reading turns \n back into CR LF (a memo's line end).
+std::string EncodeIniText(const std::string& text);
+std::string DecodeIniText(const std::string& stored);
+
+// The book part: [Ayarlar] toplam (default 0), then isim/numara of sections 1..toplam, appended
+// to the lists in file order.
+void ReadBook(TCustomIniFile& ini, TStrings* names, TStrings* numbers);
+// [Mesaj] Toplam (default 0), then Mesaj0 .. Mesaj<toplam-1>, appended.
+void ReadHistory(TCustomIniFile& ini, TStrings* texts);
+
+// The exit's write order: both counts, then every contact's isim and numara, then the texts.
+// Nothing is deleted: keys beyond the new counts stay.
+void WriteBookAndHistory(TCustomIniFile& ini, const TStrings* names, const TStrings* numbers,
+                         const TStrings* history);
+// The list-file order: both counts, every contact's isim, numara and [Otomatik] İsim, then the texts.
+void WriteListFile(TCustomIniFile& ini, const TStrings* names, const TStrings* numbers,
+                   const TStrings* history, const std::string& otomatikIsim);
+
+// The default user's exit write-back. The content is exactly what WriteBookAndHistory would leave in
+// tolvar17.ini, but the file is replaced once, atomically: the writes go to a copy in the same folder
+// which then takes the original's place. On any failure the original stays as it was and
+// EIniFileException "Unable to write to tolvar17.ini" is raised.
+void WriteDefaultUserState(const TStrings* names, const TStrings* numbers, const TStrings* history);
+
+// A registry user's exit write-back, with `reg` open at the users key (UsersKey). The user's Liste
+// key ends up holding exactly the book: values of contacts no longer in it are removed first, then
+// every contact is written in list order (two contacts of one name share a value; the later number
+// wins). Then gecmis0 .. gecmis<n-1> of the user's Gecmis key. Keys are created when missing.
+// A write that fails raises ERegistryException; what was written before it stays written.
+void WriteRegistryUserState(TRegistry& reg, const std::string& user, const TStrings* names,
+                            const TStrings* numbers, const TStrings* history);
+
+}  // namespace storedstate

@@ -1,0 +1,53 @@
+#include "messenger/TolvarProgram.h"
+
+#include "messenger/Unit1.h"
+#include "messenger/Unit10.h"
+#include "messenger/Unit11.h"
+#include "messenger/Unit12.h"
+#include "messenger/Unit13.h"
+#include "messenger/Unit14.h"
+#include "messenger/Unit15.h"
+#include "messenger/Unit16.h"
+#include "messenger/Unit17.h"
+#include "messenger/Unit18.h"
+#include "messenger/Unit19.h"
+#include "messenger/Unit2.h"
+#include "messenger/Unit3.h"
+#include "messenger/Unit4.h"
+#include "messenger/Unit5.h"
+#include "messenger/Unit6.h"
+#include "messenger/Unit7.h"
+#include "messenger/Unit8.h"
+#include "messenger/Unit9.h"
+#include "platform/classlib/application.h"
+
+namespace tolvar {
+
+void CreateForms() {
+    Application->Title = "Tolvar";
+    Application->CreateForm(Form1);
+    Application->CreateForm(Form2);
+    Application->CreateForm(Form3);
+    Application->CreateForm(Form4);
+    Application->CreateForm(Form5);
+    Application->CreateForm(Form6);
+    Application->CreateForm(Form7);
+    Application->CreateForm(Form8);
+    Application->CreateForm(Form9);
+    Application->CreateForm(Form10);
+    Application->CreateForm(Form11);
+    Application->CreateForm(Form12);
+    Application->CreateForm(Form13);
+    Application->CreateForm(Form14);
+    Application->CreateForm(Form15);
+    Application->CreateForm(Form16);
+    Application->CreateForm(Form17);
+    Application->CreateForm(Form18);
+    Application->CreateForm(Form19);
+}
+
+void ShowMainForm() {
+    if (Application->ShowMainForm && Application->MainForm()) Application->MainForm()->Show();
+}
+
+}  // namespace tolvar

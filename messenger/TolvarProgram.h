@@ -1,0 +1,13 @@
+// The program block of the messenger, shared by the executable and the scripted tests.
+#pragma once
+
+namespace tolvar {
+
+// Sets the application title and creates the nineteen windows, each into its global instance, in
+// numeric order (so their creation handlers run in that order; the first is the main form).
+void CreateForms();
+
+// What the message loop does first: shows the main form (every other window starts hidden).
+void ShowMainForm();
+
+}  // namespace tolvar

@@ -1,0 +1,92 @@
+// The seam between the visual classes and whatever shows them.
+//
+// Forms, controls, menus, message boxes and file dialogs are models: they keep their state and run
+// their events themselves, and tell the active backend what a person would see. A backend decides
+// how (nothing at all, a text console, a desktop window system). The headless backend (headless.h)
+// is active unless another one is installed; a desktop backend attaches through SetBackend without
+// any change to a window's code.
+//
+// Every call happens on the user-interface thread.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/win/wintypes.h"
+
+class TControl;
+class TCustomForm;
+class TPopupMenu;
+class TMenuItem;
+
+// A control's on-screen counterpart. The model calls these after its own state changed; the peer
+// reads whatever else it needs from the control. All do nothing by default.
+class TControlPeer {
+public:
+    virtual ~TControlPeer() = default;
+    virtual void VisibleChanged() {}
+    virtual void EnabledChanged() {}
+    virtual void TextChanged() {}     // Caption / Text / Lines / Items / Checked / Down / panels
+    virtual void BoundsChanged() {}
+    virtual void Invalidate() {}      // repaint request
+};
+
+// One message box, as asked. Flags are the MB_ values of dialogs.h.
+struct TMessageBoxRequest {
+    std::string Text;
+    std::string Caption;
+    UINT Flags = 0;
+};
+
+// One open or save dialog, as asked. On success the backend writes the chosen name to FileName
+// (and may change FilterIndex) and returns true; false means cancelled.
+struct TFileDialogRequest {
+    bool Save = false;
+    std::string Title;
+    std::string FileName;
+    std::string DefaultExt;
+    std::string Filter;       // "Description|*.ext|Other|*.x;*.y"
+    int FilterIndex = 1;
+    std::string InitialDir;
+    unsigned Options = 0;     // TOpenOption flags (dialogs.h)
+};
+
+class TBackend {
+public:
+    virtual ~TBackend() = default;
+
+    // The peer of a new control (called once, from the control's constructor); nullptr = no peer.
+    virtual std::unique_ptr<TControlPeer> CreatePeer(TControl* control);
+
+    // A form became visible / hidden (after its own state changed, before OnShow runs / after
+    // OnHide ran).
+    virtual void FormShown(TCustomForm* form);
+    virtual void FormHidden(TCustomForm* form);
+    // A form is being destroyed (its peer goes with it).
+    virtual void FormDestroying(TCustomForm* form);
+
+    // Shows a message box and returns the button chosen (IDOK, IDYES, ...).
+    virtual int MessageBox(const TMessageBoxRequest& request) = 0;
+    // Runs an open/save dialog; see TFileDialogRequest.
+    virtual bool FileDialog(TFileDialogRequest& request) = 0;
+
+    // A popup menu opens at screen point (x, y) (after its OnPopup ran). A backend that can let a
+    // person choose an item calls item->Click() later; the default does nothing.
+    virtual void PopupMenu(TPopupMenu* menu, int x, int y);
+
+    // The application was minimised / restored (after the forms changed state, before the
+    // OnMinimize / OnRestore events run).
+    virtual void ApplicationMinimized();
+    virtual void ApplicationRestored();
+
+    // A modal loop (TCustomForm::ShowModal) has nothing to do: no message is ready and the form's
+    // ModalResult is still 0. A backend either waits for input that will set ModalResult (a desktop
+    // backend: wait for messages) or sets it itself. The default waits for the next message.
+    virtual void ModalIdle(TCustomForm* form);
+};
+
+// The active backend (the headless one unless another was installed). Never null.
+TBackend* ActiveBackend();
+// Installs a backend (nullptr = back to the headless one) and returns the previous one. The caller
+// keeps ownership. Install before creating forms: existing controls keep the peers they have.
+TBackend* SetBackend(TBackend* backend);

@@ -1,0 +1,306 @@
+#include "platform/classlib/consoledriver.h"
+
+#include <unistd.h>
+
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+#include "platform/classlib/application.h"
+#include "platform/classlib/cp1254.h"
+#include "platform/classlib/dialogs.h"
+#include "platform/classlib/headless.h"
+
+namespace {
+
+// Thrown when the input ends inside a box or a modal loop and OnEndOfInput returned.
+struct TEndOfInput {};
+
+std::string Utf8(const std::string& s) { return cp1254::ToUtf8(s); }
+
+std::string Quote(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            default: out += c;
+        }
+    }
+    return Utf8(out + "\"");
+}
+
+std::string Unescape(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\' || i + 1 == s.size()) {
+            out += s[i];
+            continue;
+        }
+        char c = s[++i];
+        switch (c) {
+            case 'r': out += '\r'; break;
+            case 'n': out += '\n'; break;
+            case 't': out += '\t'; break;
+            case 'b': out += '\b'; break;
+            case 'e': out += '\x1b'; break;
+            case '\\': out += '\\'; break;
+            default:
+                out += '\\';
+                out += c;
+        }
+    }
+    return out;
+}
+
+// Splits off the first blank-separated word.
+std::string Word(std::string& rest) {
+    size_t b = rest.find_first_not_of(' ');
+    if (b == std::string::npos) {
+        rest.clear();
+        return std::string();
+    }
+    size_t e = rest.find(' ', b);
+    std::string w = rest.substr(b, e == std::string::npos ? std::string::npos : e - b);
+    rest = e == std::string::npos ? std::string() : rest.substr(e + 1);
+    return w;
+}
+
+int Number(const std::string& w, const char* what) {
+    int v = 0;
+    if (!TryStrToInt(w, v)) throw headless::EScriptError(std::string("expected a number for ") + what + ", got '" + w + "'");
+    return v;
+}
+
+const char* HelpText =
+    "commands (PATH is Form or Form.Component):\n"
+    "  click PATH | menu PATH | dblclick PATH [INDEX] | rclick PATH\n"
+    "  type PATH TEXT | paste PATH TEXT   (escapes: \\r Enter, \\n, \\t, \\b backspace, \\e Escape, \\\\)\n"
+    "  key PATH enter|escape|back|tab|up|down|left|right|delete|space\n"
+    "  select PATH INDEX | close FORM | minimize | restore\n"
+    "  mouse down|up|move FORM X Y [left|right|middle]\n"
+    "  answer yes|no|ok|cancel|abort|retry|ignore   (while a box is open)\n"
+    "  file NAME | cancel                           (while a dialog is open)\n"
+    "  show | pump | help\n";
+
+}  // namespace
+
+struct TConsoleDriver::Impl {
+    std::istream& in;
+    std::ostream& out;
+    TConsoleDriver* self;
+    int boxDepth = 0;
+
+    Impl(std::istream& i, std::ostream& o, TConsoleDriver* s) : in(i), out(o), self(s) {}
+
+    void Print(const std::string& utf8Line) {
+        out << utf8Line << '\n';
+        out.flush();
+    }
+
+    void Error(const std::string& msg) { Print("error: " + Utf8(msg)); }
+
+    // The next command line in 1254, skipping blanks and comments; ends the process at the end.
+    std::string NextLine() {
+        std::string line;
+        for (;;) {
+            if (!std::getline(in, line)) {
+                out.flush();
+                if (self->OnEndOfInput) self->OnEndOfInput();
+                else _exit(0);
+                throw TEndOfInput{};
+            }
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            size_t b = line.find_first_not_of(" \t");
+            if (b == std::string::npos || line[b] == '#') continue;
+            return cp1254::FromUtf8(line.substr(b));
+        }
+    }
+
+    std::optional<int> AskBox(const headless::BoxRecord& r) {
+        std::string buttons, names;
+        for (size_t i = 0; i < r.Buttons.size(); ++i) {
+            buttons += (i ? "," : "") + std::string(ButtonName(r.Buttons[i]));
+            names += (i ? "|" : "") + LowerCase(ButtonName(r.Buttons[i]));
+        }
+        Print("box " + Quote(r.Caption) + " " + Quote(r.Text) + " buttons=" + buttons +
+              " default=" + ButtonName(r.DefaultButton) + " icon=" + r.Icon);
+        for (;;) {
+            std::string rest = NextLine();
+            std::string cmd = LowerCase(Word(rest));
+            if (cmd == "answer") {
+                int id = ButtonFromName(Trim(rest));
+                for (int b : r.Buttons)
+                    if (b == id) return id;
+                Error("this box has the buttons " + names);
+            } else {
+                Error("a message box is open: answer " + names);
+            }
+        }
+    }
+
+    std::optional<headless::FileAnswer> AskFile(const headless::DialogRecord& r) {
+        Print(std::string("dialog ") + (r.Save ? "save " : "open ") + Quote(r.Title) + " file=" + Quote(r.FileName) +
+              " filter=" + Quote(r.Filter));
+        for (;;) {
+            std::string rest = NextLine();
+            std::string cmd = LowerCase(Word(rest));
+            if (cmd == "file") {
+                std::string name = Trim(rest);
+                if (name.empty()) {
+                    Error("file needs a file name");
+                    continue;
+                }
+                return headless::FileAnswer{false, name};
+            }
+            if (cmd == "cancel") return headless::FileAnswer{true, std::string()};
+            Error("a file dialog is open: file NAME or cancel");
+        }
+    }
+
+    bool Execute(const std::string& line1254) {
+        std::string rest = line1254;
+        std::string cmd = LowerCase(Word(rest));
+        try {
+            if (cmd.empty() || cmd[0] == '#') return true;
+            if (cmd == "help") {
+                out << HelpText;
+                out.flush();
+            } else if (cmd == "click" || cmd == "menu") {
+                headless::Click(Word(rest));
+            } else if (cmd == "dblclick") {
+                std::string path = Word(rest);
+                std::string idx = Word(rest);
+                headless::DblClick(path, idx.empty() ? -1 : Number(idx, "the index"));
+            } else if (cmd == "rclick") {
+                headless::RightClick(Word(rest));
+            } else if (cmd == "type" || cmd == "paste") {
+                std::string path = Word(rest);
+                if (path.empty()) throw headless::EScriptError(cmd + " needs a control and a text");
+                if (cmd == "type") headless::Type(path, Unescape(rest));
+                else headless::Paste(path, Unescape(rest));
+            } else if (cmd == "key") {
+                std::string path = Word(rest);
+                std::string k = LowerCase(Word(rest));
+                static const std::pair<const char*, WORD> keys[] = {
+                    {"enter", VK_RETURN}, {"escape", VK_ESCAPE}, {"back", VK_BACK},  {"tab", VK_TAB},
+                    {"up", VK_UP},        {"down", VK_DOWN},     {"left", VK_LEFT},  {"right", VK_RIGHT},
+                    {"delete", VK_DELETE}, {"space", VK_SPACE}};
+                WORD vk = 0;
+                for (auto& [name, code] : keys)
+                    if (k == name) vk = code;
+                if (!vk) throw headless::EScriptError("unknown key '" + k + "'");
+                headless::Key(path, vk);
+            } else if (cmd == "select") {
+                std::string path = Word(rest);
+                headless::Select(path, Number(Word(rest), "the index"));
+            } else if (cmd == "close") {
+                headless::CloseBox(Word(rest));
+            } else if (cmd == "minimize" || cmd == "minimise") {
+                headless::Minimize();
+            } else if (cmd == "restore") {
+                headless::Restore();
+            } else if (cmd == "mouse") {
+                std::string what = LowerCase(Word(rest));
+                TCustomForm* form = headless::FindForm(Word(rest));
+                int x = Number(Word(rest), "X");
+                int y = Number(Word(rest), "Y");
+                std::string b = LowerCase(Word(rest));
+                TMouseButton button = b.empty() || b == "left" ? mbLeft : b == "right" ? mbRight : b == "middle" ? mbMiddle : throw headless::EScriptError("unknown button '" + b + "'");
+                if (what == "down") headless::MouseDown(form, x, y, button);
+                else if (what == "up") headless::MouseUp(form, x, y, button);
+                else if (what == "move") headless::MouseMove(form, x, y);
+                else throw headless::EScriptError("mouse down, up or move");
+            } else if (cmd == "answer") {
+                throw headless::EScriptError("no message box is open");
+            } else if (cmd == "file" || cmd == "cancel") {
+                throw headless::EScriptError("no file dialog is open");
+            } else if (cmd == "show") {
+                out << Utf8(headless::DescribeVisible());
+                out.flush();
+            } else if (cmd == "pump") {
+                headless::Pump();
+            } else {
+                throw headless::EScriptError("unknown command '" + cmd + "' (try help)");
+            }
+            return true;
+        } catch (const Exception& e) {
+            Error(e.Message);
+            return false;
+        }
+    }
+};
+
+TConsoleDriver::TConsoleDriver(std::istream& in, std::ostream& out) : FImpl(new Impl(in, out, this)) {}
+
+TConsoleDriver::~TConsoleDriver() { delete FImpl; }
+
+bool TConsoleDriver::Execute(const std::string& line) { return FImpl->Execute(cp1254::FromUtf8(line)); }
+
+int TConsoleDriver::Run(const std::function<void()>& start) {
+    auto& h = headless::Headless();
+    auto oldBox = h.AskBox;
+    auto oldFile = h.AskFile;
+    auto oldWindow = h.OnWindowEvent;
+    auto oldPopup = h.OnPopupMenu;
+    auto oldModal = h.ModalAsker;
+    h.AskBox = [this](const headless::BoxRecord& r) { return FImpl->AskBox(r); };
+    h.AskFile = [this](const headless::DialogRecord& r) { return FImpl->AskFile(r); };
+    h.OnWindowEvent = [this](const headless::WindowEvent& e) {
+        FImpl->Print(std::string(e.Shown ? "shown " : "hidden ") + Utf8(e.Form) + " " + Quote(e.Caption));
+    };
+    h.OnPopupMenu = [this](TPopupMenu* menu) {
+        std::string items;
+        for (int i = 0; i < menu->Items()->Count(); ++i) {
+            TMenuItem* it = menu->Items()->Items(i);
+            if (!it->Visible || it->IsLine()) continue;
+            items += (items.empty() ? "" : ",") + it->Name() + (it->Enabled ? "" : "(disabled)");
+        }
+        std::string owner = menu->Owner() ? menu->Owner()->Name() + "." : std::string();
+        FImpl->Print("popup " + Utf8(owner + menu->Name()) + " items=" + Utf8(items));
+    };
+    h.ModalAsker = [this](TCustomForm*) {
+        FImpl->Execute(FImpl->NextLine());
+        return true;
+    };
+    struct Restore {
+        headless::THeadlessBackend& h;
+        decltype(oldBox) box;
+        decltype(oldFile) file;
+        decltype(oldWindow) window;
+        decltype(oldPopup) popup;
+        decltype(oldModal) modal;
+        ~Restore() {
+            h.AskBox = box;
+            h.AskFile = file;
+            h.OnWindowEvent = window;
+            h.OnPopupMenu = popup;
+            h.ModalAsker = modal;
+        }
+    } restore{h, oldBox, oldFile, oldWindow, oldPopup, oldModal};
+
+    auto ended = [this](int code) {
+        FImpl->Print("exit " + std::to_string(code));
+        return code;
+    };
+    try {
+        try {
+            if (start) Application->Trap(Application, start);
+            if (Application->MainForm() && Application->ShowMainForm && !Application->Terminated())
+                Application->Trap(Application, [] { Application->MainForm()->Show(); });
+            Application->Trap(Application, [] { Application->ProcessMessages(); });
+        } catch (const THalted& e) {
+            return ended(e.Code);
+        }
+        for (;;) {
+            if (headless::Halted()) return ended(headless::ExitCode());
+            if (Application->Terminated()) return ended(0);
+            FImpl->Execute(FImpl->NextLine());
+        }
+    } catch (const TEndOfInput&) {
+        return -1;
+    }
+}

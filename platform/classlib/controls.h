@@ -1,0 +1,269 @@
+// The control base classes: TControl, TWinControl and TGraphicControl, with alignment, mouse and
+// key event types and the control messages.
+//
+// Conventions of the visual classes:
+//  - A value whose change has an effect (repaint, events, the backend) is a getter/setter pair:
+//    `Caption()` / `SetCaption(v)`, `Visible()` / `SetVisible(v)`. A value that is only stored is a
+//    plain public member (`Tag`, `Hint`, `Color`, `Cursor`, ...).
+//  - Events are std::function members that fire only when assigned.
+//  - A control is a component: its Owner (usually the form) frees it; its Parent (a TWinControl)
+//    holds it on screen. Setting Parent inserts it into the parent's Controls list.
+//  - Coordinates: Left/Top relative to the parent's client area, mouse X/Y relative to the control.
+//  - Messages reach a control through WindowProc (a TWndMethod that starts out calling the virtual
+//    WndProc); a component may replace WindowProc to hook a control's or a form's messages and call
+//    the saved one for the rest.
+//  - Fonts and canvases belong to graphics.h: TControl holds only a forward-declared TFont pointer
+//    slot that the graphics classes fill.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classlib/backend.h"
+#include "platform/classlib/components.h"
+#include "platform/win/winuser.h"
+
+class TWinControl;
+class TCustomForm;
+class TPopupMenu;
+class TFont;
+class TCanvas;
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// TShiftState: a set of these flags.
+enum TShiftStateFlag : unsigned {
+    ssShift = 1u << 0,
+    ssAlt = 1u << 1,
+    ssCtrl = 1u << 2,
+    ssLeft = 1u << 3,
+    ssRight = 1u << 4,
+    ssMiddle = 1u << 5,
+    ssDouble = 1u << 6,
+};
+using TShiftState = unsigned;
+
+// Shift state of the MK_ flags of a mouse message's wParam (and back).
+TShiftState ShiftStateFromMK(WPARAM mk);
+WPARAM MKFromShiftState(TShiftState shift);
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
+using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;      // Key = 0 swallows it
+using TKeyEvent = std::function<void(TObject* Sender, WORD& Key, TShiftState Shift)>;  // Key = 0 swallows
+
+// Virtual key codes used by the key events.
+constexpr WORD VK_BACK = 0x08;
+constexpr WORD VK_TAB = 0x09;
+constexpr WORD VK_RETURN = 0x0D;
+constexpr WORD VK_SHIFT = 0x10;
+constexpr WORD VK_CONTROL = 0x11;
+constexpr WORD VK_ESCAPE = 0x1B;
+constexpr WORD VK_SPACE = 0x20;
+constexpr WORD VK_LEFT = 0x25;
+constexpr WORD VK_UP = 0x26;
+constexpr WORD VK_RIGHT = 0x27;
+constexpr WORD VK_DOWN = 0x28;
+constexpr WORD VK_DELETE = 0x2E;
+
+// A message as controls see it.
+struct TMessage {
+    UINT Msg = 0;
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+    LRESULT Result = 0;
+};
+using TWndMethod = std::function<void(TMessage& Message)>;
+
+// Control notifications (sent with Perform; never reach the window layer).
+constexpr UINT CM_BASE = 0xB000;
+constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 1;
+constexpr UINT CM_VISIBLECHANGED = CM_BASE + 2;
+constexpr UINT CM_TEXTCHANGED = CM_BASE + 3;
+constexpr UINT CM_FONTCHANGED = CM_BASE + 4;    // sent by the graphics classes
+constexpr UINT CM_COLORCHANGED = CM_BASE + 5;
+constexpr UINT CM_MOUSEENTER = CM_BASE + 6;     // the mouse moved onto the control
+constexpr UINT CM_MOUSELEAVE = CM_BASE + 7;     // the mouse left it
+constexpr UINT CM_FOCUSCHANGED = CM_BASE + 8;   // LParam = the TWinControl* now focused (or 0)
+constexpr UINT CM_DIALOGCHAR = CM_BASE + 9;     // WParam = the character
+constexpr UINT CM_SHOWHINTCHANGED = CM_BASE + 10;
+constexpr UINT CM_RELEASE = CM_BASE + 11;       // posted to a form's window: free the form
+
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* AOwner);
+    ~TControl() override;
+    const char* ClassName() const override { return "TControl"; }
+
+    TWinControl* Parent() const { return FParent; }
+    virtual void SetParent(TWinControl* parent);  // nullptr takes it out of its parent
+    // The form this control lies on (walking up the parents; a form is its own), or nullptr.
+    TCustomForm* ParentForm() const;
+
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); }
+    void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); }
+    void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
+    void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
+    virtual void SetBounds(int left, int top, int width, int height);
+    virtual int ClientWidth() const { return FWidth; }
+    virtual int ClientHeight() const { return FHeight; }
+    void SetClientWidth(int v);
+    void SetClientHeight(int v);
+    RECT BoundsRect() const { return RECT{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+    RECT ClientRect() const { return RECT{0, 0, ClientWidth(), ClientHeight()}; }
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign a);
+
+    bool Visible() const { return FVisible; }
+    virtual void SetVisible(bool v);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    // Visible and every parent visible (a form: shown).
+    virtual bool Showing() const;
+    bool Enabled() const { return FEnabled; }
+    virtual void SetEnabled(bool v);
+
+    // Caption and Text are the same string (a label's caption, an edit's text).
+    const std::string& Caption() const { return FText; }
+    void SetCaption(const std::string& v) { SetText(v); }
+    virtual std::string Text() const { return FText; }
+    virtual void SetText(const std::string& v);
+
+    std::string Hint;
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool v);
+    bool ParentShowHint() const { return FParentShowHint; }
+    void SetParentShowHint(bool v);
+    int Color = 0;           // a colour value of graphics.h (red in the low byte)
+    bool ParentColor = true;
+    bool ParentFont = true;
+    int Cursor = 0;          // crDefault
+    TFont* Font = nullptr;   // filled by the graphics classes when they give the control a font
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* menu);  // a right button release over the control pops it up
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+
+    // Messages: WindowProc is what the form's window procedure (and Perform) calls; it starts out
+    // as a call of WndProc.
+    TWndMethod WindowProc;
+    LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
+    void Invalidate();
+    void Repaint() { Invalidate(); }
+    void Update() {}
+    void BringToFront();
+    void SendToBack();
+
+    // Runs what a user's click runs (for a button: its ModalResult and OnClick; for a check box:
+    // the toggle). Code may call it; the scripting API calls it for a scripted click.
+    virtual void Click();
+    virtual void DblClick();
+
+    TControlPeer* Peer() const { return FPeer.get(); }
+
+protected:
+    virtual void WndProc(TMessage& Message);
+    // Mouse handling. X, Y are relative to this control. They run the events.
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseEnter() {}
+    virtual void MouseLeave() {}
+    virtual void TextChanged() {}     // after Text changed (CM_TEXTCHANGED)
+    virtual void EnabledChanged() {}  // after Enabled changed
+    virtual void VisibleChanged() {}  // after Visible changed
+    void NotifyPeerText();            // tells the peer the shown text or state changed
+    // Whether a left press and release on this control counts as a click (buttons, labels,
+    // panels... every control by default).
+    virtual bool ClicksOnMouseUp() const { return true; }
+
+    friend class TWinControl;
+    friend class TCustomForm;
+    TWinControl* FParent = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    TAlign FAlign = alNone;
+    bool FVisible = true;
+    bool FEnabled = true;
+    bool FShowHint = false;
+    bool FParentShowHint = true;
+    std::string FText;
+    TPopupMenu* FPopupMenu = nullptr;
+    std::unique_ptr<TControlPeer> FPeer;
+
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+};
+
+// A control that can hold other controls and take the keyboard focus.
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* AOwner);
+    ~TWinControl() override;
+    const char* ClassName() const override { return "TWinControl"; }
+
+    int ControlCount() const { return static_cast<int>(FControls.size()); }
+    TControl* Controls(int i) const;  // in z-order, bottom first
+    // The visible (and, unless allowDisabled, enabled) child whose bounds contain client point
+    // (x, y), topmost first; nullptr when none.
+    TControl* ControlAtPos(int x, int y, bool allowDisabled = false) const;
+    bool ContainsControl(const TControl* c) const;  // a child at any depth
+
+    int TabOrder = 0;
+    bool TabStop = true;
+    bool CanFocus() const;  // showing and enabled, with every parent enabled
+    // Moves the keyboard focus here (OnExit of the old, OnEnter of the new focused control).
+    virtual void SetFocus();
+    bool Focused() const;
+
+    TKeyPressEvent OnKeyPress;
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+
+    // Runs a typed character through the form's key preview and OnKeyPress (which may change or
+    // swallow it) and then the control's own handling (an edit inserts it). Returns false when it
+    // was swallowed.
+    virtual bool KeyPress(char& Key);
+    // Runs the form's key preview and OnKeyDown; returns false when swallowed.
+    virtual bool KeyDown(WORD& Key, TShiftState Shift);
+    virtual void KeyUp(WORD& Key, TShiftState Shift);
+
+    // Lays out the aligned children (alTop, alBottom, alLeft, alRight, alClient) in the client area.
+    void Realign();
+
+protected:
+    void WndProc(TMessage& Message) override;
+    virtual void DoEnter();
+    virtual void DoExit();
+    friend class TControl;
+    friend class TCustomForm;
+    void InsertControl(TControl* c);
+    void RemoveControl(TControl* c);
+    std::vector<TControl*> FControls;
+    bool FAligning = false;
+};
+
+// A control without a window of its own (labels, speed buttons, bevels, skinned parts). It paints
+// on its parent; the graphics classes give it a canvas.
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent* AOwner);
+    const char* ClassName() const override { return "TGraphicControl"; }
+    TCanvas* Canvas = nullptr;  // filled by the graphics classes
+
+protected:
+    virtual void Paint() {}
+};

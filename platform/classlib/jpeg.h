@@ -1,0 +1,65 @@
+// JPEG pictures through libjpeg: TJPEGImage, registered with the picture-format list for "jpeg" and
+// "jpg" as "JPEG Image File" when the program starts.
+#pragma once
+
+#include "platform/classlib/graphics.h"
+
+enum TJPEGPixelFormat { jf24Bit, jf8Bit };
+enum TJPEGScale { jsFullSize, jsHalf, jsQuarter, jsEighth };
+
+// The compressed data is kept; the bitmap is decoded on first use (drawing, Bitmap(), Assign to a
+// bitmap). Broken data raises EInvalidGraphic with libjpeg's message ("JPEG error #%d" prefix free).
+class TJPEGImage;
+// Adds "jpeg" and "jpg" to the picture-format list again (the list starts with them; this is for a
+// program that unregistered the class).
+void RegisterJPEGFormats();
+
+class TJPEGImage : public TGraphic {
+public:
+    TJPEGImage();
+    ~TJPEGImage() override;
+    const char* ClassName() const override { return "TJPEGImage"; }
+
+    // From a TJPEGImage (the data is shared by copy) or a TBitmap (compressed at CompressionQuality).
+    void Assign(TPersistent* Source) override;
+    void Draw(TCanvas* ACanvas, const RECT& R) override;
+    bool Empty() const override;
+    int Width() const override;
+    int Height() const override;
+    // A JPEG cannot be resized: both raise EInvalidGraphicOperation "Cannot change the size of a JPEG image".
+    void SetWidth(int) override;
+    void SetHeight(int) override;
+    // Reads one JPEG stream from the current position to the end of its data (EOI marker).
+    void LoadFromStream(TStream* Stream) override;
+    // Writes the compressed data; a bitmap assigned since is compressed first.
+    void SaveToStream(TStream* Stream) override;
+
+    // The decoded picture (24 bits, or 8 bits grey for a greyscale JPEG or Grayscale set).
+    TBitmap* Bitmap();
+    // Compresses the bitmap (when the image came from one) now.
+    void Compress();
+    // Decoding options; a change drops the decoded bitmap.
+    bool Grayscale() const { return FGrayscale; }
+    void SetGrayscale(bool g);
+    TJPEGScale Scale() const { return FScale; }
+    void SetScale(TJPEGScale s);
+    TJPEGPixelFormat PixelFormat() const { return FPixelFormat; }
+    void SetPixelFormat(TJPEGPixelFormat f) { FPixelFormat = f; }
+    // 1..100, default 90; used when compressing a bitmap.
+    int CompressionQuality = 90;
+    bool ProgressiveEncoding = false;
+
+protected:
+    void AssignTo(TPersistent* Dest) override;  // into a TBitmap
+
+private:
+    void Decode();
+    void ReadSize();
+    std::string FData;  // the JPEG stream
+    TBitmap* FBitmap = nullptr;
+    bool FNeedCompress = false;
+    bool FGrayscale = false;
+    TJPEGScale FScale = jsFullSize;
+    TJPEGPixelFormat FPixelFormat = jf24Bit;
+    int FWidth = 0, FHeight = 0;
+};

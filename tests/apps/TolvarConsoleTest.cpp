@@ -1,0 +1,96 @@
+// The real tolvar executable, driven through its console with a short script on standard input.
+#include <signal.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/classlib/cp1254.h"
+#include "platform/classlib/inifiles.h"
+#include "platform/win/statedir.h"
+#include "support/tempstate.h"
+
+namespace {
+
+struct RunResult {
+    int status = -1;     // exit code, or -1 when it did not end by itself in time
+    std::string output;  // standard output (UTF-8)
+};
+
+// Runs the program with `script` as its standard input, in the current state folder (MARENDO_HOME
+// is inherited). Gives it at most 30 seconds.
+RunResult RunTolvar(const testsupport::TempState& state, const std::string& script) {
+    const std::string in = state.Path("script.txt"), out = state.Path("output.txt");
+    testsupport::WriteAll(in, script);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int i = open(in.c_str(), O_RDONLY), o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (i < 0 || o < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0) _exit(127);
+        execl(TOLVAR_EXE, TOLVAR_EXE, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    RunResult r;
+    int status = 0;
+    for (int waited = 0; waited < 3000; ++waited) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            r.output = testsupport::ReadAll(out);
+            return r;
+        }
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    r.output = testsupport::ReadAll(out);
+    return r;
+}
+
+std::string Seeded() {
+    return cp1254::FromUtf8(
+        "[Ayarlar]\r\nToplam=2\r\n[1]\r\nisim=Ayşe\r\nnumara=905431234567\r\n"
+        "[2]\r\nisim=Çağrı\r\nnumara=905321112233\r\n");
+}
+
+std::string IniPath() { return win::WindowsDir() + "/tolvar17.ini"; }
+
+}  // namespace
+
+TEST(TolvarConsole, ScriptDeletesAContactAndExitsWithWriteBack) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    const RunResult r = RunTolvar(state,
+                                  "# delete the second contact, then leave\n"
+                                  "select Form1.ListBox1 1\n"
+                                  "click Form1.CEPSil2\n"
+                                  "answer yes\n"
+                                  "close Form1\n"
+                                  "answer yes\n");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("shown Form1 \"Tolvar[a] 1.81\""), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("box \"Silme\" \"\\\"Çağrı\\\" isimli kişiyi silmek istiyor musunuz?\" "
+                            "buttons=Yes,No default=No icon=question"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("box \"Çıkış\" \"Gerçekten çıkmak istiyormusunuz?\" buttons=Yes,No default=No "
+                            "icon=question"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("exit 0"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("shown Form2"), std::string::npos) << "only the main window is shown";
+
+    TIniFile ini("tolvar17.ini");
+    EXPECT_EQ(ini.ReadInteger("Ayarlar", "Toplam", -1), 1);
+    EXPECT_EQ(ini.ReadString("1", "isim", ""), cp1254::FromUtf8("Ayşe"));
+}
+
+TEST(TolvarConsole, EndOfInputEndsWithoutWriting) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    const RunResult r = RunTolvar(state, "select Form1.ListBox1 0\nclick Form1.CEPSil2\nanswer yes\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.find("exit 0"), std::string::npos) << r.output;
+    EXPECT_EQ(testsupport::ReadAll(IniPath()), Seeded());
+}

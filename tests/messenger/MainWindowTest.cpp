@@ -1,0 +1,500 @@
+// Scripted runs of the messenger's start and main window on the headless backend: the stored
+// address book and history, the menus, deleting and editing, the history switch, list files and the
+// exit with its write-back.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "fixtures.h"
+#include "messenger/StoredState.h"
+#include "messenger/TolvarProgram.h"
+#include "messenger/TrayIcon.h"
+#include "messenger/Unit1.h"
+#include "messenger/Unit15.h"
+#include "messenger/Unit2.h"
+#include "messenger/Unit3.h"
+#include "messenger/Unit5.h"
+#include "messenger/Unit9.h"
+#include "platform/classlib/headless.h"
+#include "platform/classlib/inifiles.h"
+#include "platform/classlib/registry.h"
+#include "platform/win/shellapi.h"
+
+using headless::Headless;
+using storedstate::UsersKey;
+
+namespace {
+
+std::vector<std::string> Items(const TStrings* l) {
+    std::vector<std::string> out;
+    for (int i = 0; i < l->Count(); ++i) out.push_back(l->Get(i));
+    return out;
+}
+using Strings = std::vector<std::string>;
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+Values RegistryValues(const std::string& key) {
+    TRegistry reg;
+    Values out;
+    if (!reg.OpenKey(key, false)) return out;
+    TStringList names;
+    reg.GetValueNames(&names);
+    for (int i = 0; i < names.Count(); ++i) out.emplace_back(names.Get(i), reg.ReadString(names.Get(i)));
+    return out;
+}
+
+bool RegistryKeyExists(const std::string& key) {
+    TRegistry reg;
+    return reg.KeyExists(key);
+}
+
+// A CR LF file in 1254 bytes as an older version left it: the count written in another case and
+// in hex, a stale section beyond it, the history and the SuperOnline login.
+const std::string kSeededIni = fixtures::CrLf({
+    "[Ayarlar]", "TOPLAM=0x2",
+    "[1]", "isim=" + "Ayşe Işık"_w, "numara=905431234567",
+    "[2]", "isim=" + "Çağrı"_w, "numara=905321112233",
+    "[3]", "isim=Eski", "numara=905550000000",
+    "[Mesaj]", "Toplam=2", "Mesaj0=" + "Günaydın"_w, "Mesaj1=Selam",
+    "[Superonline]", "Tel=5351234567", "Sifre=gizli",
+    "[Otomatik]", "İsim=Oto"_w,
+});
+
+class TolvarRun : public ::testing::Test {
+protected:
+    // Starts the program as its block does: the nineteen windows, then the main form shown.
+    void Start() {
+        session_ = std::make_unique<headless::TSession>();
+        tolvar::CreateForms();
+        tolvar::ShowMainForm();
+        headless::Pump();
+    }
+    void TearDown() override { session_.reset(); }
+
+    const headless::BoxRecord& LastBox() {
+        EXPECT_FALSE(Headless().Boxes().empty());
+        return Headless().Boxes().back();
+    }
+    std::string Status() { return Form1->StatusBar1->Panels()->Items(0)->Text(); }
+
+    // Makes a registry user current the way the login does (the login window is not scripted here).
+    void BecomeUser(const std::string& user, const Strings& names, const Strings& numbers,
+                    const Strings& history) {
+        Form1->ListBox1->Items()->Clear();
+        Form1->ListBox2->Items()->Clear();
+        for (const auto& s : names) Form1->ListBox1->Items()->Add(s);
+        for (const auto& s : numbers) Form1->ListBox2->Items()->Add(s);
+        Form1->Label1->SetCaption(user);
+        Form15->ListBox1->Items()->Clear();
+        for (const auto& s : history) Form15->ListBox1->Items()->Add(s);
+    }
+
+    testsupport::TempState state_;
+    std::unique_ptr<headless::TSession> session_;
+};
+
+void ExpectQuestion(const headless::BoxRecord& box, const std::string& caption, const std::string& text) {
+    EXPECT_EQ(box.Caption, caption);
+    EXPECT_EQ(box.Text, text);
+    EXPECT_EQ(box.Buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(box.DefaultButton, IDNO);
+    EXPECT_EQ(box.Icon, "question");
+}
+
+}  // namespace
+
+TEST_F(TolvarRun, FirstStartWithoutIniShowsAnEmptyBookForGenel) {
+    Start();
+    EXPECT_TRUE(Items(Form1->ListBox1->Items()).empty());
+    EXPECT_TRUE(Items(Form15->ListBox1->Items()).empty());
+    EXPECT_EQ(Form1->Label1->Caption(), "GENEL");
+    EXPECT_EQ(Status(), "SMS Listesi : GENEL");
+    EXPECT_TRUE(Form1->GemiiAKAPAT1->Checked);
+    EXPECT_FALSE(FileExists(fixtures::MainIniPath())) << "starting writes no ini file";
+
+    // The nineteen windows in numeric order, the first the main form, only it shown.
+    const Strings captions = {
+        "Tolvar[a] 1.81", "Tolvar [Mesaj Yolla]", "Tolvar [Servis Girişleri]"_w, "Tolvar [Yeni CEP]",
+        "Tolvar[Düzenle]"_w, "Mesajınız Yollandı"_w, "Marendo Yenilikler", "Yardım Edin"_w,
+        "Tolvar[Diğer Ayarlar]"_w, "Tolvar Hakkında"_w, "Tolvar HAZIR MESAJ", "Önerileriniz......."_w,
+        "Tolvar[Kullanıcı Ayarları]"_w, "Yeni Kullanıcı"_w, "Geçmiş Mesajlar Bölümü"_w,
+        "Şifre Değiştir"_w, "Kullanıcı Seçimi"_w, "", "Özel Mesaj Ekranı"_w};
+    ASSERT_EQ(Application->FormCount(), 19);
+    EXPECT_EQ(Application->MainForm(), Form1);
+    for (int i = 0; i < 19; ++i) {
+        SCOPED_TRACE(i + 1);
+        EXPECT_EQ(Application->Forms(i)->Name(), "Form" + IntToStr(i + 1));
+        EXPECT_EQ(Application->Forms(i)->Caption(), captions[static_cast<size_t>(i)]);
+        EXPECT_EQ(Application->Forms(i)->Visible(), i == 0);
+    }
+    EXPECT_EQ(Application->Title, "Tolvar");
+}
+
+TEST_F(TolvarRun, SeededIniLoadsBookHistoryAndLoginUpToTheCounts) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Ayşe Işık"_w, "Çağrı"_w}));
+    EXPECT_EQ(Items(Form1->ListBox2->Items()), (Strings{"905431234567", "905321112233"}));
+    EXPECT_EQ(Items(Form15->ListBox1->Items()), (Strings{"Günaydın"_w, "Selam"}));
+    EXPECT_EQ(Form3->ComboBox2->Text(), "535");
+    EXPECT_EQ(Form3->Edit1->Text(), "1234567");
+    EXPECT_EQ(Form3->Edit3->Text(), "gizli");
+    EXPECT_EQ(Form3->Edit4->Text(), "Oto");
+    EXPECT_EQ(Form3->ComboBox1->Text(), "SuperOnline");
+    EXPECT_FALSE(Form3->Edit2->Enabled());
+}
+
+TEST_F(TolvarRun, StoredTelWithAnUnknownPrefixLeavesThePrefixEmpty) {
+    fixtures::SeedMainIni(fixtures::CrLf({"[Superonline]", "Tel=5421234567"}));
+    Start();
+    EXPECT_EQ(Form3->ComboBox2->ItemIndex(), -1);
+    EXPECT_EQ(Form3->ComboBox2->Text(), "");
+    EXPECT_EQ(Form3->Edit1->Text(), "1234567");
+}
+
+TEST_F(TolvarRun, SelectingAContactFillsTheOtherWindowsAndEnablesItsCommands) {
+    struct Case {
+        std::string number, prefix, subscriber;
+        int prefixIndex;
+    };
+    const std::vector<Case> cases = {
+        {"905431234567", "543", "1234567", 5},
+        {"901231234567", "", "1234567", -1},  // a prefix the list does not offer
+        {"9053", "", "", -1},                 // too short for a prefix: nothing to take
+    };
+    Start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        Form1->ListBox1->Items()->Clear();
+        Form1->ListBox2->Items()->Clear();
+        Form1->ListBox1->Items()->Add("Ali");
+        Form1->ListBox2->Items()->Add(c.number);
+        Form5->Edit2->SetText("44");
+        headless::Click("Form1.CEPListesi1");
+        EXPECT_FALSE(Form1->CEPSil2->Enabled);
+        headless::RightClick("Form1.ListBox1");
+        EXPECT_FALSE(Form1->MesajYolla1->Enabled);
+        EXPECT_FALSE(Form1->CEPSil1->Enabled);
+        EXPECT_FALSE(Form1->CEPDzenle1->Enabled);
+        EXPECT_TRUE(Form1->YeniCEPEkle1->Enabled);
+        Headless().ClosePopup();
+
+        headless::Select("Form1.ListBox1", 0);
+        EXPECT_EQ(Form2->Panel1->Caption(), "Ali-" + c.number);
+        EXPECT_EQ(Form5->Edit1->Text(), "Ali");
+        EXPECT_EQ(Form5->ComboBox2->ItemIndex(), c.prefixIndex);
+        EXPECT_EQ(Form5->ComboBox2->Text(), c.prefix);
+        EXPECT_EQ(Form5->Edit3->Text(), c.subscriber);
+        EXPECT_EQ(Form5->Edit2->Text(), "44") << "the country code field is not touched";
+        EXPECT_EQ(Status(), "Ali seçildi."_w);
+        EXPECT_TRUE(Form1->CEPSil2->Enabled);
+        EXPECT_TRUE(Form1->CEPDzenle2->Enabled);
+        headless::RightClick("Form1.ListBox1");
+        EXPECT_TRUE(Form1->MesajYolla1->Enabled);
+        EXPECT_TRUE(Form1->CEPSil1->Enabled);
+        EXPECT_TRUE(Form1->CEPDzenle1->Enabled);
+        Headless().ClosePopup();
+    }
+}
+
+TEST_F(TolvarRun, EditAndSendCommandsShowTheirWindows) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    headless::Select("Form1.ListBox1", 0);
+    Form5->ComboBox2->SetText("999");  // what a cancelled edit may leave behind
+    headless::Click("Form1.CEPDzenle2");
+    EXPECT_TRUE(Form5->Visible());
+    EXPECT_EQ(Form5->ComboBox2->Text(), "543");
+    EXPECT_EQ(Form5->Edit3->Text(), "1234567");
+    EXPECT_EQ(Form5->Edit1->Text(), "Ayşe Işık"_w);
+
+    headless::DblClick("Form1.ListBox1", 1);
+    EXPECT_TRUE(Form2->Visible());
+    EXPECT_EQ(Form2->Panel1->Caption(), "Çağrı-905321112233"_w);
+
+    headless::Click("Form1.ProgramAyarlar1");
+    EXPECT_TRUE(Form9->Visible());
+    EXPECT_FALSE(Form9->Panel1->Visible());
+    EXPECT_TRUE(Form9->Panel2->Visible());
+}
+
+TEST_F(TolvarRun, DeleteAsksAndRemovesTheEntryFromBothListsOnlyOnYes) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    headless::Select("Form1.ListBox1", 0);
+    Headless().QueueBoxAnswer(IDNO);
+    headless::Click("Form1.CEPSil2");
+    ExpectQuestion(LastBox(), "Silme", "\"Ayşe Işık\" isimli kişiyi silmek istiyor musunuz?"_w);
+    EXPECT_EQ(Items(Form1->ListBox1->Items()).size(), 2u);
+
+    Headless().QueueBoxAnswer(IDYES);
+    headless::RightClick("Form1.ListBox1");
+    headless::Click("Form1.CEPSil1");
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Çağrı"_w}));
+    EXPECT_EQ(Items(Form1->ListBox2->Items()), (Strings{"905321112233"}));
+    EXPECT_EQ(fixtures::MainIniBytes(), kSeededIni) << "the ini file is written only at exit";
+}
+
+TEST_F(TolvarRun, DeleteForARegistryUserRemovesItsListeValue) {
+    Start();
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(UsersKey + "\\mehmet\\Liste", true));
+        reg.WriteString("Ali", "905321111111");
+        reg.WriteString("Veli", "905332222222");
+    }
+    BecomeUser("mehmet", {"Ali", "Veli"}, {"905321111111", "905332222222"}, {});
+    headless::Select("Form1.ListBox1", 1);
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.CEPSil2");
+    EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Liste"), (Values{{"Ali", "905321111111"}}));
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Ali"}));
+
+    // A user without a Liste key: no key appears, the entry still goes.
+    BecomeUser("ayse", {"Ali"}, {"905321111111"}, {});
+    headless::Select("Form1.ListBox1", 0);
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.CEPSil2");
+    EXPECT_TRUE(Items(Form1->ListBox1->Items()).empty());
+    EXPECT_FALSE(RegistryKeyExists(UsersKey + "\\ayse\\Liste"));
+}
+
+TEST_F(TolvarRun, HistorySwitchAsksOnlyWhenTurningOffAndStoresItsState) {
+    Start();
+    auto stored = [] {
+        TRegistry reg;
+        reg.OpenKey(storedstate::ProgramKey, false);
+        return reg.ValueExists("GecmisAktif") ? reg.ReadInteger("GecmisAktif") : -1;
+    };
+    EXPECT_EQ(stored(), -1);
+
+    Headless().QueueBoxAnswer(IDNO);
+    headless::Click("Form1.GemiiAKAPAT1");
+    ExpectQuestion(LastBox(), "Geçmiş"_w,
+                   "Bundan sonra yazdığınız mesajlar Geçmişte kaydedilmeyecek?\nDevam etmek istiyor musunuz?"_w);
+    EXPECT_TRUE(Form1->GemiiAKAPAT1->Checked);
+    EXPECT_EQ(stored(), 1) << "written in every case";
+
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.GemiiAKAPAT1");
+    EXPECT_FALSE(Form1->GemiiAKAPAT1->Checked);
+    EXPECT_EQ(stored(), 0);
+
+    const size_t boxes = Headless().Boxes().size();
+    headless::Click("Form1.GemiiAKAPAT1");
+    EXPECT_EQ(Headless().Boxes().size(), boxes) << "turning it on asks nothing";
+    EXPECT_TRUE(Form1->GemiiAKAPAT1->Checked);
+    EXPECT_EQ(stored(), 1);
+}
+
+TEST_F(TolvarRun, StoredHistorySwitchIsReadWhenTheWindowIsShown) {
+    {
+        TRegistry reg;
+        reg.OpenKey(storedstate::ProgramKey, true);
+        reg.WriteBool("GecmisAktif", false);
+    }
+    Start();
+    EXPECT_FALSE(Form1->GemiiAKAPAT1->Checked);
+}
+
+TEST_F(TolvarRun, HistoryClearingAsksAndEmptiesTheHistoryOnlyOnYes) {
+    Start();
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(UsersKey + "\\mehmet\\Gecmis", true));
+        reg.WriteString("gecmis0", "bir");
+    }
+    BecomeUser("mehmet", {}, {}, {"bir"});
+    Form15->ListBox2->Items()->Add("gecmis0");
+
+    Headless().QueueBoxAnswer(IDNO);
+    headless::Click("Form1.GemiiTemizle1");
+    ExpectQuestion(LastBox(), "Geçmişi Temizle"_w, "Geçmiş mesajlarınız silinecek. Devam etmek istiyor musunuz?"_w);
+    EXPECT_EQ(Items(Form15->ListBox1->Items()), (Strings{"bir"}));
+    EXPECT_EQ(Items(Form15->ListBox2->Items()), (Strings{"gecmis0"}));
+    EXPECT_TRUE(RegistryKeyExists(UsersKey + "\\mehmet\\Gecmis"));
+
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.GemiiTemizle1");
+    EXPECT_TRUE(Items(Form15->ListBox1->Items()).empty());
+    EXPECT_TRUE(Items(Form15->ListBox2->Items()).empty());
+    EXPECT_FALSE(RegistryKeyExists(UsersKey + "\\mehmet\\Gecmis"));
+    EXPECT_TRUE(RegistryKeyExists(UsersKey + "\\mehmet"));
+}
+
+TEST_F(TolvarRun, ListSaveAndLoadGoThroughTheDialogs) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    const std::string saved = state_.Path("liste.ini");
+    Headless().QueueFileAnswer(saved);
+    headless::Click("Form1.CEPListesiniKaydet1");
+    const auto& dlg = Headless().Dialogs().back();
+    EXPECT_TRUE(dlg.Save);
+    EXPECT_EQ(dlg.FileName, "tolvar.ini");
+    EXPECT_EQ(dlg.DefaultExt, "ini");
+    EXPECT_EQ(dlg.Filter, "Ayar Dosyaları|*.ini"_w);
+    EXPECT_EQ(testsupport::ReadAll(saved),
+              fixtures::CrLf({"[Ayarlar]", "Toplam=2", "[Mesaj]", "Toplam=2", "Mesaj0=" + "Günaydın"_w,
+                              "Mesaj1=Selam", "[1]", "isim=" + "Ayşe Işık"_w, "numara=905431234567",
+                              "[Otomatik]", "İsim=Oto"_w, "[2]", "isim=" + "Çağrı"_w,
+                              "numara=905321112233"}));
+
+    // A cancelled load changes nothing; a load replaces the book, in file order, up to the count.
+    Headless().QueueFileCancel();
+    headless::Click("Form1.ListeYkle1");
+    EXPECT_EQ(Items(Form1->ListBox1->Items()).size(), 2u);
+    EXPECT_EQ(Headless().Dialogs().back().Filter, "Ayar Dosyalrı|*.ini"_w);
+
+    const std::string other = state_.Path("other.ini");
+    testsupport::WriteAll(other, fixtures::CrLf({"[ayarlar]", "toplam=1", "[1]", "isim=Zeki", "numara=905551234567",
+                                                 "[2]", "isim=Fazla", "numara=905550000000"}));
+    Headless().QueueFileAnswer(other);
+    headless::Click("Form1.ListeYkle1");
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Zeki"}));
+    EXPECT_EQ(Items(Form1->ListBox2->Items()), (Strings{"905551234567"}));
+    EXPECT_EQ(Items(Form15->ListBox1->Items()).size(), 2u) << "the history is not loaded";
+}
+
+TEST_F(TolvarRun, ExitAnsweredNoWritesNothingAndRunsOn) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    headless::Select("Form1.ListBox1", 0);
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.CEPSil2");  // the book differs from the file now
+
+    const std::vector<std::function<void()>> exits = {
+        [] { headless::CloseBox("Form1"); },
+        [] { headless::Click("Form1.k3"); },
+        [] { headless::Click("Form1.k1"); },
+    };
+    for (size_t i = 0; i < exits.size(); ++i) {
+        SCOPED_TRACE(i);
+        Headless().QueueBoxAnswer(IDNO);
+        exits[i]();
+        ExpectQuestion(LastBox(), "Çıkış"_w, "Gerçekten çıkmak istiyormusunuz?"_w);
+        EXPECT_FALSE(headless::Halted());
+        EXPECT_TRUE(Form1->Visible());
+    }
+    EXPECT_EQ(fixtures::MainIniBytes(), kSeededIni);
+    EXPECT_FALSE(RegistryKeyExists(UsersKey));
+}
+
+TEST_F(TolvarRun, ExitAnsweredYesWritesTheDefaultUsersStateAndEnds) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    headless::Select("Form1.ListBox1", 0);
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.CEPSil2");
+    Form15->ListBox1->Items()->Add("Yeni mesaj");
+
+    Headless().QueueBoxAnswer(IDYES);
+    headless::CloseBox("Form1");
+    ASSERT_TRUE(headless::Halted());
+    EXPECT_EQ(headless::ExitCode(), 0);
+
+    // Exactly what the write order gives on the old file: replaced values keep their lines, the
+    // stale sections stay, the SuperOnline login is untouched.
+    const std::string reference = state_.Path("reference.ini");
+    testsupport::WriteAll(reference, kSeededIni);
+    {
+        TIniFile ini(reference);
+        TStringList names, numbers, history;
+        names.Add("Çağrı"_w);
+        numbers.Add("905321112233");
+        for (auto s : {"Günaydın"_w, std::string("Selam"), std::string("Yeni mesaj")}) history.Add(s);
+        storedstate::WriteBookAndHistory(ini, &names, &numbers, &history);
+    }
+    const std::string written = fixtures::MainIniBytes();
+    EXPECT_EQ(written, testsupport::ReadAll(reference));
+    EXPECT_NE(written.find("TOPLAM=1\r\n"), std::string::npos);
+    EXPECT_NE(written.find("isim=Eski\r\n"), std::string::npos);
+    EXPECT_NE(written.find("isim=" + "Çağrı"_w + "\r\n"), std::string::npos);
+    EXPECT_TRUE(RegistryKeyExists(UsersKey));
+}
+
+TEST_F(TolvarRun, FailedExitWriteKeepsTheOldFileAndTheWindowOpen) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    for (int i = 0; i < 80; ++i) {
+        Form1->ListBox1->Items()->Add("Uzun isimli kişi "_w + IntToStr(i));
+        Form1->ListBox2->Items()->Add("90532" + IntToStr(1000000 + i));
+    }
+    {
+        TRegistry reg;  // the key the exit opens exists, so only the ini file is written
+        reg.OpenKey(UsersKey, true);
+    }
+    {
+        fixtures::FileSizeLimit limit(kSeededIni.size() + 512);
+        Headless().QueueBoxAnswer(IDYES);
+        headless::Click("Form1.k3");
+    }
+    EXPECT_FALSE(headless::Halted());
+    EXPECT_TRUE(Form1->Visible());
+    const auto& box = LastBox();
+    EXPECT_EQ(box.Caption, "Tolvar");
+    EXPECT_EQ(box.Text, "Unable to write to tolvar17.ini");
+    EXPECT_EQ(box.Icon, "error");
+    EXPECT_EQ(fixtures::MainIniBytes(), kSeededIni);
+
+    // Once the disk takes writes again, the same exit succeeds.
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.k3");
+    EXPECT_TRUE(headless::Halted());
+    TIniFile ini(storedstate::MainIniName);
+    EXPECT_EQ(ini.ReadInteger("Ayarlar", "Toplam", 0), 82);
+}
+
+TEST_F(TolvarRun, RegistryUserExitWritesExactlyTheBookAndTheHistoryInOrder) {
+    Start();
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(UsersKey + "\\mehmet\\Liste", true));
+        reg.WriteString("Eski", "905320000000");  // left the book through a list load
+        reg.WriteString("Ali", "905321111111");
+    }
+    BecomeUser("mehmet", {"Ali", "Zeki", "Berk", "Berk"},
+               {"905339999999", "905551234567", "905351111111", "905352222222"}, {"bir", "iki", "üç"_w});
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.k3");
+    ASSERT_TRUE(headless::Halted());
+
+    // What the next login reads: the Liste values in enumeration order, gecmis0.. in order.
+    EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Liste"),
+              (Values{{"Ali", "905339999999"}, {"Zeki", "905551234567"}, {"Berk", "905352222222"}}));
+    EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Gecmis"),
+              (Values{{"gecmis0", "bir"}, {"gecmis1", "iki"}, {"gecmis2", "üç"_w}}));
+    EXPECT_FALSE(FileExists(fixtures::MainIniPath())) << "a registry user's exit leaves the ini file alone";
+}
+
+TEST_F(TolvarRun, MinimiseHidesIntoTheTrayAndADoubleClickBringsItBack) {
+    Start();
+    EXPECT_FALSE(Form1->taskbar->Visible());
+    EXPECT_EQ(Form1->taskbar->Hint(), "Marendo Tolvar 1.8");
+    headless::Minimize();
+    EXPECT_FALSE(Form1->Visible());
+    EXPECT_TRUE(Form1->taskbar->Visible());
+
+    // The tray menu belongs to the icon, not to the hidden window: choose "Aç" as the icon would.
+    Form1->PopupMenu1->Popup(0, 0);
+    Application->Trap(Form1->N1, [] { Form1->N1->Click(); });
+    headless::Pump();  // "Aç": the window comes back, the icon stays
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_TRUE(Form1->taskbar->Visible());
+
+    headless::Minimize();
+    Form1->taskbar->DblClick();
+    headless::Pump();
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_FALSE(Form1->taskbar->Visible());
+}
+
+TEST_F(TolvarRun, SiteCommandOpensTheMakersSiteThroughTheShell) {
+    Start();
+    shell::ClearRecordedRequests();
+    headless::Click("Form1.N55Hakknda1");
+    const auto requests = shell::RecordedRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].verb, "open");
+    EXPECT_EQ(requests[0].file, "http://www.marendo.example/");
+    EXPECT_EQ(requests[0].show, SW_SHOWMAXIMIZED);
+}

@@ -1,0 +1,3 @@
+#include "transport/HTTPGet.h"
+
+THTTPGet::THTTPGet(TComponent* AOwner) : TComponent(AOwner) {}

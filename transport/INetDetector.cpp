@@ -1,0 +1,3 @@
+#include "transport/INetDetector.h"
+
+TINetDetector::TINetDetector(TComponent* AOwner) : TComponent(AOwner) {}
