@@ -1,5 +1,7 @@
 #include "transport/AsyncSocket.h"
 
+#include "platform/classlib/apppump.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -138,6 +140,7 @@ bool WinsockLoaded() { return gLib != nullptr; }
 int SocketObjectCount() { return gSocketCount; }
 
 void ProcessApplicationMessages() {
+    if (ProcessApplicationQueue()) return;  // a WM_QUIT there ends the application loop, as it should
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -148,7 +151,7 @@ void ProcessApplicationMessages() {
         DispatchMessageA(&msg);
     }
 }
-bool ApplicationTerminated() { return gAppTerminated; }
+bool ApplicationTerminated() { return gAppTerminated || ApplicationQueueTerminated(); }
 void ClearApplicationTerminated() { gAppTerminated = false; }
 
 // ---------------------------------------------------------------------------------------------
