@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "messenger/FormParts.h"
 #include "messenger/StoredState.h"
 #include "platform/classlib/cp1254.h"
 #include "platform/classlib/graphics.h"
@@ -9,14 +10,9 @@
 
 TForm3* Form3 = nullptr;
 
-namespace {
+using messenger::NewEdit;
 
-TEdit* NewEdit(TForm* form, const char* name) {
-    auto* e = new TEdit(form);
-    e->SetName(name);
-    e->SetParent(form);
-    return e;
-}
+namespace {
 
 TComboBox* NewList(TForm* form, const char* name, std::initializer_list<const char*> items) {
     auto* c = new TComboBox(form);

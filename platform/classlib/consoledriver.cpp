@@ -18,20 +18,7 @@ struct TEndOfInput {};
 
 std::string Utf8(const std::string& s) { return cp1254::ToUtf8(s); }
 
-std::string Quote(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c;
-        }
-    }
-    return Utf8(out + "\"");
-}
+std::string Quote(const std::string& s) { return Utf8(headless::QuoteText(s)); }
 
 std::string Unescape(const std::string& s) {
     std::string out;

@@ -559,8 +559,7 @@ void Pump() {
 
 // ---- listing ----
 
-namespace {
-std::string Quote(const std::string& s) {
+std::string QuoteText(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
         switch (c) {
@@ -575,6 +574,8 @@ std::string Quote(const std::string& s) {
     return out + "\"";
 }
 
+namespace {
+
 void Describe(std::ostringstream& out, const TWinControl* parent, int depth) {
     for (int i = 0; i < parent->ControlCount(); ++i) {
         const TControl* c = parent->Controls(i);
@@ -582,18 +583,18 @@ void Describe(std::ostringstream& out, const TWinControl* parent, int depth) {
         out << std::string(static_cast<size_t>(depth) * 2, ' ') << ControlName(c) << ' ' << c->ClassName();
         if (auto* lb = dynamic_cast<const TCustomListBox*>(c)) {
             out << " items=[";
-            for (int k = 0; k < lb->Items()->Count(); ++k) out << (k ? ", " : "") << Quote(lb->Items()->Get(k));
+            for (int k = 0; k < lb->Items()->Count(); ++k) out << (k ? ", " : "") << QuoteText(lb->Items()->Get(k));
             out << "] index=" << lb->ItemIndex();
         } else if (auto* cb = dynamic_cast<const TComboBox*>(c)) {
-            out << ' ' << Quote(cb->Text()) << " index=" << cb->ItemIndex() << " items=" << cb->Items()->Count();
+            out << ' ' << QuoteText(cb->Text()) << " index=" << cb->ItemIndex() << " items=" << cb->Items()->Count();
         } else if (auto* sb = dynamic_cast<const TStatusBar*>(c)) {
-            if (sb->SimplePanel()) out << ' ' << Quote(sb->SimpleText());
+            if (sb->SimplePanel()) out << ' ' << QuoteText(sb->SimpleText());
             else
-                for (int k = 0; k < sb->Panels()->Count(); ++k) out << ' ' << Quote(sb->Panels()->Items(k)->Text());
+                for (int k = 0; k < sb->Panels()->Count(); ++k) out << ' ' << QuoteText(sb->Panels()->Items(k)->Text());
         } else if (auto* e = dynamic_cast<const TCustomEdit*>(c); e && e->PasswordChar) {
-            out << ' ' << Quote(std::string(e->Text().size(), e->PasswordChar));
+            out << ' ' << QuoteText(std::string(e->Text().size(), e->PasswordChar));
         } else {
-            out << ' ' << Quote(c->Text());
+            out << ' ' << QuoteText(c->Text());
         }
         if (auto* cb = dynamic_cast<const TCheckBox*>(c)) out << (cb->Checked() ? " checked" : " unchecked");
         if (auto* rb = dynamic_cast<const TRadioButton*>(c)) out << (rb->Checked() ? " checked" : " unchecked");
@@ -610,7 +611,7 @@ std::string DescribeVisible() {
     for (int i = 0; i < Application->FormCount(); ++i) {
         const TCustomForm* f = Application->Forms(i);
         if (!f->Visible()) continue;
-        out << FormName(f) << ' ' << Quote(f->Caption()) << (f->Enabled() ? "" : " disabled") << '\n';
+        out << FormName(f) << ' ' << QuoteText(f->Caption()) << (f->Enabled() ? "" : " disabled") << '\n';
         Describe(out, f, 1);
     }
     return out.str();

@@ -204,5 +204,7 @@ void Pump();
 
 // A text listing of the visible forms and their controls (name, class, text, state), one line each.
 std::string DescribeVisible();
+// A text in double quotes with \" \\ \r \n \t escaped (bytes unchanged otherwise).
+std::string QuoteText(const std::string& s);
 
 }  // namespace headless
