@@ -1,7 +1,8 @@
-# project_library(NAME DIR [DEPS ...]): a static library of every source in DIR.
+# project_library(NAME [DEPS ...]): a static library of every source in the current folder and its
+# subfolders (a unit's implementation may sit in a folder named after it).
 function(project_library name)
   cmake_parse_arguments(PL "" "" "DEPS" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   if(srcs)
     add_library(${name} STATIC ${srcs})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/classlib/components.h"
+#include "platform/classlib/messages.h"
 #include "platform/classlib/strings.h"
 #include "platform/classlib/sysutils.h"
 #include "platform/win/winuser.h"
@@ -58,13 +59,6 @@ using TDnsLookupDone = std::function<void(TObject* Sender, WORD Error)>;
 using TBgExceptionEvent = std::function<void(TObject* Sender, Exception& E, bool& CanClose)>;
 using TSocksErrorEvent = std::function<void(TObject* Sender, int Error, const std::string& Msg)>;
 using TSocksAuthStateEvent = std::function<void(TObject* Sender, TSocksAuthState AuthState)>;
-
-struct TMessage {
-    UINT Msg = 0;
-    WPARAM WParam = 0;
-    LPARAM LParam = 0;
-    LRESULT Result = 0;
-};
 
 // The fixed English text of a sockets error code.
 std::string SocketErrorText(int ErrCode);

@@ -23,6 +23,7 @@
 
 #include "platform/classlib/backend.h"
 #include "platform/classlib/components.h"
+#include "platform/classlib/messages.h"
 #include "platform/win/winuser.h"
 
 class TWinControl;
@@ -71,14 +72,6 @@ constexpr WORD VK_RIGHT = 0x27;
 constexpr WORD VK_DOWN = 0x28;
 constexpr WORD VK_DELETE = 0x2E;
 
-// A message as controls see it.
-struct TMessage {
-    UINT Msg = 0;
-    WPARAM WParam = 0;
-    LPARAM LParam = 0;
-    LRESULT Result = 0;
-};
-using TWndMethod = std::function<void(TMessage& Message)>;
 
 // Control notifications (sent with Perform; never reach the window layer).
 constexpr UINT CM_BASE = 0xB000;

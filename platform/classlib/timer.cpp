@@ -12,24 +12,14 @@ TTimerEvent& TTimerEvent::operator=(TNotifyEvent f) {
 }
 
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
-    WNDCLASSA wc{};
-    if (!GetClassInfoA(GetModuleHandleA(nullptr), TimerWindowClass, &wc)) {
-        wc.lpfnWndProc = &TTimer::WndProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = TimerWindowClass;
-        RegisterClassA(&wc);  // a race with another thread registering it is harmless
-    }
-    FWindow = CreateWindowExA(0, TimerWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+    FWindow = AllocateHWnd([this](TMessage& m) { WndProc(m); }, TimerWindowClass);
     if (!FWindow) throw EOutOfMemory("Not enough timers available");
-    SetWindowLongA(FWindow, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 TTimer::~TTimer() {
     if (FRunning) KillTimer(FWindow, TimerId);
     FRunning = false;
-    SetWindowLongA(FWindow, GWL_USERDATA, 0);
-    DestroyWindow(FWindow);
+    DeallocateHWnd(FWindow);
 }
 
 void TTimer::SetEnabled(bool v) {
@@ -58,11 +48,10 @@ void TTimer::Timer() {
     if (OnTimer) OnTimer(this);
 }
 
-LRESULT TTimer::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_TIMER && wParam == TimerId) {
-        auto* self = reinterpret_cast<TTimer*>(GetWindowLongA(hwnd, GWL_USERDATA));
-        if (self && self->FRunning) self->Timer();
-        return 0;
+void TTimer::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_TIMER && Message.WParam == TimerId) {
+        if (FRunning) Timer();
+        return;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    Message.Result = DefWindowProcA(FWindow, Message.Msg, Message.WParam, Message.LParam);
 }

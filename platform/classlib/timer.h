@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/classlib/components.h"
+#include "platform/classlib/messages.h"
 #include "platform/win/winuser.h"
 
 class TTimer;
@@ -48,7 +49,7 @@ protected:
 
 private:
     friend class TTimerEvent;
-    static LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void WndProc(TMessage& Message);
     void UpdateTimer();
 
     HWND FWindow = nullptr;
