@@ -14,7 +14,7 @@ function(project_library name)
   endif()
 endfunction()
 
-# project_tests(NAME [DEPS ...]): one test program of every *_test.cpp / *.cpp in the current folder.
+# project_tests(NAME [DEPS ...]): one test program of every *.cpp in the current folder.
 function(project_tests name)
   cmake_parse_arguments(PT "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -24,5 +24,9 @@ function(project_tests name)
   add_executable(${name} ${srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${PT_DEPS} testsupport GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  # Each test is named after its folder under tests/ ("transport.", "platform.win.") and labelled
+  # with that folder's path, so `ctest -R '^transport\.'` or `ctest -L platform/win` picks a folder.
+  file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REPLACE "/" "." prefix "${rel}")
+  gtest_discover_tests(${name} TEST_PREFIX "${prefix}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120 LABELS "${rel}")
 endfunction()
