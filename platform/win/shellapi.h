@@ -1,8 +1,13 @@
-// The shell's "open this document or address" call.
+// The shell: its "open this document or address" call and its notification area.
 //
-// There is no desktop shell under us, so ShellExecuteA hands every request to a hook: a desktop
-// backend can start a browser, the console driver prints the request, and tests read it back. Every
-// request is also recorded (the last ones are kept) whether a hook is installed or not.
+// ShellExecuteA hands every request to a hook (a desktop backend starts a browser there) and
+// records it (the last ones are kept) whether a hook is installed or not; tests read the records.
+//
+// Shell_NotifyIconA keeps the icons of the notification area, each named by its window and
+// identifier. A person's mouse action on an icon reaches the icon's window as its callback message,
+// with the identifier in wParam and the mouse message (WM_LBUTTONDOWN, WM_LBUTTONUP,
+// WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP) in lParam; shell::TrayIcons lists the icons so that
+// whoever plays the person (the scripting API, a desktop backend) can send them.
 #pragma once
 
 #include <functional>
@@ -25,7 +30,41 @@ struct ShellRequest {
 HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
                         const char* lpParameters, const char* lpDirectory, int nShowCmd);
 
+// The notification area.
+constexpr DWORD NIM_ADD = 0;
+constexpr DWORD NIM_MODIFY = 1;
+constexpr DWORD NIM_DELETE = 2;
+constexpr UINT NIF_MESSAGE = 1;
+constexpr UINT NIF_ICON = 2;
+constexpr UINT NIF_TIP = 4;
+
+struct NOTIFYICONDATAA {
+    DWORD cbSize = sizeof(NOTIFYICONDATAA);
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    UINT uFlags = 0;            // which of the three below count (NIF_ values)
+    UINT uCallbackMessage = 0;  // NIF_MESSAGE
+    HICON hIcon = nullptr;      // NIF_ICON
+    char szTip[64] = {};        // NIF_TIP; zero-terminated
+};
+
+// NIM_ADD adds the icon (fails when one with the same window and identifier is there), NIM_MODIFY
+// changes the fields its flags name and NIM_DELETE removes it (both fail when it is not there).
+// Returns FALSE on failure, and for a null record or an unknown message.
+BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData);
+
 namespace shell {
+
+// One icon of the notification area, as last added or modified.
+struct TrayIcon {
+    HWND hwnd = nullptr;
+    UINT id = 0;
+    UINT callbackMessage = 0;  // 0: the icon has none and tells its window nothing
+    HICON icon = nullptr;
+    std::string tip;
+};
+// The icons present, oldest first.
+std::vector<TrayIcon> TrayIcons();
 
 // The hook returns the shell's result code (above 32 for success, e.g. 2 for a file not found).
 using ExecuteHook = std::function<int(const ShellRequest&)>;
