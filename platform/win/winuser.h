@@ -150,7 +150,6 @@ constexpr WPARAM MK_CONTROL = 0x0008;
 constexpr WPARAM MK_MBUTTON = 0x0010;
 
 ATOM RegisterClassA(const WNDCLASSA* wc);
-BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* out);
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
@@ -160,9 +159,6 @@ BOOL IsWindow(HWND hwnd);
 LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value);
 LONG_PTR GetWindowLongA(HWND hwnd, int index);
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
-HWND GetParent(HWND hwnd);
 BOOL SetWindowTextA(HWND hwnd, const char* text);
 int GetWindowTextA(HWND hwnd, char* buffer, int maxCount);
 int GetClassNameA(HWND hwnd, char* buffer, int maxCount);
@@ -199,7 +195,6 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
 DWORD GetCurrentThreadId();
-DWORD GetCurrentProcessId();
 HINSTANCE GetModuleHandleA(const char* name);
 
 // Geometry, visibility and enabling. Kept per window; a backend may mirror them on screen.

@@ -1,6 +1,4 @@
 // Window classes, windows and their attributes, and the thread and process identities.
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -91,20 +89,6 @@ ATOM RegisterClassA(const WNDCLASSA* wc) {
     rec->wc.lpszMenuName = nullptr;
     S().classes[key] = std::move(rec);
     return static_cast<ATOM>(0xC000 + S().classes.size());
-}
-
-BOOL UnregisterClassA(const char* className, HINSTANCE) {
-    std::lock_guard lk(S().m);
-    auto key = Lower(className);
-    auto it = S().classes.find(key);
-    if (it == S().classes.end()) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    for (auto& [h, w] : S().windows)
-        if (w->cls == it->second.get()) return FALSE;  // still in use
-    S().classes.erase(it);
-    return TRUE;
 }
 
 BOOL GetClassInfoA(HINSTANCE, const char* className, WNDCLASSA* out) {
@@ -272,21 +256,6 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return proc ? proc(hwnd, msg, wParam, lParam) : 0;
-}
-
-DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
-    auto w = FindWindowRec(hwnd);
-    if (processId) *processId = GetCurrentProcessId();
-    return w ? w->queue->threadId : 0;
-}
-
-HWND GetParent(HWND hwnd) {
-    auto w = FindWindowRec(hwnd);
-    return w ? w->parent : nullptr;
-}
-
 BOOL SetWindowTextA(HWND hwnd, const char* text) {
     auto w = FindWindowRec(hwnd);
     if (!w) return FALSE;
@@ -398,7 +367,5 @@ DWORD GetCurrentThreadId() {
     if (t_threadId == 0) t_threadId = g_nextThreadId++;
     return t_threadId;
 }
-
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
 HINSTANCE GetModuleHandleA(const char*) { return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000)); }
