@@ -1,3 +1,4 @@
+// The shell: the open call records every request; the notification area keeps its icons.
 #include "platform/win/shellapi.h"
 
 #include <algorithm>
@@ -12,10 +13,6 @@ constexpr std::size_t kKeep = 64;
 std::mutex& Lock() {
     static std::mutex m;
     return m;
-}
-shell::ExecuteHook& Hook() {
-    static shell::ExecuteHook h;
-    return h;
 }
 std::vector<ShellRequest>& Recorded() {
     static std::vector<ShellRequest> r;
@@ -40,17 +37,11 @@ void Apply(shell::TrayIcon& icon, const NOTIFYICONDATAA& data) {
 HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
                         const char* lpParameters, const char* lpDirectory, int nShowCmd) {
     ShellRequest req{hwnd, Str(lpOperation), Str(lpFile), Str(lpParameters), Str(lpDirectory), nShowCmd};
-    shell::ExecuteHook hook;
-    {
-        std::lock_guard<std::mutex> g(Lock());
-        auto& rec = Recorded();
-        rec.push_back(req);
-        if (rec.size() > kKeep) rec.erase(rec.begin());
-        hook = Hook();
-    }
-    int result = 42;  // "done"
-    if (hook) result = hook(req);  // called outside the lock: a hook may start another request
-    return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(result));
+    std::lock_guard<std::mutex> g(Lock());
+    auto& rec = Recorded();
+    rec.push_back(std::move(req));
+    if (rec.size() > kKeep) rec.erase(rec.begin());
+    return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));  // above 32: done
 }
 
 BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
@@ -88,13 +79,6 @@ namespace shell {
 std::vector<TrayIcon> TrayIcons() {
     std::lock_guard<std::mutex> g(Lock());
     return Icons();
-}
-
-ExecuteHook SetExecuteHook(ExecuteHook hook) {
-    std::lock_guard<std::mutex> g(Lock());
-    ExecuteHook old = std::move(Hook());
-    Hook() = std::move(hook);
-    return old;
 }
 
 std::vector<ShellRequest> RecordedRequests() {

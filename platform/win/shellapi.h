@@ -1,7 +1,7 @@
 // The shell: its "open this document or address" call and its notification area.
 //
-// ShellExecuteA hands every request to a hook (a desktop backend starts a browser there) and
-// records it (the last ones are kept) whether a hook is installed or not; tests read the records.
+// ShellExecuteA records every request (the last ones are kept) and reports it as done; tests read
+// the requests back.
 //
 // Shell_NotifyIconA keeps the icons of the notification area, each named by its window and
 // identifier. A person's mouse action on an icon reaches the icon's window as its callback message,
@@ -10,7 +10,6 @@
 // whoever plays the person (the scripting API, a desktop backend) can send them.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,7 @@ struct ShellRequest {
     int show = 0;            // SW_ value
 };
 
-// Returns a value above 32 on success, as the shell does. With a hook installed, its result is
-// returned; without one the request is only recorded and reported as done.
+// Records the request and returns a value above 32 (success), as the shell does.
 HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
                         const char* lpParameters, const char* lpDirectory, int nShowCmd);
 
@@ -65,11 +63,6 @@ struct TrayIcon {
 };
 // The icons present, oldest first.
 std::vector<TrayIcon> TrayIcons();
-
-// The hook returns the shell's result code (above 32 for success, e.g. 2 for a file not found).
-using ExecuteHook = std::function<int(const ShellRequest&)>;
-// Installs a hook (an empty one removes it); returns the previous one.
-ExecuteHook SetExecuteHook(ExecuteHook hook);
 
 // The requests made so far (the newest last; at most 64 are kept), and a way to forget them.
 std::vector<ShellRequest> RecordedRequests();
