@@ -3,6 +3,7 @@
 // and the message pumps and the blocking wait that every waiting loop of the socket uses.
 #include "transport/AsyncSocket.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/classlib/application.h"
@@ -175,7 +176,7 @@ void TCustomAsyncSocket::HandleMessage(TMessage& Msg) {
         case WM_WSOCKET_RELEASE: delete this; return;
         case WM_TRIGGER_EXCEPTION: throw ESocketException("Test exception in AsyncSocket");
         case WM_TIMER:
-            if (Msg.WParam == WaitTimerId) break;  // it only ends a wait
+            if (Msg.WParam >= WaitTimerId && Msg.WParam < WaitTimerId + 64) break;  // it only ends a wait
             Msg.Result = DefWindowProcA(FWindowHandle, Msg.Msg, Msg.WParam, Msg.LParam);
             break;
         default: Msg.Result = DefWindowProcA(FWindowHandle, Msg.Msg, Msg.WParam, Msg.LParam);
@@ -223,11 +224,19 @@ void TCustomAsyncSocket::PumpPending() {
 
 bool TCustomAsyncSocket::QuitSeen() const { return FTerminated || (Application && Application->Terminated()); }
 
-void TCustomAsyncSocket::WaitForEvent(DWORD TimeoutMs) {
+void TCustomAsyncSocket::WaitForEvent() {
     if (QuitSeen()) return;  // the quit message is consumed: nothing would wake the wait
-    if (TimeoutMs == 0) return;
-    const bool timed = TimeoutMs != INFINITE && FWindowHandle;
-    if (timed) SetTimer(FWindowHandle, WaitTimerId, TimeoutMs, nullptr);
     WaitMessage();
-    if (timed) KillTimer(FWindowHandle, WaitTimerId);
+}
+
+TCustomAsyncSocket::TWaitTimer::TWaitTimer(TCustomAsyncSocket& Socket, DWORD IntervalMs) : FSocket(Socket) {
+    if (IntervalMs == INFINITE || !Socket.FWindowHandle) return;
+    FId = WaitTimerId + static_cast<UINT_PTR>(Socket.FWaitDepth++);
+    SetTimer(Socket.FWindowHandle, FId, std::max<DWORD>(IntervalMs, 1), nullptr);
+}
+
+TCustomAsyncSocket::TWaitTimer::~TWaitTimer() {
+    if (!FId) return;
+    KillTimer(FSocket.FWindowHandle, FId);
+    --FSocket.FWaitDepth;
 }

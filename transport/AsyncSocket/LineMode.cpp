@@ -174,19 +174,15 @@ int TCustomSyncSocket::RunAndWait(const std::function<void()>& Proc, bool& Done)
 
 int TCustomSyncSocket::WaitUntilDone(bool& Done) {
     FTimeStop = GetTickCount() + FTimeout;
+    TWaitTimer limit(*this, FTimeout > 0 ? FTimeout : INFINITE);
     while (!Done) {
         if (FTimeout > 0 && static_cast<int>(GetTickCount() - FTimeStop) > 0) return 12001;
         if (QuitSeen()) return 12001;
         PumpPending();
         if (Done) break;
         // Nothing left to dispatch: sleep in the queue's wait until the next message, timer or
-        // socket event (or the end of the time limit).
-        if (FTimeout > 0) {
-            const int left = static_cast<int>(FTimeStop - GetTickCount());
-            if (left > 0) WaitForEvent(static_cast<DWORD>(left));
-        } else {
-            WaitForEvent(INFINITE);
-        }
+        // socket event (the timer above ends it at the time limit).
+        WaitForEvent();
     }
     return 0;
 }

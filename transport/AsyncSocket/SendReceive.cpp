@@ -140,12 +140,13 @@ void TCustomAsyncSocket::Flush() {
         TryToSend();
         PumpPending();
         if (FHSocket == INVALID_SOCKET || FAllSent || QuitSeen()) break;
-        WaitForEvent(INFINITE);
+        WaitForEvent();
     }
 }
 
 bool TCustomAsyncSocket::FlushQueue(DWORD TimeoutMs) {
     const DWORD start = GetTickCount();
+    TWaitTimer deadline(*this, TimeoutMs);
     for (;;) {
         if (FHSocket == INVALID_SOCKET || FState != wsConnected) return true;
         TryToSend();
@@ -154,7 +155,7 @@ bool TCustomAsyncSocket::FlushQueue(DWORD TimeoutMs) {
         if (FHSocket == INVALID_SOCKET || FAllSent) return true;
         const DWORD spent = GetTickCount() - start;
         if (spent >= TimeoutMs || QuitSeen()) return false;
-        WaitForEvent(TimeoutMs - spent);
+        WaitForEvent();
     }
 }
 
@@ -265,6 +266,6 @@ void TCustomAsyncSocket::WaitForClose() {
         }
         PumpPending();
         if (FHSocket == INVALID_SOCKET || FState == wsClosed || QuitSeen()) break;
-        WaitForEvent(INFINITE);
+        WaitForEvent();
     }
 }
