@@ -4,7 +4,10 @@
 // numbers, so a late message that names an old socket or request can always be told apart.
 // Asynchronous selection rides on the message wait of the window's thread (win::WatchFd): the
 // watch callback turns readiness into one posted message per event and then stops asking for that
-// event until the matching call (recv, send, accept) re-arms it.
+// event until the matching call (recv, send, accept) re-arms it. On a datagram socket an empty
+// datagram is signalled as data (FD_READ), never as a close. A nonblocking stream socket with
+// linger on and a linger time closes as on Windows: closesocket fails with WSAEWOULDBLOCK while
+// sent data is unacknowledged, and resets the connection once the linger time is up.
 #include "platform/winsock/winsock.h"
 
 #include <arpa/inet.h>
