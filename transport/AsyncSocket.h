@@ -267,6 +267,8 @@ private:
     static constexpr UINT_PTR WaitTimerId = 1;  // the first timer of the waiting loops
     static constexpr DWORD LingerPollMs = 10;   // how often a lingering close is tried again
     HWND CreateSocketWindow();
+    void WriteTarget(const char* Name, const std::string& Value, std::string& Text, bool& Assigned, bool& Resolved);
+    bool StartLookup(const std::string& Text);
     void DispatchSocketMessage(TMessage& Msg);
     void HandleSocketEvent(TMessage& Msg);
     void HandleLookupReply(TMessage& Msg, bool ByName);

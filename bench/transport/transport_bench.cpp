@@ -59,6 +59,16 @@ void WriteBlocking(int fd, size_t chunk) {
     }
 }
 
+// Accepts one connection on lfd and runs work with it on a thread of its own.
+template <class F>
+std::thread ServeOne(int lfd, F work) {
+    return std::thread([lfd, work] {
+        int fd = ::accept(lfd, nullptr, nullptr);
+        work(fd);
+        ::close(fd);
+    });
+}
+
 // Sending: a TAsyncSocket writes kTotal bytes with Send(chunk), paced on OnDataSent as a caller
 // feeding a request body is; a blocking reader thread takes them.
 void BM_SendAsyncSocket(benchmark::State& state) {
@@ -68,11 +78,7 @@ void BM_SendAsyncSocket(benchmark::State& state) {
         int port = 0;
         int lfd = ListenLoopback(port, 0, 64);
         size_t got = 0;
-        std::thread reader([&] {
-            int fd = ::accept(lfd, nullptr, nullptr);
-            got = DrainBlocking(fd);
-            ::close(fd);
-        });
+        std::thread reader = ServeOne(lfd, [&got](int fd) { got = DrainBlocking(fd); });
         TAsyncSocket sender(nullptr);
         bool up = false;
         size_t queued = 0;
@@ -111,11 +117,7 @@ void BM_SendBlockingPosix(benchmark::State& state) {
         int port = 0;
         int lfd = ListenLoopback(port, 0, 64);
         size_t got = 0;
-        std::thread reader([&] {
-            int fd = ::accept(lfd, nullptr, nullptr);
-            got = DrainBlocking(fd);
-            ::close(fd);
-        });
+        std::thread reader = ServeOne(lfd, [&got](int fd) { got = DrainBlocking(fd); });
         int fd = ConnectLoopback(port);
         WriteBlocking(fd, chunk);
         ::close(fd);
@@ -135,11 +137,7 @@ void BM_ReceiveAsyncSocket(benchmark::State& state) {
     for (auto _ : state) {
         int port = 0;
         int lfd = ListenLoopback(port, 0, 64);
-        std::thread writer([&] {
-            int fd = ::accept(lfd, nullptr, nullptr);
-            WriteBlocking(fd, chunk);
-            ::close(fd);
-        });
+        std::thread writer = ServeOne(lfd, [chunk](int fd) { WriteBlocking(fd, chunk); });
         TAsyncSocket receiver(nullptr);
         size_t got = 0;
         bool closed = false;
@@ -168,11 +166,7 @@ void BM_ReceiveBlockingPosix(benchmark::State& state) {
     for (auto _ : state) {
         int port = 0;
         int lfd = ListenLoopback(port, 0, 64);
-        std::thread writer([&] {
-            int fd = ::accept(lfd, nullptr, nullptr);
-            WriteBlocking(fd, chunk);
-            ::close(fd);
-        });
+        std::thread writer = ServeOne(lfd, [chunk](int fd) { WriteBlocking(fd, chunk); });
         int fd = ConnectLoopback(port);
         size_t got = DrainBlocking(fd);
         ::close(fd);

@@ -70,40 +70,31 @@ void TCustomAsyncSocket::ResetDefaults() {
     FSin.sin_family = WS_AF_INET;
 }
 
-void TCustomAsyncSocket::SetAddr(const std::string& Value) {
+// The writer rule of Addr, Port and Proto: only while closed; the trimmed value is marked assigned
+// when not empty and not resolved; the same text while assigned changes nothing.
+void TCustomAsyncSocket::WriteTarget(const char* Name, const std::string& Value, std::string& Text,
+                                     bool& Assigned, bool& Resolved) {
     if (FState != wsClosed) {
-        RaiseError("Cannot change Addr if not closed");
+        RaiseError(std::string("Cannot change ") + Name + " if not closed");
         return;
     }
     std::string v = Trim(Value);
-    if (v == FAddrStr && FAddrAssigned) return;
-    FAddrStr = v;
-    FAddrAssigned = !v.empty();
-    FAddrResolved = false;
+    if (v == Text && Assigned) return;
+    Text = v;
+    Assigned = !v.empty();
+    Resolved = false;
+}
+
+void TCustomAsyncSocket::SetAddr(const std::string& Value) {
+    WriteTarget("Addr", Value, FAddrStr, FAddrAssigned, FAddrResolved);
 }
 
 void TCustomAsyncSocket::WritePort(const std::string& Value) {
-    if (FState != wsClosed) {
-        RaiseError("Cannot change Port if not closed");
-        return;
-    }
-    std::string v = Trim(Value);
-    if (v == FPortStr && FPortAssigned) return;
-    FPortStr = v;
-    FPortAssigned = !v.empty();
-    FPortResolved = false;
+    WriteTarget("Port", Value, FPortStr, FPortAssigned, FPortResolved);
 }
 
 void TCustomAsyncSocket::WriteProto(const std::string& Value) {
-    if (FState != wsClosed) {
-        RaiseError("Cannot change Proto if not closed");
-        return;
-    }
-    std::string v = Trim(Value);
-    if (v == FProtoStr && FProtoAssigned) return;
-    FProtoStr = v;
-    FProtoAssigned = !v.empty();
-    FProtoResolved = false;
+    WriteTarget("Proto", Value, FProtoStr, FProtoAssigned, FProtoResolved);
 }
 
 void TCustomAsyncSocket::SetLocalAddr(const std::string& Value) {

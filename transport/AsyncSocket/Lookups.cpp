@@ -145,16 +145,23 @@ std::string TCustomAsyncSocket::GetLocalPortText() {
     return IntToStr(ntohs_(a.sin_port));
 }
 
-void TCustomAsyncSocket::DnsLookup(const std::string& HostName) {
-    if (HostName.empty()) {
+// The start shared by both lookups: an empty text is refused; otherwise the pending lookup is
+// cancelled and the results are cleared. False when the lookup does not go on.
+bool TCustomAsyncSocket::StartLookup(const std::string& Text) {
+    if (Text.empty()) {
         RaiseError("DNS lookup: invalid host name.");
         FireDnsLookupDone(WSAEINVAL);
-        return;
+        return false;
     }
     if (FLookupHandle) WSACancelAsyncRequest_(FLookupHandle);
     FLookupHandle = nullptr;
     FDnsResult.clear();
     FDnsResultList->Clear();
+    return true;
+}
+
+void TCustomAsyncSocket::DnsLookup(const std::string& HostName) {
+    if (!StartLookup(HostName)) return;
     ULONG a = inet_addr_(HostName);
     if (a != WS_INADDR_NONE || Trim(HostName) == "255.255.255.255") {
         FDnsResult = inet_ntoa_(a);
@@ -167,15 +174,7 @@ void TCustomAsyncSocket::DnsLookup(const std::string& HostName) {
 }
 
 void TCustomAsyncSocket::ReverseDnsLookup(const std::string& HostAddr) {
-    if (HostAddr.empty()) {
-        RaiseError("DNS lookup: invalid host name.");
-        FireDnsLookupDone(WSAEINVAL);
-        return;
-    }
-    if (FLookupHandle) WSACancelAsyncRequest_(FLookupHandle);
-    FLookupHandle = nullptr;
-    FDnsResult.clear();
-    FDnsResultList->Clear();
+    if (!StartLookup(HostAddr)) return;
     ULONG a = inet_addr_(HostAddr);
     FLookupHandle = WSAAsyncGetHostByAddr_(FWindowHandle, WM_ASYNCGETHOSTBYADDR, reinterpret_cast<const char*>(&a), 4,
                                            WS_AF_INET, FDnsBuffer, sizeof FDnsBuffer);
