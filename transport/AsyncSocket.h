@@ -269,6 +269,7 @@ private:
     HWND CreateSocketWindow();
     void WriteTarget(const char* Name, const std::string& Value, std::string& Text, bool& Assigned, bool& Resolved);
     bool StartLookup(const std::string& Text);
+    void ResolveTarget(bool LocalPort);
     void DispatchSocketMessage(TMessage& Msg);
     void HandleSocketEvent(TMessage& Msg);
     void HandleLookupReply(TMessage& Msg, bool ByName);
@@ -337,6 +338,7 @@ private:
     int ReceiveReply(int Max);
     void SocksFail(asyncsocket::TSocksFailure Failure, const std::string& Suffix = {});
     void SendMethodOffer();
+    void SendRequest(const std::string& Req);
     bool HandleMethodReply();
     bool HandleAuthReply();
     bool HandleSocks4Reply();

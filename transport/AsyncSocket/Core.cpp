@@ -189,6 +189,29 @@ void TCustomAsyncSocket::FreeSendQueue() {
 }
 
 
+// Resolves what is not resolved yet, in the order protocol, port, local port (for a connect),
+// address; each success is marked. Raises the resolution's exception.
+void TCustomAsyncSocket::ResolveTarget(bool LocalPort) {
+    if (!FProtoResolved) {
+        FProto = SocketResolveProto(FProtoStr);
+        FType = FProto == WS_IPPROTO_UDP ? WS_SOCK_DGRAM : WS_SOCK_STREAM;
+        FProtoResolved = true;
+    }
+    if (!FPortResolved) {
+        FPortNum = SocketResolvePort(FPortStr, FProtoStr);
+        FSin.sin_port = htons_(FPortNum);
+        FPortResolved = true;
+    }
+    if (LocalPort && !FLocalPortResolved) {
+        FLocalPortNum = SocketResolvePort(FLocalPortStr, FProtoStr);
+        FLocalPortResolved = true;
+    }
+    if (!FAddrResolved) {
+        FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
+        FAddrResolved = true;
+    }
+}
+
 void TCustomAsyncSocket::Connect() {
     if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
         RaiseError("Connect: Socket already in use");
@@ -207,24 +230,7 @@ void TCustomAsyncSocket::Connect() {
         return;
     }
     try {
-        if (!FProtoResolved) {
-            FProto = SocketResolveProto(FProtoStr);
-            FType = FProto == WS_IPPROTO_UDP ? WS_SOCK_DGRAM : WS_SOCK_STREAM;
-            FProtoResolved = true;
-        }
-        if (!FPortResolved) {
-            FPortNum = SocketResolvePort(FPortStr, FProtoStr);
-            FSin.sin_port = htons_(FPortNum);
-            FPortResolved = true;
-        }
-        if (!FLocalPortResolved) {
-            FLocalPortNum = SocketResolvePort(FLocalPortStr, FProtoStr);
-            FLocalPortResolved = true;
-        }
-        if (!FAddrResolved) {
-            FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
-            FAddrResolved = true;
-        }
+        ResolveTarget(true);
     } catch (Exception& E) {
         RaiseError("connect: " + E.Message);
         return;
@@ -301,20 +307,7 @@ void TCustomAsyncSocket::Listen() {
         return;
     }
     try {
-        if (!FProtoResolved) {
-            FProto = SocketResolveProto(FProtoStr);
-            FType = FProto == WS_IPPROTO_UDP ? WS_SOCK_DGRAM : WS_SOCK_STREAM;
-            FProtoResolved = true;
-        }
-        if (!FPortResolved) {
-            FPortNum = SocketResolvePort(FPortStr, FProtoStr);
-            FSin.sin_port = htons_(FPortNum);
-            FPortResolved = true;
-        }
-        if (!FAddrResolved) {
-            FSin.sin_addr.s_addr = SocketResolveHost(FAddrStr);
-            FAddrResolved = true;
-        }
+        ResolveTarget(false);
     } catch (Exception& E) {
         RaiseError("listen: " + E.Message);
         return;

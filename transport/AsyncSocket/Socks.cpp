@@ -178,14 +178,7 @@ void TCustomSocksSocket::SendAuthRequest() {
     req += SocksUsercode;
     req += static_cast<char>(SocksPassword.size());
     req += SocksPassword;
-    if (req.size() > static_cast<size_t>(SocksBufferSize)) {
-        SocksFail(TSocksFailure::RequestTooLong);
-        return;
-    }
-    try {
-        SendStr(req);
-    } catch (...) {
-    }
+    SendRequest(req);
 }
 
 void TCustomSocksSocket::SendSocksRequest() {
@@ -232,13 +225,18 @@ void TCustomSocksSocket::SendSocksRequest() {
         req += static_cast<char>(FTargetPort >> 8);
         req += static_cast<char>(FTargetPort & 0xFF);
     }
-    if (req.size() > static_cast<size_t>(SocksBufferSize)) {
-        // The request would not fit its block: refuse it rather than send it cut short.
+    SendRequest(req);
+}
+
+// Sends a request of the negotiation; one that would not fit its block is refused rather than
+// sent cut short. A failing send is swallowed: the negotiation then stalls until the peer closes.
+void TCustomSocksSocket::SendRequest(const std::string& Req) {
+    if (Req.size() > static_cast<size_t>(SocksBufferSize)) {
         SocksFail(TSocksFailure::RequestTooLong);
         return;
     }
     try {
-        SendStr(req);
+        SendStr(Req);
     } catch (...) {
     }
 }
