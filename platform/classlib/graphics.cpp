@@ -860,10 +860,16 @@ void TBitmap::LoadFromStream(TStream* Stream) {
     std::string data = Stream->ReadAll();
     std::size_t used = 0;
     std::string why;
-    HBITMAP h = gdi::ReadBmp(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), true, &used, &why);
+    HBITMAP h = nullptr;
+    try {
+        h = gdi::ReadBmp(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), true, &used, &why);
+    } catch (const std::bad_alloc&) {
+        Stream->SetPosition(start);
+        throw EOutOfResources("Out of system resources");
+    }
     if (!h) {
         Stream->SetPosition(start);
-        throw EInvalidGraphic("Bitmap image is not valid");
+        throw EInvalidGraphic("Bitmap image is not valid (" + why + ")");
     }
     Stream->SetPosition(start + static_cast<std::int64_t>(used));
     if (FPalette) DeleteObject(ToGdiObj(FPalette));

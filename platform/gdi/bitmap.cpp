@@ -79,7 +79,7 @@ struct PixelMapper {
     PixelMapper(const Bitmap& s, const Bitmap& d, COLORREF sbk, COLORREF dtext, COLORREF dbk)
         : src(s), dst(d), srcBk(sbk), dstText(dtext), dstBk(dbk) {
         raw = s.bpp == d.bpp && s.rgb565 == d.rgb565 &&
-              (s.bpp > 8 || s.bpp == 1 ||
+              (s.bpp > 8 || (s.bpp == 1 && (s.monoDevice || d.monoDevice)) ||
                (s.colors.size() == d.colors.size() &&
                 std::equal(s.colors.begin(), s.colors.end(), d.colors.begin(), [](const RGBQUAD& a, const RGBQUAD& b) {
                     return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
@@ -90,7 +90,7 @@ struct PixelMapper {
         auto it = cache.find(v);
         if (it != cache.end()) return it->second;
         std::uint32_t out;
-        if (src.bpp == 1) {
+        if (src.bpp == 1 && src.monoDevice) {
             out = dst.RawOfRgb(v ? dstBk : dstText);
         } else if (dst.bpp == 1) {
             out = (src.RgbOfRaw(v) == (srcBk & 0xFFFFFF)) ? 1u : 0u;
@@ -217,6 +217,7 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bpp, const void* b
         return nullptr;
     }
     auto b = MakeBitmap(width, height, static_cast<int>(bpp), false);
+    b->monoDevice = bpp == 1;
     if (bits) {
         int srcStride = ((width * static_cast<int>(bpp) + 15) / 16) * 2;
         const std::uint8_t* p = static_cast<const std::uint8_t*>(bits);

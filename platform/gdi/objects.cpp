@@ -294,6 +294,7 @@ struct Stock {
         pal->entries.assign(DefaultPaletteEntries(), DefaultPaletteEntries() + 20);
         objs[DEFAULT_PALETTE] = MakeStock(pal);
         auto bmp = MakeBitmap(1, 1, 1, false);
+        bmp->monoDevice = true;
         bitmap1x1 = reinterpret_cast<HBITMAP>(MakeStock(bmp));
         for (int i = 0; i < kSysColorCount; ++i)
             sysBrushes[i] = reinterpret_cast<HBRUSH>(brush(GetSysColor(i), false));

@@ -1,4 +1,4 @@
-// Regions as sorted band lists, and the window shape.
+// Regions as sorted band lists.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -94,6 +94,32 @@ std::vector<Band> Combine(const std::vector<Band>& a, const std::vector<Band>& b
         if (!s.empty()) out.push_back(Band{y0, y1, std::move(s)});
     }
     return Coalesce(std::move(out));
+}
+
+void UniteInPlace(std::vector<Band>& a, const std::vector<Band>& b) {
+    if (b.empty()) return;
+    if (a.empty()) {
+        a = b;
+        return;
+    }
+    // Bands of a that end above b's first row stay as they are; only the rest meets b.
+    const int top = b.front().top;
+    auto first = std::upper_bound(a.begin(), a.end(), top, [](int v, const Band& x) { return v < x.bottom; });
+    std::vector<Band> merged;
+    if (first == a.end()) {
+        merged = b;
+    } else {
+        std::vector<Band> tail(std::make_move_iterator(first), std::make_move_iterator(a.end()));
+        a.erase(first, a.end());
+        merged = Combine(tail, b, RGN_OR);
+    }
+    std::size_t i = 0;
+    if (!a.empty() && !merged.empty() && a.back().bottom == merged.front().top && a.back().spans == merged.front().spans) {
+        a.back().bottom = merged.front().bottom;
+        i = 1;
+    }
+    a.insert(a.end(), std::make_move_iterator(merged.begin() + static_cast<std::ptrdiff_t>(i)),
+             std::make_move_iterator(merged.end()));
 }
 
 void Region::SetRects(std::vector<RECT> rects) {
@@ -202,6 +228,11 @@ int CombineRgn(HRGN dst, HRGN a, HRGN b, int mode) {
     if (!rb) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return ERROR;
+    }
+    if (mode == RGN_OR && d == ra && rb != ra) {
+        // Joining a region with one below it (a shape built top-down in batches) appends bands.
+        UniteInPlace(d->bands, rb->bands);
+        return d->Type();
     }
     d->bands = Combine(ra->bands, rb->bands, mode);
     return d->Type();
