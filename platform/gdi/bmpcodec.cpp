@@ -223,6 +223,62 @@ HBITMAP ReadBmp(const std::uint8_t* data, std::size_t size, bool hasFileHeader, 
     return reinterpret_cast<HBITMAP>(detail::Add(b));
 }
 
+bool ReadIcon(const std::uint8_t* data, std::size_t size, HBITMAP* image, HBITMAP* mask, std::string* error) {
+    auto fail = [&](const char* why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (size < 6 || U16(data) != 0 || (U16(data + 2) != 1 && U16(data + 2) != 2)) return fail("not an icon file");
+    const std::size_t count = U16(data + 4);
+    if (count == 0) return fail("no images");
+    if (size < 6 + 16 * count) return fail("truncated directory");
+    // The entry with the most pixels, then the most bits (a size byte of 0 means 256).
+    std::size_t best = count;
+    std::uint32_t bestPixels = 0, bestBits = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* e = data + 6 + 16 * i;
+        const std::uint32_t w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256, bits = U16(e + 6);
+        if (best == count || w * h > bestPixels || (w * h == bestPixels && bits > bestBits)) {
+            best = i;
+            bestPixels = w * h;
+            bestBits = bits;
+        }
+    }
+    const std::uint8_t* e = data + 6 + 16 * best;
+    const std::uint32_t bytes = U32(e + 8), offset = U32(e + 12);
+    if (offset > size || bytes > size - offset) return fail("truncated image");
+    const std::uint8_t* dib = data + offset;
+    if (bytes >= 8 && std::memcmp(dib, "\x89PNG\r\n\x1a\n", 8) == 0) return fail("PNG-compressed icon images are not read");
+    if (bytes < 40 || U32(dib) < 40) return fail("bad image header");
+    // The header's height counts the image and its mask: read the image alone.
+    const std::int32_t doubled = static_cast<std::int32_t>(U32(dib + 8));
+    if (doubled <= 0 || doubled % 2 != 0) return fail("bad image height");
+    std::vector<std::uint8_t> copy(dib, dib + bytes);
+    const std::uint32_t height = static_cast<std::uint32_t>(doubled / 2);
+    copy[8] = static_cast<std::uint8_t>(height);
+    copy[9] = static_cast<std::uint8_t>(height >> 8);
+    copy[10] = static_cast<std::uint8_t>(height >> 16);
+    copy[11] = static_cast<std::uint8_t>(height >> 24);
+    std::size_t used = 0;
+    std::string why;
+    HBITMAP img = ReadBmp(copy.data(), copy.size(), false, &used, &why);
+    if (!img) {
+        if (error) *error = why;
+        return false;
+    }
+    auto bmp = detail::GetBitmap(img);
+    const int w = bmp->width, h = bmp->height;
+    HBITMAP and_ = CreateBitmap(w, h, 1, 1, nullptr);
+    auto m = detail::GetBitmap(and_);
+    const std::size_t stride = static_cast<std::size_t>(detail::StrideOf(w, 1));
+    if (copy.size() >= used && copy.size() - used >= stride * static_cast<std::size_t>(h))
+        for (int y = 0; y < h; ++y)  // bottom-up, like the image
+            std::memcpy(m->Row(y), copy.data() + used + static_cast<std::size_t>(h - 1 - y) * stride, stride);
+    *image = img;
+    *mask = and_;
+    return true;
+}
+
 std::vector<std::uint8_t> WriteBmp(HBITMAP hbmp, bool fileHeader) {
     auto b = detail::GetBitmap(hbmp);
     std::vector<std::uint8_t> out;
