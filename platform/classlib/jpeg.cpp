@@ -14,6 +14,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/classlib/graphics/streamdata.h"
 #include "platform/gdi/picturelimits.h"
 
 extern "C" {
@@ -307,11 +308,10 @@ void TJPEGImage::ReadSize() {
 
 void TJPEGImage::LoadFromStream(TStream* Stream) {
     std::int64_t start = Stream->Position();
-    std::string all = Stream->ReadAll();
-    std::size_t len = StreamLength(reinterpret_cast<const std::uint8_t*>(all.data()), all.size());
-    all.resize(len);
+    const graphics_detail::StreamBytes all = graphics_detail::ReadRest(Stream);
+    const std::size_t len = StreamLength(all.data, all.size);
     std::string old = std::move(FData);
-    FData = std::move(all);
+    FData = len ? std::string(reinterpret_cast<const char*>(all.data), len) : std::string();
     try {
         ReadSize();
     } catch (...) {

@@ -66,6 +66,26 @@ std::shared_ptr<Bitmap> ViewOf(int w, int h, int bpp, bool rgb565, const std::ve
     return b;
 }
 
+// Copies `count` pixels between 24- and 32-bit rows (blue, green, red; the fourth byte becomes 0).
+void CopyTrueColourRow(const std::uint8_t* from, int fromBpp, std::uint8_t* to, int toBpp, int count) {
+    if (fromBpp == 24 && toBpp == 32) {
+        for (int i = 0; i < count; ++i, from += 3, to += 4) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+            to[3] = 0;
+        }
+    } else if (fromBpp == 32 && toBpp == 24) {
+        for (int i = 0; i < count; ++i, from += 4, to += 3) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        }
+    } else {
+        std::memcpy(to, from, static_cast<std::size_t>(count) * static_cast<std::size_t>(fromBpp / 8));
+    }
+}
+
 // Converts a source pixel to the raw value of the target, following the monochrome rules.
 struct PixelMapper {
     const Bitmap& src;
@@ -74,6 +94,7 @@ struct PixelMapper {
     COLORREF dstText;    // target DC text colour: mono 0 -> colour
     COLORREF dstBk;      // target DC background: mono 1 -> colour
     bool raw;            // same format and table: copy raw values
+    bool trueColour;     // 24 and 32 bits: the raw values are the same blue, green, red bytes
     std::unordered_map<std::uint32_t, std::uint32_t> cache;
 
     PixelMapper(const Bitmap& s, const Bitmap& d, COLORREF sbk, COLORREF dtext, COLORREF dbk)
@@ -84,9 +105,11 @@ struct PixelMapper {
                 std::equal(s.colors.begin(), s.colors.end(), d.colors.begin(), [](const RGBQUAD& a, const RGBQUAD& b) {
                     return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
                 })));
+        trueColour = !raw && (s.bpp == 24 || s.bpp == 32) && (d.bpp == 24 || d.bpp == 32);
     }
     std::uint32_t Map(std::uint32_t v) {
         if (raw) return v;
+        if (trueColour) return v & 0xFFFFFF;
         auto it = cache.find(v);
         if (it != cache.end()) return it->second;
         std::uint32_t out;
@@ -182,12 +205,17 @@ BOOL Blit(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, int 
         int ry = yy - dy0;
         int syy = unscaled ? sy + ry : sy + static_cast<int>((2LL * (mirrorY ? cy - 1 - ry : ry) + 1) * scy / (2LL * cy));
         if (syy < 0 || syy >= s->height) return;
-        if (unscaled && map.raw && rop == SRCCOPY && !mask && (s->bpp % 8) == 0) {
+        if (unscaled && rop == SRCCOPY && !mask && (map.raw || map.trueColour) && (s->bpp % 8) == 0) {
             int a = std::max(x0, dx0 - sx), b = std::min(x1, dx0 - sx + s->width);
             if (a >= b) return;
-            int bytes = s->bpp / 8;
-            std::memcpy(dst->Row(yy) + a * bytes, s->Row(syy) + (a - dx0 + sx) * bytes,
-                        static_cast<std::size_t>(b - a) * bytes);
+            if (map.raw) {
+                int bytes = s->bpp / 8;
+                std::memcpy(dst->Row(yy) + a * bytes, s->Row(syy) + (a - dx0 + sx) * bytes,
+                            static_cast<std::size_t>(b - a) * bytes);
+            } else {
+                CopyTrueColourRow(s->Row(syy) + (a - dx0 + sx) * (s->bpp / 8), s->bpp, dst->Row(yy) + a * (dst->bpp / 8),
+                                  dst->bpp, b - a);
+            }
             return;
         }
         for (int xx = x0; xx < x1; ++xx) {
@@ -274,6 +302,10 @@ void Transfer(const Bitmap& from, Bitmap& to, int fromY0, int toY0, int lines) {
         if (fy < 0 || fy >= from.height || ty < 0 || ty >= to.height) continue;
         if (map.raw && from.bpp % 8 == 0) {
             std::memcpy(to.Row(ty), from.Row(fy), static_cast<std::size_t>(w) * (from.bpp / 8));
+            continue;
+        }
+        if (map.trueColour) {
+            CopyTrueColourRow(from.Row(fy), from.bpp, to.Row(ty), to.bpp, w);
             continue;
         }
         for (int x = 0; x < w; ++x) {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/graphics/streamdata.h"
 #include "platform/gdi/bmpcodec.h"
 
 // ---- TGraphic ------------------------------------------------------------------------------------
@@ -437,12 +438,12 @@ void TBitmap::Draw(TCanvas* ACanvas, const RECT& R) {
 
 void TBitmap::LoadFromStream(TStream* Stream) {
     std::int64_t start = Stream->Position();
-    std::string data = Stream->ReadAll();
     std::size_t used = 0;
     std::string why;
     HBITMAP h = nullptr;
     try {
-        h = gdi::ReadBmp(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), true, &used, &why);
+        const graphics_detail::StreamBytes data = graphics_detail::ReadRest(Stream);
+        h = gdi::ReadBmp(data.data, data.size, true, &used, &why);
     } catch (const std::bad_alloc&) {
         Stream->SetPosition(start);
         throw EOutOfResources("Out of system resources");

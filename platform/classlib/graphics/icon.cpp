@@ -3,6 +3,7 @@
 
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/graphics/streamdata.h"
 #include "platform/gdi/bmpcodec.h"
 
 // ---- TIcon ---------------------------------------------------------------------------------------
@@ -27,12 +28,12 @@ void TIcon::SetHeight(int) { throw EInvalidGraphicOperation("Cannot change the s
 
 void TIcon::LoadFromStream(TStream* Stream) {
     const std::int64_t start = Stream->Position();
-    std::string data = Stream->ReadAll();
+    const graphics_detail::StreamBytes data = graphics_detail::ReadRest(Stream);
     HBITMAP image = nullptr, mask = nullptr;
     std::string why;
     bool ok = false;
     try {
-        ok = gdi::ReadIcon(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), &image, &mask, &why);
+        ok = gdi::ReadIcon(data.data, data.size, &image, &mask, &why);
     } catch (const std::bad_alloc&) {
         Stream->SetPosition(start);
         throw EOutOfResources("Out of system resources");
@@ -46,7 +47,7 @@ void TIcon::LoadFromStream(TStream* Stream) {
     Clear();
     FImage = std::move(bitmap);
     FMask = mask;
-    FData = std::move(data);
+    FData = data.AsString();
     Changed(this);
 }
 
