@@ -360,7 +360,6 @@ private:
     friend class TBitmap;
     TBitmap* FBitmap;
     HBITMAP FOldBitmap = nullptr;
-    HPALETTE FOldPalette = nullptr;
 };
 
 // A picture in memory. A new bitmap is empty (0 x 0) and device-dependent (pfDevice, stored as
