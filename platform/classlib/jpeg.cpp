@@ -145,6 +145,14 @@ bool RunDecode(DecodeJob* job) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    // Huffman-coded data spends at least one bit on every 8 x 8 block of the frame (the first
+    // component's DC code), so a frame far larger than its data is refused before anything is made.
+    if (!cinfo.arith_code && static_cast<std::uint64_t>(job->size) * 8 <
+                                 ((cinfo.image_width + 7ull) / 8) * ((cinfo.image_height + 7ull) / 8)) {
+        SetMessage(job->message, "picture larger than its data");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     if (job->headerOnly) {
         jpeg_destroy_decompress(&cinfo);
         return true;

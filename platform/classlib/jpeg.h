@@ -17,8 +17,9 @@ void JPEGShutdown();
 
 // The compressed data is kept; the bitmap is decoded on first use (drawing, Bitmap(), Assign to a
 // bitmap). Broken data raises EInvalidGraphic "JPEG error: " + libjpeg's message; a frame larger than
-// the pixel cap of platform/gdi/picturelimits.h raises "JPEG error: picture too large" before any
-// pixel is allocated, and running out of memory raises EOutOfResources. Grey, RGB/YCbCr and CMYK
+// the pixel cap of platform/gdi/picturelimits.h raises "JPEG error: picture too large", and one with
+// fewer bits of Huffman-coded data than it has 8 x 8 blocks "JPEG error: picture larger than its
+// data", both when the stream is read and before any pixel is allocated; and running out of memory raises EOutOfResources. Grey, RGB/YCbCr and CMYK
 // (YCCK, plain or Adobe's inverted form) pictures are read.
 
 class TJPEGImage : public TGraphic {

@@ -24,6 +24,7 @@ TEST(HostileFiles, FailWithTheReaderReason) {
         {"bmp8-truncated-table.bmp", "Bitmap image is not valid (truncated colour table)"},
         {"bmp-rle8-no-end.bmp", "Bitmap image is not valid (broken RLE data)"},
         {"jpeg-huge-frame.jpg", "JPEG error: picture too large"},
+        {"jpeg-frame-beyond-data.jpg", "JPEG error: picture larger than its data"},  // found by the fuzzer
         {"jpeg-header-only.jpg", "JPEG error: Invalid JPEG file structure: missing SOS marker"},
         {"ico-truncated.ico", "Icon image is not valid (truncated image)"},
         {"ico-png.ico", "Icon image is not valid (PNG-compressed icon images are not read)"},
