@@ -15,7 +15,7 @@
 #include "messenger/Unit4.h"
 #include "messenger/Unit5.h"
 #include "messenger/Unit9.h"
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/classlib/inifiles.h"
 #include "platform/classlib/registry.h"
 #include "platform/win/shellapi.h"
@@ -294,9 +294,8 @@ void TForm1::GemiiAKAPAT1Click(TObject*) {
 
 void TForm1::CEPListesiniKaydet1Click(TObject*) {
     if (!SaveDialog1->Execute()) return;
-    TIniFile ini(SaveDialog1->FileName);
-    storedstate::WriteListFile(ini, ListBox1->Items(), ListBox2->Items(), Form15->ListBox1->Items(),
-                               Form3->Edit4->Text());
+    storedstate::SaveListFile(SaveDialog1->FileName, ListBox1->Items(), ListBox2->Items(), Form15->ListBox1->Items(),
+                              Form3->Edit4->Text());
 }
 
 void TForm1::ListeYkle1Click(TObject*) {

@@ -1,7 +1,7 @@
 #include "messenger/Unit15.h"
 
 #include "messenger/StoredState.h"
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/classlib/inifiles.h"
 
 TForm15* Form15 = nullptr;

@@ -1,6 +1,6 @@
 #include "messenger/Unit2.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm2* Form2 = nullptr;
 

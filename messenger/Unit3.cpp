@@ -4,7 +4,7 @@
 
 #include "messenger/FormParts.h"
 #include "messenger/StoredState.h"
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/inifiles.h"
 

@@ -1,6 +1,6 @@
 #include "messenger/Unit9.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm9* Form9 = nullptr;
 

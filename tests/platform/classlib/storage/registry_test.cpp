@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "support/tempstate.h"
 
 using testsupport::TempState;
