@@ -15,9 +15,7 @@ using messenger::NewEdit;
 namespace {
 
 TComboBox* NewList(TForm* form, const char* name, std::initializer_list<const char*> items) {
-    auto* c = new TComboBox(form);
-    c->SetName(name);
-    c->SetParent(form);
+    auto* c = messenger::NewPart<TComboBox>(form, name);
     c->Style = csDropDownList;
     for (const char* s : items) c->Items()->Add(s);
     return c;
