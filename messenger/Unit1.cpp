@@ -131,7 +131,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     taskbar->PopupMenu = PopupMenu1;
     taskbar->OnDblClick = [this](TObject* s) { taskbarDblClick(s); };
 
-    // The news check (OnChanged, OnDoneFile) is bound when the news window arrives.
+    // The connectivity watcher runs; nothing is bound to its OnChanged (the news check is not bound).
     INetDetector1 = NewPart<TINetDetector>(this, "INetDetector1");
     INetDetector1->SetEnabled(true);
     INetDetector1->SetDispatchInterval(1000);
