@@ -193,17 +193,6 @@ std::string LowerCase(const std::string& s) {
     return r;
 }
 
-std::string AnsiUpperCase(const std::string& s) {
-    std::string r = s;
-    for (auto& c : r) {
-        auto u = static_cast<unsigned char>(c);
-        if (u == 'i') c = static_cast<char>(0xDD);       // i -> dotted capital I
-        else if (u == 0xFD) c = 'I';                      // dotless i -> I
-        else c = static_cast<char>(cp1254::FoldUpper(u));
-    }
-    return r;
-}
-
 int CompareText(const std::string& a, const std::string& b) {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
@@ -262,4 +251,3 @@ bool FileExists(const std::string& f) {
     return ::stat(win::LocalPath(f).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool DeleteFile(const std::string& f) { return ::unlink(win::LocalPath(f).c_str()) == 0; }

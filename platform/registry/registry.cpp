@@ -593,17 +593,9 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY p
     return OpenOrCreate(hKey, lpSubKey, samDesired, false, phkResult, nullptr);
 }
 
-LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    return OpenOrCreate(hKey, lpSubKey, KEY_ALL_ACCESS, false, phkResult, nullptr);
-}
-
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired, const void*,
                      PHKEY phkResult, LPDWORD lpdwDisposition) {
     return OpenOrCreate(hKey, lpSubKey, samDesired, true, phkResult, lpdwDisposition);
-}
-
-LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    return OpenOrCreate(hKey, lpSubKey, KEY_ALL_ACCESS, true, phkResult, nullptr);
 }
 
 LONG RegCloseKey(HKEY hKey) {
@@ -691,11 +683,6 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcName, LPDW
     if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{};
     return ERROR_SUCCESS;
     });
-}
-
-LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
-    DWORD n = cchName;
-    return RegEnumKeyExA(hKey, dwIndex, lpName, &n, nullptr, nullptr, nullptr, nullptr);
 }
 
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcValueName, LPDWORD, LPDWORD lpType,

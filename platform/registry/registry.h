@@ -80,11 +80,9 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 // Subkey paths use backslashes ("Software\\Marendo\\Tolvar"); empty or null opens the key itself.
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
-LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                      REGSAM samDesired, const void* lpSecurityAttributes, PHKEY phkResult,
                      LPDWORD lpdwDisposition);
-LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
 LONG RegCloseKey(HKEY hKey);
 LONG RegFlushKey(HKEY hKey);
 
@@ -104,7 +102,6 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 // *lpcName in: the buffer size; out: the name's length without the NUL. ERROR_MORE_DATA when short.
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcName, LPDWORD lpReserved,
                    LPSTR lpClass, LPDWORD lpcClass, PFILETIME lpftLastWriteTime);
-LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName);
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcValueName,
                    LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 // Lengths are in characters without the NUL; data sizes in bytes (strings with their NUL).

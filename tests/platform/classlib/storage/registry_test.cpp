@@ -210,7 +210,6 @@ class MachineIni : public TRegIniFile {
 public:
     MachineIni(const std::string& key, HKEY root) {
         SetRootKey(root);
-        LazyWrite = true;
         OpenKey(key, true);
     }
 };
