@@ -34,12 +34,35 @@ struct Key {
     Key* parent = nullptr;
     bool deleted = false;
     std::vector<Value> values;                                 // creation order
+    std::unordered_map<std::string, size_t> valueIndex;        // folded name -> first value of it
+    bool indexed = false;
     std::map<std::string, std::shared_ptr<Key>> subkeys;       // by folded name: sorted ignoring case
 
+    // The first value of a name, through an index of folded names built on first use.
     Value* FindValue(const std::string& n) {
-        for (auto& v : values)
-            if (SameFolded(v.name, n)) return &v;
-        return nullptr;
+        if (!indexed) {
+            valueIndex.clear();
+            for (size_t i = 0; i < values.size(); ++i) valueIndex.emplace(Folded(values[i].name), i);
+            indexed = true;
+        }
+        auto it = valueIndex.find(Folded(n));
+        return it == valueIndex.end() ? nullptr : &values[it->second];
+    }
+    void AddValue(Value v) {
+        if (indexed) valueIndex.emplace(Folded(v.name), values.size());
+        values.push_back(std::move(v));
+    }
+    void DropLastValue() {
+        if (indexed) valueIndex.erase(Folded(values.back().name));
+        values.pop_back();
+    }
+    void EraseValue(size_t at) {
+        values.erase(values.begin() + static_cast<std::ptrdiff_t>(at));
+        indexed = false;
+    }
+    void InsertValue(size_t at, Value v) {
+        values.insert(values.begin() + static_cast<std::ptrdiff_t>(at), std::move(v));
+        indexed = false;
     }
     Key* FindSub(const std::string& n) {
         auto it = subkeys.find(Folded(n));
@@ -354,7 +377,7 @@ bool Parse(const std::string& text, const std::string& rootName, Key& root) {
         if (pos >= line.size() || line[pos] != '=') return false;
         if (!ParseData(line.substr(pos + 1), v)) return false;
         if (Value* old = current->FindValue(v.name)) *old = std::move(v);
-        else current->values.push_back(std::move(v));
+        else current->AddValue(std::move(v));
     }
     return true;
 }
@@ -629,8 +652,8 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BY
             Value old = std::exchange(*v, Value{v->name, dwType, std::move(data)});
             return Keep(*h, [k, at, old = std::move(old)] { k->values[at] = old; });
         }
-        k->values.push_back(Value{name, dwType, std::move(data)});
-        return Keep(*h, [k] { k->values.pop_back(); });
+        k->AddValue(Value{name, dwType, std::move(data)});
+        return Keep(*h, [k] { k->DropLastValue(); });
     });
 }
 
@@ -640,10 +663,9 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
         for (size_t i = 0; i < k->values.size(); ++i) {
             if (!SameFolded(k->values[i].name, name)) continue;
             if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-            const auto at = static_cast<std::ptrdiff_t>(i);
             Value old = std::move(k->values[i]);
-            k->values.erase(k->values.begin() + at);
-            return Keep(*h, [k, at, old = std::move(old)] { k->values.insert(k->values.begin() + at, old); });
+            k->EraseValue(i);
+            return Keep(*h, [k, i, old = std::move(old)] { k->InsertValue(i, old); });
         }
         return ERROR_FILE_NOT_FOUND;
     });
@@ -750,7 +772,7 @@ LONG SeedMachineValue(const std::string& keyPath, const std::string& valueName, 
         v->type = type;
         v->data = d;
     } else {
-        k->values.push_back(Value{valueName, type, d});
+        k->AddValue(Value{valueName, type, d});
     }
     return SaveHive(gMachine);
 }
