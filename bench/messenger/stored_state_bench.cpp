@@ -61,15 +61,13 @@ void BM_DefaultUserStart(benchmark::State& state) {
     }
 }
 
-void BM_DefaultUserExit(benchmark::State& state) {
+// Times the exit's write-back alone: `prepare` seeds the state and makes the book (untimed).
+template <typename Prepare>
+void TimeExits(benchmark::State& state, Prepare prepare) {
     testsupport::TempState temp;
-    const std::string seeded = SeededIni();
     for (auto _ : state) {
         state.PauseTiming();
-        testsupport::WriteAll(IniPath(), seeded);
-        auto session = StartProgram();
-        Form1->ListBox1->Items()->Add("Yeni");
-        Form1->ListBox2->Items()->Add(Number(0));
+        auto session = prepare();
         state.ResumeTiming();
         ExitWithYes();
         if (!headless::Halted()) state.SkipWithError("exit did not end the program");
@@ -79,10 +77,19 @@ void BM_DefaultUserExit(benchmark::State& state) {
     }
 }
 
+void BM_DefaultUserExit(benchmark::State& state) {
+    const std::string seeded = SeededIni();
+    TimeExits(state, [&] {
+        testsupport::WriteAll(IniPath(), seeded);
+        auto session = StartProgram();
+        Form1->ListBox1->Items()->Add("Yeni");
+        Form1->ListBox2->Items()->Add(Number(0));
+        return session;
+    });
+}
+
 void BM_RegistryUserExit(benchmark::State& state) {
-    testsupport::TempState temp;
-    for (auto _ : state) {
-        state.PauseTiming();
+    TimeExits(state, [] {
         reg::ReloadHives();
         auto session = StartProgram();
         Form1->ListBox1->Items()->Clear();
@@ -92,13 +99,8 @@ void BM_RegistryUserExit(benchmark::State& state) {
             Form1->ListBox2->Items()->Add(Number(i));
         }
         Form1->Label1->SetCaption("mehmet");
-        state.ResumeTiming();
-        ExitWithYes();
-        if (!headless::Halted()) state.SkipWithError("exit did not end the program");
-        state.PauseTiming();
-        session.reset();
-        state.ResumeTiming();
-    }
+        return session;
+    });
 }
 
 // The floor: the same file read and split into lines, and written once with one sync.
