@@ -1,7 +1,9 @@
-// Small builders for the fields several windows place the same way.
+// Small builders for the parts of the messenger's windows: a component made owned, named and (a
+// control) placed on its form in one call, and the fields several windows place the same way.
 #pragma once
 
 #include <string>
+#include <type_traits>
 
 #include "messenger/OperatorPrefixes.h"
 #include "platform/classlib/forms.h"
@@ -9,10 +11,17 @@
 
 namespace messenger {
 
+// A new T owned by the form and named; a control is also placed on `parent` (the form when null).
+template <class T>
+T* NewPart(TForm* form, const char* name, TWinControl* parent = nullptr) {
+    auto* part = new T(form);
+    part->SetName(name);
+    if constexpr (std::is_base_of_v<TControl, T>) part->SetParent(parent ? parent : form);
+    return part;
+}
+
 inline TEdit* NewEdit(TForm* form, const char* name, int maxLength = 0, const std::string& text = "") {
-    auto* e = new TEdit(form);
-    e->SetName(name);
-    e->SetParent(form);
+    auto* e = NewPart<TEdit>(form, name);
     e->MaxLength = maxLength;
     e->SetText(text);
     return e;
@@ -20,9 +29,7 @@ inline TEdit* NewEdit(TForm* form, const char* name, int maxLength = 0, const st
 
 // The operator prefix choice of the contact windows.
 inline TComboBox* NewPrefixCombo(TForm* form, const char* name) {
-    auto* c = new TComboBox(form);
-    c->SetName(name);
-    c->SetParent(form);
+    auto* c = NewPart<TComboBox>(form, name);
     for (const char* p : OperatorPrefixes) c->Items()->Add(p);
     return c;
 }

@@ -1,12 +1,10 @@
 #include "messenger/StoredState.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
+#include <algorithm>
+#include <unordered_set>
 
 #include "platform/classlib/sysutils.h"
-#include "platform/win/statedir.h"
+#include "platform/registry/profile.h"
 
 namespace storedstate {
 
@@ -30,12 +28,28 @@ std::string NumberAt(const TStrings* numbers, int i) {
     return i < numbers->Count() ? numbers->Get(i) : std::string();
 }
 
-struct TempFile {
-    std::string path;
-    ~TempFile() {
-        if (!path.empty()) ::unlink(path.c_str());
-    }
-};
+// The number a name stands for when it is written as IntToStr writes it ("7", never "07"), else -1.
+int Numbered(const std::string& name, const std::string& prefix = "") {
+    if (name.size() <= prefix.size() || name.size() > prefix.size() + 9 ||
+        !cp1254::SameFolded(name.substr(0, prefix.size()), prefix))
+        return -1;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.size() > 1 && digits[0] == '0') return -1;
+    for (char c : digits)
+        if (c < '0' || c > '9') return -1;
+    return std::stoi(digits);
+}
+
+// The highest number among the names (-1 when none is numbered).
+int HighestNumbered(const TStrings& list, const std::string& prefix = "") {
+    int highest = -1;
+    for (int i = 0; i < list.Count(); ++i) highest = std::max(highest, Numbered(list.Get(i), prefix));
+    return highest;
+}
+
+[[noreturn]] void IniWriteFailed(const std::string& fileName) {
+    throw EIniFileException(Format("Unable to write to %s", {fileName}));
+}
 
 }  // namespace
 
@@ -43,10 +57,8 @@ std::string EncodeIniText(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\r' || c == '\n') {
-            out += "\\n";
+        if (c == '\r' || c == '\n') {
+            out += ' ';
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
         } else {
             out += c;
@@ -55,21 +67,10 @@ std::string EncodeIniText(const std::string& text) {
     return out;
 }
 
-std::string DecodeIniText(const std::string& stored) {
-    std::string out;
-    for (size_t i = 0; i < stored.size(); ++i) {
-        if (stored[i] == '\\' && i + 1 < stored.size() && (stored[i + 1] == 'n' || stored[i + 1] == '\\')) {
-            out += stored[i + 1] == 'n' ? std::string("\r\n") : std::string("\\");
-            ++i;
-        } else {
-            out += stored[i];
-        }
-    }
-    return out;
-}
-
 void ReadBook(TCustomIniFile& ini, TStrings* names, TStrings* numbers) {
-    const int count = ini.ReadInteger(kBookSection, "toplam", 0);
+    TStringList sections;
+    ini.ReadSections(&sections);
+    const int count = std::min(ini.ReadInteger(kBookSection, "toplam", 0), HighestNumbered(sections));
     for (int n = 1; n <= count; ++n) {
         const std::string section = IntToStr(n);
         names->Add(ini.ReadString(section, "isim", ""));
@@ -78,8 +79,10 @@ void ReadBook(TCustomIniFile& ini, TStrings* names, TStrings* numbers) {
 }
 
 void ReadHistory(TCustomIniFile& ini, TStrings* texts) {
-    const int count = ini.ReadInteger(kHistorySection, "Toplam", 0);
-    for (int i = 0; i < count; ++i) texts->Add(DecodeIniText(ini.ReadString(kHistorySection, "Mesaj" + IntToStr(i), "")));
+    TStringList keys;
+    ini.ReadSection(kHistorySection, &keys);
+    const int count = std::min(ini.ReadInteger(kHistorySection, "Toplam", 0), HighestNumbered(keys, "Mesaj") + 1);
+    for (int i = 0; i < count; ++i) texts->Add(ini.ReadString(kHistorySection, "Mesaj" + IntToStr(i), ""));
 }
 
 void WriteBookAndHistory(TCustomIniFile& ini, const TStrings* names, const TStrings* numbers,
@@ -105,29 +108,19 @@ void WriteListFile(TCustomIniFile& ini, const TStrings* names, const TStrings* n
     WriteTexts(ini, history);
 }
 
-void WriteDefaultUserState(const TStrings* names, const TStrings* numbers, const TStrings* history) {
-    static std::atomic<unsigned> serial{0};
-    const std::string dir = win::WindowsDir();
-    const std::string target = dir + "/" + MainIniName;
-    auto fail = [] { throw EIniFileException(Format("Unable to write to %s", {MainIniName})); };
+void SaveListFile(const std::string& fileName, const TStrings* names, const TStrings* numbers,
+                  const TStrings* history, const std::string& otomatikIsim) {
+    profile::FileUpdate update(fileName);
+    TIniFile ini(fileName);
+    WriteListFile(ini, names, numbers, history, otomatikIsim);
+    if (!update.Commit()) IniWriteFailed(fileName);
+}
 
-    TempFile temp;
-    temp.path = target + ".exit-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-    unsigned mode = 0600;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 0777;
-        std::string old;
-        if (!win::ReadFile(target, old) || !win::WriteFileAtomic(temp.path, old, mode)) fail();
-    }
-    try {
-        TIniFile ini(cp1254::FromUtf8(temp.path));
-        WriteBookAndHistory(ini, names, numbers, history);
-    } catch (const EIniFileException&) {
-        fail();
-    }
-    std::string bytes;
-    if (!win::ReadFile(temp.path, bytes) || !win::WriteFileAtomic(target, bytes, mode)) fail();
+void WriteDefaultUserState(const TStrings* names, const TStrings* numbers, const TStrings* history) {
+    profile::FileUpdate update(MainIniName);
+    TIniFile ini(MainIniName);
+    WriteBookAndHistory(ini, names, numbers, history);
+    if (!update.Commit()) IniWriteFailed(MainIniName);
 }
 
 void WriteRegistryUserState(TRegistry& reg, const std::string& user, const TStrings* names,
@@ -138,20 +131,23 @@ void WriteRegistryUserState(TRegistry& reg, const std::string& user, const TStri
             throw ERegistryException(Format("Failed to set data for '%s'", {firstValue}));
     };
 
-    open("Liste", names->Count() > 0 ? names->Get(0) : std::string("Liste"));
+    const std::string firstValue = names->Count() > 0 ? names->Get(0) : std::string("gecmis0");
+    reg::ChangeSet changes;
+    open("Liste", firstValue);
+    std::unordered_set<std::string> book;
+    for (int k = 0; k < names->Count(); ++k) book.insert(cp1254::Folded(names->Get(k)));
     TStringList stored;
     reg.GetValueNames(&stored);
     for (int i = 0; i < stored.Count(); ++i) {
         const std::string name = stored.Get(i);
-        bool inBook = false;
-        for (int k = 0; k < names->Count() && !inBook; ++k) inBook = SameText(names->Get(k), name);
-        if (!inBook && !reg.DeleteValue(name))
+        if (!book.count(cp1254::Folded(name)) && !reg.DeleteValue(name))
             throw ERegistryException(Format("Failed to set data for '%s'", {name}));
     }
     for (int i = 0; i < names->Count(); ++i) reg.WriteString(names->Get(i), NumberAt(numbers, i));
 
     open("Gecmis", "gecmis0");
     for (int i = 0; i < history->Count(); ++i) reg.WriteString("gecmis" + IntToStr(i), history->Get(i));
+    if (changes.Commit() != ERROR_SUCCESS) throw ERegistryException(Format("Failed to set data for '%s'", {firstValue}));
 }
 
 }  // namespace storedstate

@@ -8,7 +8,8 @@
 //   [Ayarlar] Toplam=<contacts>      [1] isim= numara=   [2] ...
 //   [Mesaj]   Toplam=<texts>  Mesaj0= Mesaj1= ...
 //   [Otomatik] İsim=                 (list files: written again with every contact)
-// Readers stop at the counts, so sections beyond them are ignored (and kept).
+// Readers stop at the counts, so sections beyond them are ignored (and kept); a count never goes
+// beyond what the file holds (the last numbered section, the last MesajN key present).
 //
 // Registry, HKEY_CURRENT_USER\Software\Marendo\Tolvar\Kullanıcılar\<user>:
 //   Liste\<contact name> = <number>     Gecmis\gecmis0, gecmis1, ... = <text>
@@ -16,7 +17,7 @@
 
 #include <string>
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/classlib/inifiles.h"
 #include "platform/classlib/registry.h"
 #include "platform/classlib/strings.h"
@@ -28,15 +29,16 @@ inline const std::string ProgramKey = "Software\\Marendo\\Tolvar";
 inline const std::string UsersKey = "Software\\Marendo\\Tolvar\\Kullanıcılar"_w;
 inline const std::string DefaultUser = "GENEL";
 
-// A history text in an ini file holds one line: a line break (CR LF, LF or CR) is stored as the two
-// characters \n and a backslash as \\; reading turns \n back into CR LF (a memo's line end).
+// A history text in an ini file is stored byte for byte, except that a line break (CR LF, LF or CR),
+// which the one line of a key cannot hold, is written as one space. Nothing else is escaped, so a
+// stored text reads back as it stands.
 std::string EncodeIniText(const std::string& text);
-std::string DecodeIniText(const std::string& stored);
 
 // The book part: [Ayarlar] toplam (default 0), then isim/numara of sections 1..toplam, appended
-// to the lists in file order.
+// to the lists in file order; toplam is bounded by the highest numbered section present.
 void ReadBook(TCustomIniFile& ini, TStrings* names, TStrings* numbers);
-// [Mesaj] Toplam (default 0), then Mesaj0 .. Mesaj<toplam-1>, appended.
+// [Mesaj] Toplam (default 0), then Mesaj0 .. Mesaj<toplam-1>, appended; Toplam is bounded by the
+// highest MesajN key present.
 void ReadHistory(TCustomIniFile& ini, TStrings* texts);
 
 // The exit's write order: both counts, then every contact's isim and numara, then the texts.
@@ -47,17 +49,23 @@ void WriteBookAndHistory(TCustomIniFile& ini, const TStrings* names, const TStri
 void WriteListFile(TCustomIniFile& ini, const TStrings* names, const TStrings* numbers,
                    const TStrings* history, const std::string& otomatikIsim);
 
+// The list save: WriteListFile into the file `fileName` (a program path), which is replaced once,
+// atomically, with all of it; on failure it stays as it was and EIniFileException "Unable to write
+// to <fileName>" is raised.
+void SaveListFile(const std::string& fileName, const TStrings* names, const TStrings* numbers,
+                  const TStrings* history, const std::string& otomatikIsim);
+
 // The default user's exit write-back. The content is exactly what WriteBookAndHistory would leave in
-// tolvar17.ini, but the file is replaced once, atomically: the writes go to a copy in the same folder
-// which then takes the original's place. On any failure the original stays as it was and
-// EIniFileException "Unable to write to tolvar17.ini" is raised.
+// tolvar17.ini, but the file is written once, atomically, in one pass. On any failure the original
+// stays as it was and EIniFileException "Unable to write to tolvar17.ini" is raised.
 void WriteDefaultUserState(const TStrings* names, const TStrings* numbers, const TStrings* history);
 
 // A registry user's exit write-back, with `reg` open at the users key (UsersKey). The user's Liste
 // key ends up holding exactly the book: values of contacts no longer in it are removed first, then
 // every contact is written in list order (two contacts of one name share a value; the later number
 // wins). Then gecmis0 .. gecmis<n-1> of the user's Gecmis key. Keys are created when missing.
-// A write that fails raises ERegistryException; what was written before it stays written.
+// All of it goes to the hive in one reg::ChangeSet: a failure raises ERegistryException and leaves
+// the registry as it was.
 void WriteRegistryUserState(TRegistry& reg, const std::string& user, const TStrings* names,
                             const TStrings* numbers, const TStrings* history);
 

@@ -1,5 +1,10 @@
 #include "messenger/TolvarProgram.h"
 
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "messenger/Unit1.h"
 #include "messenger/Unit10.h"
 #include "messenger/Unit11.h"
@@ -20,10 +25,36 @@
 #include "messenger/Unit8.h"
 #include "messenger/Unit9.h"
 #include "platform/classlib/application.h"
+#include "platform/registry/registry.h"
 
 namespace tolvar {
 
+namespace {
+
+// Notices of the registry (a hive that could not be read and was set aside). They arrive with the
+// registry locked, so they wait here until the start can show them.
+std::mutex gNoticeMutex;
+std::vector<std::string> gNotices;
+
+void KeepNotice(const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());  // the log
+    std::lock_guard<std::mutex> lock(gNoticeMutex);
+    gNotices.push_back(message);
+}
+
+void ShowNotices() {
+    std::vector<std::string> notices;
+    {
+        std::lock_guard<std::mutex> lock(gNoticeMutex);
+        notices.swap(gNotices);
+    }
+    for (const auto& n : notices) Application->ShowException(Exception(n));
+}
+
+}  // namespace
+
 void CreateForms() {
+    reg::SetNoticeHandler(KeepNotice);
     Application->Title = "Tolvar";
     Application->CreateForm(Form1);
     Application->CreateForm(Form2);
@@ -48,6 +79,7 @@ void CreateForms() {
 
 void ShowMainForm() {
     if (Application->ShowMainForm && Application->MainForm()) Application->MainForm()->Show();
+    ShowNotices();
 }
 
 }  // namespace tolvar

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "messenger/FormParts.h"
 #include "messenger/SiteConfig.h"
 #include "messenger/StoredState.h"
 #include "messenger/TrayIcon.h"
@@ -15,12 +16,14 @@
 #include "messenger/Unit4.h"
 #include "messenger/Unit5.h"
 #include "messenger/Unit9.h"
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/classlib/inifiles.h"
 #include "platform/classlib/registry.h"
 #include "platform/win/shellapi.h"
 #include "transport/HTTPGet.h"
 #include "transport/INetDetector.h"
+
+using messenger::NewPart;
 
 TForm1* Form1 = nullptr;
 
@@ -36,8 +39,7 @@ std::string SubscriberOf(const std::string& number) { return Copy(number, 6, INT
 
 TMenuItem* TForm1::AddItem(TMenuItem* parent, const char* name, const std::string& caption,
                            void (TForm1::*handler)(TObject*)) {
-    auto* item = new TMenuItem(this);
-    item->SetName(name);
+    auto* item = NewPart<TMenuItem>(this, name);
     item->Caption = caption;
     if (handler) item->OnClick = [this, handler](TObject* s) { (this->*handler)(s); };
     parent->Add(item);
@@ -51,8 +53,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     BorderIcons = biSystemMenu | biMinimize;
 
     // Menus first: the list refers to its context menu.
-    PopupMenu2 = new TPopupMenu(this);
-    PopupMenu2->SetName("PopupMenu2");
+    PopupMenu2 = NewPart<TPopupMenu>(this, "PopupMenu2");
     PopupMenu2->OnPopup = [this](TObject* s) { PopupMenu2Popup(s); };
     MesajYolla1 = AddItem(PopupMenu2->Items(), "MesajYolla1", "SMS &YOLLA", &TForm1::MesajYolla1Click);
     MesajYolla1->Enabled = false;
@@ -62,16 +63,14 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     CEPDzenle1 = AddItem(PopupMenu2->Items(), "CEPDzenle1", "CEP Düzenle"_w, &TForm1::CEPDzenle1Click);
     CEPDzenle1->Enabled = false;
 
-    PopupMenu1 = new TPopupMenu(this);
-    PopupMenu1->SetName("PopupMenu1");
+    PopupMenu1 = NewPart<TPopupMenu>(this, "PopupMenu1");
     N1 = AddItem(PopupMenu1->Items(), "N1", "Aç"_w, &TForm1::N1Click);
     N4 = AddItem(PopupMenu1->Items(), "N4", "-");
     Servisler1 = AddItem(PopupMenu1->Items(), "Servisler1", "&Servis Girişleri"_w, &TForm1::Servisler1Click);
     N5 = AddItem(PopupMenu1->Items(), "N5", "-");
     k1 = AddItem(PopupMenu1->Items(), "k1", "&Çıkış"_w, &TForm1::k1Click);
 
-    MainMenu1 = new TMainMenu(this);
-    MainMenu1->SetName("MainMenu1");
+    MainMenu1 = NewPart<TMainMenu>(this, "MainMenu1");
     TMenuItem* root = MainMenu1->Items();
     Ayarlar1 = AddItem(root, "Ayarlar1", "Ayarlar");
     Servisler2 = AddItem(Ayarlar1, "Servisler2", "Servis Girişleri"_w, &TForm1::Servisler2Click);
@@ -103,14 +102,10 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     N55Hakknda1 = AddItem(N55Haknda1, "N55Hakknda1", "&Marendo Sitesi", &TForm1::N55Hakknda1Click);
     Menu = MainMenu1;
 
-    Label1 = new TLabel(this);
-    Label1->SetName("Label1");
-    Label1->SetParent(this);
+    Label1 = NewPart<TLabel>(this, "Label1");
     Label1->SetCaption(storedstate::DefaultUser);
 
-    ListBox1 = new TListBox(this);
-    ListBox1->SetName("ListBox1");
-    ListBox1->SetParent(this);
+    ListBox1 = NewPart<TListBox>(this, "ListBox1");
     ListBox1->SetAlign(alClient);
     ListBox1->Style = lbOwnerDrawFixed;
     ListBox1->ItemHeight = 15;
@@ -120,37 +115,28 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     ListBox1->OnClick = [this](TObject* s) { ListBox1Click(s); };
     ListBox1->OnDblClick = [this](TObject* s) { ListBox1DblClick(s); };
 
-    ListBox2 = new TListBox(this);
-    ListBox2->SetName("ListBox2");
-    ListBox2->SetParent(this);
+    ListBox2 = NewPart<TListBox>(this, "ListBox2");
     ListBox2->SetVisible(false);
 
-    Memo1 = new TMemo(this);
-    Memo1->SetName("Memo1");
-    Memo1->SetParent(this);
+    Memo1 = NewPart<TMemo>(this, "Memo1");
     Memo1->SetVisible(false);
 
-    StatusBar1 = new TStatusBar(this);
-    StatusBar1->SetName("StatusBar1");
-    StatusBar1->SetParent(this);
+    StatusBar1 = NewPart<TStatusBar>(this, "StatusBar1");
     TStatusPanel* panel = StatusBar1->Panels()->Add();
     panel->SetWidth(50);
     panel->SetText("SMS Listesi : GENEL");
 
-    taskbar = new TTrayIcon(this);
-    taskbar->SetName("taskbar");
+    taskbar = NewPart<TTrayIcon>(this, "taskbar");
     taskbar->SetHint("Marendo Tolvar 1.8");
     taskbar->PopupMenu = PopupMenu1;
     taskbar->OnDblClick = [this](TObject* s) { taskbarDblClick(s); };
 
-    // The news check (OnChanged, OnDoneFile) is bound when the news window arrives.
-    INetDetector1 = new TINetDetector(this);
-    INetDetector1->SetName("INetDetector1");
+    // The connectivity watcher runs; nothing is bound to its OnChanged (the news check is not bound).
+    INetDetector1 = NewPart<TINetDetector>(this, "INetDetector1");
     INetDetector1->SetEnabled(true);
     INetDetector1->SetDispatchInterval(1000);
 
-    HTTPGet1 = new THTTPGet(this);
-    HTTPGet1->SetName("HTTPGet1");
+    HTTPGet1 = NewPart<THTTPGet>(this, "HTTPGet1");
     HTTPGet1->AcceptTypes = "*/*";
     HTTPGet1->Agent = "Brenwick HTTPGet";
     HTTPGet1->BinaryData = false;
@@ -159,20 +145,17 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     HTTPGet1->FileName = "c:\\yenilik";
     HTTPGet1->WaitThread = false;
 
-    SaveDialog1 = new TSaveDialog(this);
-    SaveDialog1->SetName("SaveDialog1");
+    SaveDialog1 = NewPart<TSaveDialog>(this, "SaveDialog1");
     SaveDialog1->DefaultExt = "ini";
     SaveDialog1->FileName = "tolvar.ini";
     SaveDialog1->Filter = "Ayar Dosyaları|*.ini"_w;
 
-    OpenDialog1 = new TOpenDialog(this);
-    OpenDialog1->SetName("OpenDialog1");
+    OpenDialog1 = NewPart<TOpenDialog>(this, "OpenDialog1");
     OpenDialog1->DefaultExt = "ini";
     OpenDialog1->FileName = "tolvar.ini";
     OpenDialog1->Filter = "Ayar Dosyalrı|*.ini"_w;
 
-    ApplicationEvents1 = new TApplicationEvents(this);
-    ApplicationEvents1->SetName("ApplicationEvents1");
+    ApplicationEvents1 = NewPart<TApplicationEvents>(this, "ApplicationEvents1");
     ApplicationEvents1->OnMinimize = [this](TObject* s) { ApplicationEvents1Minimize(s); };
 
     OnCreate = [this](TObject* s) { FormCreate(s); };
@@ -294,9 +277,8 @@ void TForm1::GemiiAKAPAT1Click(TObject*) {
 
 void TForm1::CEPListesiniKaydet1Click(TObject*) {
     if (!SaveDialog1->Execute()) return;
-    TIniFile ini(SaveDialog1->FileName);
-    storedstate::WriteListFile(ini, ListBox1->Items(), ListBox2->Items(), Form15->ListBox1->Items(),
-                               Form3->Edit4->Text());
+    storedstate::SaveListFile(SaveDialog1->FileName, ListBox1->Items(), ListBox2->Items(), Form15->ListBox1->Items(),
+                              Form3->Edit4->Text());
 }
 
 void TForm1::ListeYkle1Click(TObject*) {

@@ -1,6 +1,6 @@
 #include "messenger/Unit10.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm10* Form10 = nullptr;
 

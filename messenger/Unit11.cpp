@@ -1,6 +1,6 @@
 #include "messenger/Unit11.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm11* Form11 = nullptr;
 

@@ -1,6 +1,6 @@
 #include "messenger/Unit12.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm12* Form12 = nullptr;
 

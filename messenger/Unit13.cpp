@@ -1,6 +1,6 @@
 #include "messenger/Unit13.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm13* Form13 = nullptr;
 

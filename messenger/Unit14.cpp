@@ -1,6 +1,6 @@
 #include "messenger/Unit14.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm14* Form14 = nullptr;
 

@@ -1,8 +1,11 @@
 #include "messenger/Unit15.h"
 
+#include "messenger/FormParts.h"
 #include "messenger/StoredState.h"
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/classlib/inifiles.h"
+
+using messenger::NewPart;
 
 TForm15* Form15 = nullptr;
 
@@ -13,16 +16,12 @@ TForm15::TForm15(TComponent* AOwner) : TForm(AOwner) {
     BorderIcons = biSystemMenu;
     FormStyle = fsStayOnTop;
     Position = poDesktopCenter;
-    ListBox1 = new TListBox(this);
-    ListBox1->SetName("ListBox1");
-    ListBox1->SetParent(this);
+    ListBox1 = NewPart<TListBox>(this, "ListBox1");
     ListBox1->Style = lbOwnerDrawFixed;
     ListBox1->ItemHeight = 16;
     ListBox1->Color = 8404992;
     ListBox1->ParentColor = false;
-    ListBox2 = new TListBox(this);
-    ListBox2->SetName("ListBox2");
-    ListBox2->SetParent(this);
+    ListBox2 = NewPart<TListBox>(this, "ListBox2");
     ListBox2->SetVisible(false);
     OnCreate = [this](TObject* s) { FormCreate(s); };
 }

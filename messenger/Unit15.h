@@ -1,5 +1,5 @@
 // The history window: the current user's sent texts. The default user's history is loaded from
-// tolvar17.ini when the window is created; the buttons arrive with the send window.
+// tolvar17.ini when the window is created. Its buttons have no handlers.
 #pragma once
 
 #include "platform/classlib/forms.h"

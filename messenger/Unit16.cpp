@@ -1,6 +1,6 @@
 #include "messenger/Unit16.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm16* Form16 = nullptr;
 

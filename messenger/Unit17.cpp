@@ -1,6 +1,6 @@
 #include "messenger/Unit17.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm17* Form17 = nullptr;
 

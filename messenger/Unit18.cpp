@@ -1,6 +1,6 @@
 #include "messenger/Unit18.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm18* Form18 = nullptr;
 

@@ -1,6 +1,6 @@
 #include "messenger/Unit19.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm19* Form19 = nullptr;
 

@@ -4,7 +4,7 @@
 
 #include "messenger/FormParts.h"
 #include "messenger/StoredState.h"
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/inifiles.h"
 
@@ -15,9 +15,7 @@ using messenger::NewEdit;
 namespace {
 
 TComboBox* NewList(TForm* form, const char* name, std::initializer_list<const char*> items) {
-    auto* c = new TComboBox(form);
-    c->SetName(name);
-    c->SetParent(form);
+    auto* c = messenger::NewPart<TComboBox>(form, name);
     c->Style = csDropDownList;
     for (const char* s : items) c->Items()->Add(s);
     return c;

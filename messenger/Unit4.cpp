@@ -1,7 +1,7 @@
 #include "messenger/Unit4.h"
 
 #include "messenger/FormParts.h"
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm4* Form4 = nullptr;
 

@@ -1,7 +1,7 @@
 #include "messenger/Unit5.h"
 
 #include "messenger/FormParts.h"
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm5* Form5 = nullptr;
 

@@ -1,6 +1,6 @@
 #include "messenger/Unit6.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm6* Form6 = nullptr;
 

@@ -1,6 +1,6 @@
 #include "messenger/Unit7.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm7* Form7 = nullptr;
 

@@ -1,6 +1,6 @@
 #include "messenger/Unit8.h"
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 TForm8* Form8 = nullptr;
 

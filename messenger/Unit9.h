@@ -1,5 +1,5 @@
-// The settings window. Its behaviour arrives with its own feature; for now it is created with the
-// program and holds what the main window reaches.
+// The settings window: created with the program; it holds the fields and buttons the main window reaches and
+// has no handlers of its own.
 #pragma once
 
 #include "platform/classlib/forms.h"

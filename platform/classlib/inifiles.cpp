@@ -30,7 +30,11 @@ void ReadList(Read read, TStrings* strings) {
 }  // namespace
 
 int TCustomIniFile::ReadInteger(const std::string& section, const std::string& ident, int def) {
-    return StrToIntDef(ReadString(section, ident, ""), def);
+    const std::string s = ReadString(section, ident, "");
+    // Only "0x"/"0X" marks hexadecimal here: the class library's '$' is not an ini file's.
+    const size_t digits = !s.empty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    if (digits < s.size() && s[digits] == '$') return def;
+    return StrToIntDef(s, def);
 }
 
 void TCustomIniFile::WriteInteger(const std::string& section, const std::string& ident, int value) {

@@ -1,5 +1,6 @@
 // Ini files: TCustomIniFile and TIniFile over the profile functions. Every write reaches the disk at
-// once; a write that fails raises EIniFileException "Unable to write to <file>".
+// once (unless a profile::FileUpdate holds the file); a write that fails raises EIniFileException
+// "Unable to write to <file>".
 #pragma once
 
 #include <string>
@@ -19,7 +20,7 @@ public:
                                    const std::string& def) = 0;
     virtual void WriteString(const std::string& section, const std::string& ident,
                              const std::string& value) = 0;
-    // Decimal, or hexadecimal with "0x"/"0X" (or '$'); anything else gives the default.
+    // Decimal, or hexadecimal after "0x"/"0X"; anything else ('$' too) gives the default.
     virtual int ReadInteger(const std::string& section, const std::string& ident, int def);
     virtual void WriteInteger(const std::string& section, const std::string& ident, int value);
     // Stored as "0"/"1"; any other number is true, a non-number gives the default.

@@ -98,7 +98,6 @@ bool TRegistry::OpenKeyReadOnly(const std::string& key) {
 
 void TRegistry::CloseKey() {
     if (FCurrentKey) {
-        if (!LazyWrite) RegFlushKey(FCurrentKey);
         RegCloseKey(FCurrentKey);
         FCurrentKey = nullptr;
         FCurrentPath.clear();
@@ -304,7 +303,7 @@ namespace {
 
 // Runs body with the section's key as the current key; false when the key cannot be opened.
 template <typename Body>
-bool WithSection(TRegistry& r, HKEY sectionKey, HKEY& current, Body body) {
+bool WithSection(HKEY sectionKey, HKEY& current, Body body) {
     if (!sectionKey) return false;
     HKEY old = current;
     current = sectionKey;
@@ -317,7 +316,6 @@ bool WithSection(TRegistry& r, HKEY sectionKey, HKEY& current, Body body) {
     }
     current = old;
     RegCloseKey(sectionKey);
-    (void)r;
     return true;
 }
 
@@ -325,7 +323,7 @@ bool WithSection(TRegistry& r, HKEY sectionKey, HKEY& current, Body body) {
 
 std::string TRegIniFile::ReadString(const std::string& section, const std::string& ident, const std::string& def) {
     std::string result = def;
-    WithSection(*this, GetKey(section), FCurrentKey, [&] {
+    WithSection(GetKey(section), FCurrentKey, [&] {
         if (ValueExists(ident)) result = TRegistry::ReadString(ident);
     });
     return result;
@@ -333,13 +331,13 @@ std::string TRegIniFile::ReadString(const std::string& section, const std::strin
 
 void TRegIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
     if (!section.empty()) CreateKey(section);
-    if (!WithSection(*this, GetKey(section), FCurrentKey, [&] { TRegistry::WriteString(ident, value); }))
+    if (!WithSection(GetKey(section), FCurrentKey, [&] { TRegistry::WriteString(ident, value); }))
         Raise(kSetFailed, ident);
 }
 
 int TRegIniFile::ReadInteger(const std::string& section, const std::string& ident, int def) {
     int result = def;
-    WithSection(*this, GetKey(section), FCurrentKey, [&] {
+    WithSection(GetKey(section), FCurrentKey, [&] {
         TRegDataInfo info;
         if (!GetDataInfo(ident, info)) return;
         if (info.RegData == TRegDataType::rdInteger) {
@@ -365,7 +363,7 @@ void TRegIniFile::WriteBool(const std::string& section, const std::string& ident
 
 void TRegIniFile::ReadSection(const std::string& section, TStrings* strings) {
     strings->Clear();
-    WithSection(*this, GetKey(section), FCurrentKey, [&] { GetValueNames(strings); });
+    WithSection(GetKey(section), FCurrentKey, [&] { GetValueNames(strings); });
 }
 
 void TRegIniFile::ReadSections(TStrings* strings) { GetKeyNames(strings); }
@@ -373,5 +371,5 @@ void TRegIniFile::ReadSections(TStrings* strings) { GetKeyNames(strings); }
 void TRegIniFile::EraseSection(const std::string& section) { TRegistry::DeleteKey(section); }
 
 void TRegIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-    WithSection(*this, GetKey(section), FCurrentKey, [&] { DeleteValue(ident); });
+    WithSection(GetKey(section), FCurrentKey, [&] { DeleteValue(ident); });
 }

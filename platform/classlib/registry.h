@@ -35,7 +35,6 @@ public:
     void SetRootKey(HKEY root);       // closes the current key
     HKEY CurrentKey() const { return FCurrentKey; }  // null when none is open
     const std::string& CurrentPath() const { return FCurrentPath; }
-    bool LazyWrite = true;            // kept for callers; every change is written through anyway
     REGSAM Access = KEY_ALL_ACCESS;
 
     // Opens (and with canCreate creates) a key; the previous key is closed. False when it fails.
@@ -76,7 +75,6 @@ protected:
     // (a buffer too small among them) raises "Failed to get data for '%s'".
     int GetData(const std::string& name, void* buffer, DWORD bufSize, TRegDataType& regData);
     void PutData(const std::string& name, const void* buffer, DWORD bufSize, TRegDataType regData);
-    void SetCurrentKey(HKEY value) { FCurrentKey = value; }
 
     HKEY FRootKey = HKEY_CURRENT_USER;
     HKEY FCurrentKey = nullptr;

@@ -20,7 +20,6 @@ public:
     virtual void Clear() = 0;
     virtual int Add(const std::string& s);
     int AddObject(const std::string& s, TObject* obj);
-    void Append(const std::string& s) { Add(s); }
     virtual int IndexOf(const std::string& s) const;   // ignoring case (AnsiCompareText)
     int IndexOfName(const std::string& name) const;
     void Move(int from, int to);

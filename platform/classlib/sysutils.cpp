@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/win/statedir.h"
 
 void Abort() { throw EAbort("Operation aborted"); }
@@ -193,17 +193,6 @@ std::string LowerCase(const std::string& s) {
     return r;
 }
 
-std::string AnsiUpperCase(const std::string& s) {
-    std::string r = s;
-    for (auto& c : r) {
-        auto u = static_cast<unsigned char>(c);
-        if (u == 'i') c = static_cast<char>(0xDD);       // i -> dotted capital I
-        else if (u == 0xFD) c = 'I';                      // dotless i -> I
-        else c = static_cast<char>(cp1254::FoldUpper(u));
-    }
-    return r;
-}
-
 int CompareText(const std::string& a, const std::string& b) {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
@@ -215,17 +204,9 @@ int CompareText(const std::string& a, const std::string& b) {
     return static_cast<int>(a.size()) - static_cast<int>(b.size());
 }
 
-int AnsiCompareText(const std::string& a, const std::string& b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        int x = cp1254::FoldUpper(static_cast<unsigned char>(a[i]));
-        int y = cp1254::FoldUpper(static_cast<unsigned char>(b[i]));
-        if (x != y) return x - y;
-    }
-    return static_cast<int>(a.size()) - static_cast<int>(b.size());
-}
+int AnsiCompareText(const std::string& a, const std::string& b) { return cp1254::CompareFolded(a, b); }
 
-bool SameText(const std::string& a, const std::string& b) { return AnsiCompareText(a, b) == 0; }
+bool SameText(const std::string& a, const std::string& b) { return cp1254::SameFolded(a, b); }
 
 int AnsiCompareStr(const std::string& a, const std::string& b) {
     int r = a.compare(b);
@@ -270,4 +251,3 @@ bool FileExists(const std::string& f) {
     return ::stat(win::LocalPath(f).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool DeleteFile(const std::string& f) { return ::unlink(win::LocalPath(f).c_str()) == 0; }

@@ -63,7 +63,6 @@ std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
 std::string UpperCase(const std::string& s);  // ASCII letters only
 std::string LowerCase(const std::string& s);  // ASCII letters only
-std::string AnsiUpperCase(const std::string& s);  // code-page letters too, Turkish i rules
 int CompareText(const std::string& a, const std::string& b);      // ASCII, ignoring case
 int AnsiCompareText(const std::string& a, const std::string& b);  // code page, ignoring case
 bool SameText(const std::string& a, const std::string& b);        // AnsiCompareText == 0
@@ -80,7 +79,6 @@ std::string ExtractFileExt(const std::string& fileName);   // from the last '.',
 std::string ChangeFileExt(const std::string& fileName, const std::string& ext);
 // File names are program paths (see win::LocalPath).
 bool FileExists(const std::string& fileName);
-bool DeleteFile(const std::string& fileName);
 
 // Texts used by more than one unit.
 namespace sysconst {

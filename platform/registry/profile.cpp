@@ -3,27 +3,19 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
-#include <sys/stat.h>
-
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
+#include "platform/win/diskcopy.h"
 #include "platform/win/statedir.h"
 #include "platform/win/winbase.h"
 
 namespace {
-
-std::mutex gMutex;  // one writer at a time (the atomic replace uses one temporary name per process)
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (cp1254::FoldUpper(static_cast<unsigned char>(a[i])) != cp1254::FoldUpper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::string TrimBlanks(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -36,11 +28,6 @@ std::string FilePath(const std::string& name) {
     if (name.find_first_of("\\/:") == std::string::npos) return win::WindowsDir() + "/" + win::LocalPath(name);
     return win::LocalPath(name);
 }
-
-struct Line {
-    std::string text;  // without its line end
-    std::string end;   // "\r\n", "\n" or "" (last line without one)
-};
 
 enum class Kind { Other, Section, Entry };
 
@@ -69,20 +56,49 @@ Parsed Classify(const std::string& text) {
     return p;
 }
 
+struct Line {
+    std::string text;  // without its line end
+    std::string end;   // "\r\n", "\n" or "" (last line without one)
+};
+
+// A section: its header line and the lines up to the next header. The lines before the first
+// header form a section without a header.
+struct Section {
+    bool hasHeader = false;
+    Line header;
+    std::string name;                                // as written
+    std::vector<Line> lines;
+    std::unordered_map<std::string, size_t> keys;    // folded key name -> first line of it
+
+    void Index() {
+        keys.clear();
+        for (size_t i = 0; i < lines.size(); ++i) {
+            Parsed p = Classify(lines[i].text);
+            if (p.kind == Kind::Entry) keys.emplace(cp1254::Folded(p.name), i);
+        }
+    }
+    const Line* Find(const std::string& key) const {
+        auto it = keys.find(cp1254::Folded(key));
+        return it == keys.end() ? nullptr : &lines[it->second];
+    }
+};
+
+// A parsed ini file, kept between calls and read again when the disk copy changed.
 struct IniFile {
     std::string path;
-    std::vector<Line> lines;
+    bool readable = true;      // false: the file exists but cannot be read (never replaced then)
+    win::DiskCopy disk;
+    std::vector<std::unique_ptr<Section>> sections;       // file order; [0] has no header
+    std::unordered_map<std::string, Section*> byName;     // folded name -> first section of it
     std::string eol = "\r\n";  // the file's own line end; CR LF for new files
-    unsigned mode = 0600;       // new files are private (passwords are kept in some)
+    int updates = 0;           // open profile::FileUpdate scopes: writes wait for their commit
+    bool dirty = false;
 
-    // False when the file exists but cannot be read (a missing file is an empty one).
-    bool Load(const std::string& fileName) {
-        path = FilePath(fileName);
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) return true;
-        mode = st.st_mode & 0777;
-        std::string bytes;
-        if (!S_ISREG(st.st_mode) || !win::ReadFile(path, bytes)) return false;
+    void Parse(const std::string& bytes) {
+        sections.clear();
+        byName.clear();
+        eol = "\r\n";
+        sections.push_back(std::make_unique<Section>());
         size_t start = 0;
         bool eolSeen = false;
         while (start < bytes.size()) {
@@ -102,47 +118,116 @@ struct IniFile {
                 }
                 start = nl + 1;
             }
-            lines.push_back(std::move(l));
+            Parsed p = Classify(l.text);
+            if (p.kind == Kind::Section) {
+                auto s = std::make_unique<Section>();
+                s->hasHeader = true;
+                s->header = std::move(l);
+                s->name = p.name;
+                byName.emplace(cp1254::Folded(p.name), s.get());
+                sections.push_back(std::move(s));
+            } else {
+                sections.back()->lines.push_back(std::move(l));
+            }
         }
+        for (auto& s : sections) s->Index();
+    }
+
+    void Load() {
+        readable = win::ReadDiskCopy(path, disk);
+        Parse(disk.bytes);
+        dirty = false;
+    }
+
+    std::string Bytes() const {
+        std::string out;
+        out.reserve(disk.bytes.size() + 64);
+        for (const auto& s : sections) {
+            if (s->hasHeader) out += s->header.text + s->header.end;
+            for (const auto& l : s->lines) out += l.text + l.end;
+        }
+        return out;
+    }
+
+    bool Save() {
+        std::string out = Bytes();
+        if (!win::WriteFileAtomic(path, out, disk.exists ? disk.mode : 0600)) return false;
+        win::NoteWritten(path, std::move(out), disk);
+        dirty = false;
         return true;
     }
 
-    bool Save() const {
-        std::string out;
-        for (const auto& l : lines) out += l.text + l.end;
-        return win::WriteFileAtomic(path, out, mode);
+    Section* FindSection(const std::string& name) const {
+        auto it = byName.find(cp1254::Folded(name));
+        return it == byName.end() ? nullptr : it->second;
     }
 
-    // Index of the header of the first section of that name, or -1.
-    int FindSection(const std::string& section) const {
-        for (size_t i = 0; i < lines.size(); ++i) {
-            Parsed p = Classify(lines[i].text);
-            if (p.kind == Kind::Section && SameName(p.name, section)) return static_cast<int>(i);
+    // The line that is last in the file (null for an empty file).
+    Line* LastLine() {
+        for (auto it = sections.rbegin(); it != sections.rend(); ++it) {
+            if (!(*it)->lines.empty()) return &(*it)->lines.back();
+            if ((*it)->hasHeader) return &(*it)->header;
         }
-        return -1;
+        return nullptr;
     }
 
-    // One past the last line of the section whose header is at index h.
-    size_t SectionEnd(int h) const {
-        size_t i = static_cast<size_t>(h) + 1;
-        while (i < lines.size() && Classify(lines[i].text).kind != Kind::Section) ++i;
-        return i;
+    void AddSection(const std::string& name, const std::string& entry) {
+        if (Line* last = LastLine(); last && last->end.empty()) last->end = eol;
+        auto s = std::make_unique<Section>();
+        s->hasHeader = true;
+        s->header = Line{"[" + name + "]", eol};
+        s->name = name;
+        s->lines.push_back(Line{entry, eol});
+        s->Index();
+        byName.emplace(cp1254::Folded(name), s.get());
+        sections.push_back(std::move(s));
     }
 
-    int FindKey(int h, const std::string& key) const {
-        size_t end = SectionEnd(h);
-        for (size_t i = static_cast<size_t>(h) + 1; i < end; ++i) {
-            Parsed p = Classify(lines[i].text);
-            if (p.kind == Kind::Entry && SameName(p.name, key)) return static_cast<int>(i);
+    void EraseSection(Section* s) {
+        for (auto it = sections.begin(); it != sections.end(); ++it) {
+            if (it->get() != s) continue;
+            sections.erase(it);
+            break;
         }
-        return -1;
+        byName.clear();
+        for (auto it = sections.rbegin(); it != sections.rend(); ++it)
+            if ((*it)->hasHeader) byName[cp1254::Folded((*it)->name)] = it->get();
     }
 
-    void Insert(size_t at, const std::string& text) {
-        if (at > 0 && lines[at - 1].end.empty()) lines[at - 1].end = eol;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{text, eol});
+    // A new key goes after the section's last line that is not blank.
+    void AddKey(Section* s, const std::string& key, const std::string& entry) {
+        size_t at = s->lines.size();
+        while (at > 0 && TrimBlanks(s->lines[at - 1].text).empty()) --at;
+        Line* before = at > 0 ? &s->lines[at - 1] : &s->header;
+        if (before->end.empty()) before->end = eol;
+        s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), Line{entry, eol});
+        if (at + 1 == s->lines.size()) s->keys.emplace(cp1254::Folded(key), at);
+        else s->Index();
     }
 };
+
+// The parsed files by path; one writer at a time, and the readers see whole changes.
+std::mutex gMutex;
+std::map<std::string, std::unique_ptr<IniFile>> gFiles;
+
+// The current parse of a file (read again when the disk changed, unless an update holds it).
+IniFile& Current(const std::string& fileName) {
+    const std::string path = FilePath(fileName);
+    auto& slot = gFiles[path];
+    if (!slot) {
+        slot = std::make_unique<IniFile>();
+        slot->path = path;
+        slot->Load();
+    } else if (slot->updates == 0 && win::DiskChanged(path, slot->disk)) {
+        slot->Load();
+    }
+    return *slot;
+}
+
+// Drops the in-memory changes of a file: the next call reads it again.
+void Forget(IniFile& f) {
+    f.Load();
+}
 
 DWORD FailWrite() {
     int e = errno;
@@ -190,34 +275,27 @@ DWORD CopyText(const std::string& s, LPSTR buf, DWORD nSize) {
 DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
                                DWORD nSize, LPCSTR lpFileName) {
     if (!lpFileName) return CopyText(lpDefault ? lpDefault : "", lpReturnedString, nSize);
-    IniFile f;
-    {
-        std::lock_guard<std::mutex> lock(gMutex);
-        f.Load(lpFileName);
-    }
+    std::lock_guard<std::mutex> lock(gMutex);
+    IniFile& f = Current(lpFileName);
     if (!lpAppName) {
         std::vector<std::string> names;
-        for (const auto& l : f.lines) {
-            Parsed p = Classify(l.text);
-            if (p.kind == Kind::Section) names.push_back(p.name);
-        }
+        for (const auto& s : f.sections)
+            if (s->hasHeader) names.push_back(s->name);
         return CopyList(names, lpReturnedString, nSize);
     }
-    int h = f.FindSection(lpAppName);
+    const Section* s = f.FindSection(lpAppName);
     if (!lpKeyName) {
         std::vector<std::string> names;
-        if (h >= 0) {
-            size_t end = f.SectionEnd(h);
-            for (size_t i = static_cast<size_t>(h) + 1; i < end; ++i) {
-                Parsed p = Classify(f.lines[i].text);
+        if (s)
+            for (const auto& l : s->lines) {
+                Parsed p = Classify(l.text);
                 if (p.kind == Kind::Entry) names.push_back(p.name);
             }
-        }
         return CopyList(names, lpReturnedString, nSize);
     }
-    int k = h >= 0 ? f.FindKey(h, lpKeyName) : -1;
-    if (k < 0) return CopyText(TrimBlanks(lpDefault ? lpDefault : ""), lpReturnedString, nSize);
-    return CopyText(Classify(f.lines[static_cast<size_t>(k)].text).value, lpReturnedString, nSize);
+    const Line* l = s ? s->Find(lpKeyName) : nullptr;
+    if (!l) return CopyText(TrimBlanks(lpDefault ? lpDefault : ""), lpReturnedString, nSize);
+    return CopyText(Classify(l->text).value, lpReturnedString, nSize);
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
@@ -240,37 +318,37 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
         return FALSE;
     }
     std::lock_guard<std::mutex> lock(gMutex);
-    IniFile f;
-    if (!f.Load(lpFileName)) {  // never replace a file whose content we could not read
+    IniFile& f = Current(lpFileName);
+    if (!f.readable) {  // never replace a file whose content we could not read
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    int h = f.FindSection(lpAppName);
+    Section* s = f.FindSection(lpAppName);
     if (!lpKeyName) {
-        if (h < 0) return TRUE;
-        size_t end = f.SectionEnd(h);
-        f.lines.erase(f.lines.begin() + h, f.lines.begin() + static_cast<std::ptrdiff_t>(end));
+        if (!s) return TRUE;
+        f.EraseSection(s);
     } else if (!lpString) {
-        int k = h >= 0 ? f.FindKey(h, lpKeyName) : -1;
-        if (k < 0) return TRUE;
-        f.lines.erase(f.lines.begin() + k);
+        if (!s) return TRUE;
+        auto it = s->keys.find(cp1254::Folded(lpKeyName));
+        if (it == s->keys.end()) return TRUE;
+        s->lines.erase(s->lines.begin() + static_cast<std::ptrdiff_t>(it->second));
+        s->Index();
     } else {
-        std::string key = TrimBlanks(lpKeyName);
-        std::string value = lpString;
-        if (h < 0) {
-            f.Insert(f.lines.size(), "[" + std::string(lpAppName) + "]");
-            f.Insert(f.lines.size(), key + "=" + value);
-        } else if (int k = f.FindKey(h, key); k >= 0) {
-            Line& l = f.lines[static_cast<size_t>(k)];
-            l.text = Classify(l.text).name + "=" + value;  // the key keeps its written case
+        const std::string entry = trimmedKey + "=" + lpString;
+        if (!s) {
+            f.AddSection(lpAppName, entry);
+        } else if (auto it = s->keys.find(cp1254::Folded(trimmedKey)); it != s->keys.end()) {
+            Line& l = s->lines[it->second];
+            l.text = Classify(l.text).name + "=" + lpString;  // the key keeps its written case
         } else {
-            size_t at = f.SectionEnd(h);
-            while (at > static_cast<size_t>(h) + 1 && TrimBlanks(f.lines[at - 1].text).empty()) --at;
-            f.Insert(at, key + "=" + value);
+            f.AddKey(s, trimmedKey, entry);
         }
     }
+    f.dirty = true;
+    if (f.updates > 0) return TRUE;
     if (!f.Save()) {
         FailWrite();
+        Forget(f);
         return FALSE;
     }
     return TRUE;
@@ -302,23 +380,42 @@ UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPC
 
 DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
     if (!lpAppName || !lpFileName) return CopyList({}, lpReturnedString, nSize);
-    IniFile f;
-    {
-        std::lock_guard<std::mutex> lock(gMutex);
-        f.Load(lpFileName);
-    }
+    std::lock_guard<std::mutex> lock(gMutex);
+    const Section* s = Current(lpFileName).FindSection(lpAppName);
     std::vector<std::string> entries;
-    int h = f.FindSection(lpAppName);
-    if (h >= 0) {
-        size_t end = f.SectionEnd(h);
-        for (size_t i = static_cast<size_t>(h) + 1; i < end; ++i) {
-            Parsed p = Classify(f.lines[i].text);
+    if (s)
+        for (const auto& l : s->lines) {
+            Parsed p = Classify(l.text);
             if (p.kind == Kind::Entry) entries.push_back(p.name + "=" + p.value);
         }
-    }
     return CopyList(entries, lpReturnedString, nSize);
 }
 
 DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
     return GetPrivateProfileStringA(nullptr, nullptr, nullptr, lpszReturnBuffer, nSize, lpFileName);
 }
+
+namespace profile {
+
+FileUpdate::FileUpdate(const std::string& fileName) : path_(FilePath(fileName)) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    ++Current(fileName).updates;
+}
+
+FileUpdate::~FileUpdate() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    IniFile& f = *gFiles.at(path_);
+    if (--f.updates == 0 && f.dirty) Forget(f);  // not committed: the writes are dropped
+}
+
+bool FileUpdate::Commit() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    IniFile& f = *gFiles.at(path_);
+    if (!f.dirty) return true;
+    if (f.Save()) return true;
+    FailWrite();
+    Forget(f);
+    return false;
+}
+
+}  // namespace profile

@@ -4,11 +4,15 @@
 // Section and key names compare ignoring case (code page folding) and keep the case they were
 // written with. A replaced value stays on its line; a new key goes at the end of its section, a new
 // section at the end of the file. The other lines and the line ends of the file are kept as they
-// were; files created here use CR LF. Every write reaches the disk at once, atomically. A missing
-// file reads as empty.
+// were; files created here use CR LF. Every write reaches the disk at once, atomically, unless a
+// profile::FileUpdate holds the file. A missing file reads as empty.
+//
+// A file is parsed once and kept; a call reads it again when another writer changed it on disk.
 #pragma once
 
 #include "platform/registry/registry.h"
+#include <string>
+
 #include "platform/win/wintypes.h"
 
 // Copies at most nSize-1 characters and a NUL; returns the characters copied. A null lpAppName
@@ -27,3 +31,23 @@ UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPC
 // "key=value" entries, NUL-separated, ending in a second NUL.
 DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
 DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName);
+
+namespace profile {
+
+// Holds the writes of this process to one ini file in memory while it lives: the profile calls see
+// them, the file stays as it was. Commit writes the whole file once, atomically (one pass, one
+// sync); a scope that ends without a successful Commit drops its writes. Scopes of one file nest.
+class FileUpdate {
+public:
+    explicit FileUpdate(const std::string& fileName);  // a name as the profile calls take it
+    ~FileUpdate();
+    FileUpdate(const FileUpdate&) = delete;
+    FileUpdate& operator=(const FileUpdate&) = delete;
+    // False (last error set, the writes dropped, the file as it was) when the file cannot be written.
+    bool Commit();
+
+private:
+    std::string path_;
+};
+
+}  // namespace profile

@@ -2,6 +2,7 @@
 #include "platform/registry/registry.h"
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,27 +12,16 @@
 #include <unordered_map>
 #include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
+#include "platform/win/diskcopy.h"
 #include "platform/win/statedir.h"
 
 namespace {
 
-std::string Fold(const std::string& s) {
-    std::string out(s);
-    for (auto& c : out) c = static_cast<char>(cp1254::FoldUpper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (cp1254::FoldUpper(static_cast<unsigned char>(a[i])) != cp1254::FoldUpper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+using cp1254::Folded;
+using cp1254::SameFolded;
 
 struct Value {
     std::string name;
@@ -44,22 +34,45 @@ struct Key {
     Key* parent = nullptr;
     bool deleted = false;
     std::vector<Value> values;                                 // creation order
+    std::unordered_map<std::string, size_t> valueIndex;        // folded name -> first value of it
+    bool indexed = false;
     std::map<std::string, std::shared_ptr<Key>> subkeys;       // by folded name: sorted ignoring case
 
+    // The first value of a name, through an index of folded names built on first use.
     Value* FindValue(const std::string& n) {
-        for (auto& v : values)
-            if (SameName(v.name, n)) return &v;
-        return nullptr;
+        if (!indexed) {
+            valueIndex.clear();
+            for (size_t i = 0; i < values.size(); ++i) valueIndex.emplace(Folded(values[i].name), i);
+            indexed = true;
+        }
+        auto it = valueIndex.find(Folded(n));
+        return it == valueIndex.end() ? nullptr : &values[it->second];
+    }
+    void AddValue(Value v) {
+        if (indexed) valueIndex.emplace(Folded(v.name), values.size());
+        values.push_back(std::move(v));
+    }
+    void DropLastValue() {
+        if (indexed) valueIndex.erase(Folded(values.back().name));
+        values.pop_back();
+    }
+    void EraseValue(size_t at) {
+        values.erase(values.begin() + static_cast<std::ptrdiff_t>(at));
+        indexed = false;
+    }
+    void InsertValue(size_t at, Value v) {
+        values.insert(values.begin() + static_cast<std::ptrdiff_t>(at), std::move(v));
+        indexed = false;
     }
     Key* FindSub(const std::string& n) {
-        auto it = subkeys.find(Fold(n));
+        auto it = subkeys.find(Folded(n));
         return it == subkeys.end() ? nullptr : it->second.get();
     }
 };
 
-void MarkDeleted(Key* k) {
-    k->deleted = true;
-    for (auto& [_, sub] : k->subkeys) MarkDeleted(sub.get());
+void MarkDeleted(Key* k, bool deleted = true) {
+    k->deleted = deleted;
+    for (auto& [_, sub] : k->subkeys) MarkDeleted(sub.get(), deleted);
 }
 
 bool IsStringType(DWORD t) { return t == REG_SZ || t == REG_EXPAND_SZ; }
@@ -71,21 +84,34 @@ struct Hive {
     std::shared_ptr<Key> root;
     bool loaded = false;
     bool writable = true;   // false when an unreadable file could not be kept aside
+    win::DiskCopy disk;     // the file as last read or written here
+    unsigned generation = 0;  // counts the re-reads of a file changed by another process
 };
 
 struct Handle {
     std::shared_ptr<Key> key;
     Hive* hive = nullptr;
     REGSAM access = 0;
+    std::vector<std::string> path;  // from the root: found again after a re-read
+    unsigned generation = 0;
+};
+
+// The change set open in this process: its undo steps, newest last, and the lock on the folder.
+struct OpenChangeSet {
+    int depth = 0;
+    std::vector<std::function<void()>> undo;
+    std::unique_ptr<win::FileLock> lock;
+    unsigned generation = 0;
 };
 
 std::mutex gMutex;
-Hive gUser{"HKEY_CURRENT_USER", "HKCU.reg", false, nullptr};
-Hive gMachine{"HKEY_LOCAL_MACHINE", "HKLM.reg", true, nullptr};
+Hive gUser{"HKEY_CURRENT_USER", "HKCU.reg", false, nullptr, false, true, {}, 0};
+Hive gMachine{"HKEY_LOCAL_MACHINE", "HKLM.reg", true, nullptr, false, true, {}, 0};
 std::string gLoadedDir;
 std::unordered_map<std::uintptr_t, Handle> gHandles;
 std::uintptr_t gNextHandle = 0x1000;
 reg::NoticeHandler gNotice;
+OpenChangeSet gSet;
 
 void Notice(const std::string& message) {
     if (gNotice) gNotice(message);
@@ -290,7 +316,7 @@ Key* CreatePath(Key* base, const std::vector<std::string>& parts, std::vector<Ke
             nk->name = p;
             nk->parent = k;
             sub = nk.get();
-            k->subkeys.emplace(Fold(p), std::move(nk));
+            k->subkeys.emplace(Folded(p), std::move(nk));
             if (created) created->push_back(sub);
         }
         k = sub;
@@ -334,7 +360,7 @@ bool Parse(const std::string& text, const std::string& rootName, Key& root) {
         if (line[0] == '[') {
             if (line.size() < 2 || line.back() != ']') return false;
             std::string path = line.substr(1, line.size() - 2);
-            if (path.size() < rootName.size() || !SameName(path.substr(0, rootName.size()), rootName)) return false;
+            if (path.size() < rootName.size() || !SameFolded(path.substr(0, rootName.size()), rootName)) return false;
             std::string rest = path.substr(rootName.size());
             if (!rest.empty() && rest[0] != '\\') return false;
             current = CreatePath(&root, SplitPath(rest));
@@ -351,7 +377,7 @@ bool Parse(const std::string& text, const std::string& rootName, Key& root) {
         if (pos >= line.size() || line[pos] != '=') return false;
         if (!ParseData(line.substr(pos + 1), v)) return false;
         if (Value* old = current->FindValue(v.name)) *old = std::move(v);
-        else current->values.push_back(std::move(v));
+        else current->AddValue(std::move(v));
     }
     return true;
 }
@@ -366,13 +392,12 @@ void LoadHive(Hive& h) {
     h.loaded = true;
     h.writable = true;
     std::string path = HivePath(h);
-    std::string bytes;
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return;  // no file yet: an empty hive
-    if (win::ReadFile(path, bytes)) {
+    const bool read = win::ReadDiskCopy(path, h.disk);
+    if (read && !h.disk.exists) return;  // no file yet: an empty hive
+    if (read) {
         Key parsed;
         parsed.name = h.rootName;
-        if (Parse(bytes, h.rootName, parsed)) {
+        if (Parse(h.disk.bytes, h.rootName, parsed)) {
             h.root->values = std::move(parsed.values);
             h.root->subkeys = std::move(parsed.subkeys);
             for (auto& [_, sub] : h.root->subkeys) sub->parent = h.root.get();
@@ -382,6 +407,7 @@ void LoadHive(Hive& h) {
     // Unreadable: keep the file aside, untouched, and start empty.
     std::string kept = path + ".corrupt";
     for (int n = 1; ::access(kept.c_str(), F_OK) == 0; ++n) kept = path + ".corrupt." + std::to_string(n);
+    h.disk = win::DiskCopy{};
     if (::rename(path.c_str(), kept.c_str()) == 0) {
         Notice("Registry: the file " + path + " could not be read; it was kept as " + kept +
                " and the registry starts empty.");
@@ -398,7 +424,16 @@ void DropHive(Hive& h) {
     h.loaded = false;
 }
 
-// Called with the lock held before every operation.
+// Reads a hive again that another process replaced on disk. The old tree is not marked deleted:
+// open handles find their keys again in the new one by path.
+void Refresh(Hive& h) {
+    if (!h.loaded || !h.writable || !win::DiskChanged(HivePath(h), h.disk)) return;
+    LoadHive(h);
+    ++h.generation;
+}
+
+// Called with the lock held before every operation: the hives of the current state folder, in
+// step with their files (except while a change set holds them).
 void EnsureCurrent() {
     std::string dir = win::StateDir();
     if (dir != gLoadedDir) {
@@ -407,7 +442,9 @@ void EnsureCurrent() {
         gLoadedDir = dir;
     }
     if (!gUser.loaded) LoadHive(gUser);
+    else if (gSet.depth == 0) Refresh(gUser);
     if (!gMachine.loaded) LoadHive(gMachine);
+    else Refresh(gMachine);
 }
 
 LONG ErrnoToWin(int e) {
@@ -420,14 +457,61 @@ LONG ErrnoToWin(int e) {
 
 LONG SaveHive(Hive& h) {
     if (!h.writable) return ERROR_BADDB;
-    if (!win::WriteFileAtomic(HivePath(h), Serialize(h), 0600)) return ErrnoToWin(errno);
+    const std::string path = HivePath(h);
+    std::string bytes = Serialize(h);
+    if (!win::WriteFileAtomic(path, bytes, 0600)) return ErrnoToWin(errno);
+    win::NoteWritten(path, std::move(bytes), h.disk);
     return ERROR_SUCCESS;
+}
+
+// Keeps a change just made to a hive's tree: written through at once (and undone when the write
+// fails), or held by the open change set, which undoes it when the set is dropped.
+LONG Keep(Hive& h, std::function<void()> undo) {
+    if (gSet.depth > 0 && &h == &gUser) {
+        gSet.undo.push_back(std::move(undo));
+        return ERROR_SUCCESS;
+    }
+    LONG rc = SaveHive(h);
+    if (rc != ERROR_SUCCESS) undo();
+    return rc;
+}
+
+void UndoChangeSet() {
+    if (gSet.generation == gUser.generation && gUser.loaded)
+        for (auto it = gSet.undo.rbegin(); it != gSet.undo.rend(); ++it) (*it)();
+    gSet.undo.clear();
 }
 
 Hive* RootHive(HKEY k) {
     if (k == HKEY_CURRENT_USER) return &gUser;
     if (k == HKEY_LOCAL_MACHINE) return &gMachine;
     return nullptr;
+}
+
+std::shared_ptr<Key> Shared(Key* k) {
+    if (!k->parent) {
+        if (gUser.root.get() == k) return gUser.root;
+        return gMachine.root;
+    }
+    return k->parent->subkeys.at(Folded(k->name));
+}
+
+HKEY NewHandle(Key* k, Hive* h, REGSAM access) {
+    std::uintptr_t id = gNextHandle;
+    gNextHandle += 4;
+    std::vector<std::string> path;
+    for (Key* p = k; p->parent; p = p->parent) path.insert(path.begin(), p->name);
+    gHandles[id] = Handle{Shared(k), h, access, std::move(path), h->generation};
+    return reinterpret_cast<HKEY>(id);
+}
+
+Key* Walk(Key* base, const std::vector<std::string>& parts) {
+    Key* k = base;
+    for (const auto& p : parts) {
+        k = k->FindSub(p);
+        if (!k) return nullptr;
+    }
+    return k;
 }
 
 // Resolves a handle to its key. Predefined roots are always open with full access.
@@ -440,35 +524,18 @@ LONG Resolve(HKEY hKey, Key*& key, Hive*& hive, REGSAM& access) {
     }
     auto it = gHandles.find(reinterpret_cast<std::uintptr_t>(hKey));
     if (it == gHandles.end()) return ERROR_INVALID_HANDLE;
-    if (it->second.key->deleted) return ERROR_KEY_DELETED;
+    Handle& handle = it->second;
+    if (handle.key->deleted) return ERROR_KEY_DELETED;
+    if (handle.generation != handle.hive->generation) {
+        Key* found = Walk(handle.hive->root.get(), handle.path);
+        if (!found) return ERROR_KEY_DELETED;
+        handle.key = Shared(found);
+        handle.generation = handle.hive->generation;
+    }
     key = it->second.key.get();
     hive = it->second.hive;
     access = it->second.access;
     return ERROR_SUCCESS;
-}
-
-std::shared_ptr<Key> Shared(Key* k) {
-    if (!k->parent) {
-        if (gUser.root.get() == k) return gUser.root;
-        return gMachine.root;
-    }
-    return k->parent->subkeys.at(Fold(k->name));
-}
-
-HKEY NewHandle(Key* k, Hive* h, REGSAM access) {
-    std::uintptr_t id = gNextHandle;
-    gNextHandle += 4;
-    gHandles[id] = Handle{Shared(k), h, access};
-    return reinterpret_cast<HKEY>(id);
-}
-
-Key* Walk(Key* base, const std::vector<std::string>& parts) {
-    Key* k = base;
-    for (const auto& p : parts) {
-        k = k->FindSub(p);
-        if (!k) return nullptr;
-    }
-    return k;
 }
 
 bool MayWrite(const Hive* h, REGSAM access, REGSAM need) { return !h->readOnly && (access & need) == need; }
@@ -498,15 +565,29 @@ LONG QueryData(const Value& v, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) 
     return ERROR_SUCCESS;
 }
 
+enum class Use { Read, Write };
+
+// The preamble of every call on a key: the lock, the hives in step with the disk, the handle
+// resolved; then body(key, hive, access). A write also holds the registry folder's file lock from
+// before the hive is brought in step until its change is on disk, so it applies its change to what
+// another process wrote (a change set holds that lock already).
+template <typename Body>
+LONG OnKey(HKEY hKey, Use use, Body body) {
+    std::lock_guard<std::mutex> lock(gMutex);
+    std::unique_ptr<win::FileLock> fileLock;
+    if (use == Use::Write && gSet.depth == 0) fileLock = std::make_unique<win::FileLock>(win::StateSubdir("registry"));
+    EnsureCurrent();
+    Key* key;
+    Hive* hive;
+    REGSAM access;
+    if (LONG rc = Resolve(hKey, key, hive, access); rc != ERROR_SUCCESS) return rc;
+    return body(key, hive, access);
+}
+
 LONG OpenOrCreate(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, PHKEY phkResult, LPDWORD disposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* base;
-    Hive* hive;
-    REGSAM access;
-    if (LONG rc = Resolve(hKey, base, hive, access); rc != ERROR_SUCCESS) return rc;
+    return OnKey(hKey, create ? Use::Write : Use::Read, [&](Key* base, Hive* hive, REGSAM access) -> LONG {
     auto parts = SplitPath(lpSubKey ? lpSubKey : "");
     for (const auto& p : parts)
         if (HasControl(p)) return ERROR_INVALID_PARAMETER;
@@ -518,16 +599,15 @@ LONG OpenOrCreate(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, PHKEY phk
         if (!MayWrite(hive, access, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
         std::vector<Key*> created;
         k = CreatePath(base, parts, &created);
-        if (LONG rc = SaveHive(*hive); rc != ERROR_SUCCESS) {
-            // Undo: remove the first new key (it holds the others).
-            Key* top = created.front();
-            top->parent->subkeys.erase(Fold(top->name));
+        Key* top = created.front();  // it holds the other new keys
+        if (LONG rc = Keep(*hive, [top] { MarkDeleted(top); top->parent->subkeys.erase(Folded(top->name)); });
+            rc != ERROR_SUCCESS)
             return rc;
-        }
         if (disposition) *disposition = REG_CREATED_NEW_KEY;
     }
     *phkResult = NewHandle(k, hive, sam);
     return ERROR_SUCCESS;
+    });
 }
 
 }  // namespace
@@ -536,17 +616,9 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY p
     return OpenOrCreate(hKey, lpSubKey, samDesired, false, phkResult, nullptr);
 }
 
-LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    return OpenOrCreate(hKey, lpSubKey, KEY_ALL_ACCESS, false, phkResult, nullptr);
-}
-
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired, const void*,
                      PHKEY phkResult, LPDWORD lpdwDisposition) {
     return OpenOrCreate(hKey, lpSubKey, samDesired, true, phkResult, lpdwDisposition);
-}
-
-LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    return OpenOrCreate(hKey, lpSubKey, KEY_ALL_ACCESS, true, phkResult, nullptr);
 }
 
 LONG RegCloseKey(HKEY hKey) {
@@ -556,104 +628,71 @@ LONG RegCloseKey(HKEY hKey) {
 }
 
 LONG RegFlushKey(HKEY hKey) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* k;
-    Hive* h;
-    REGSAM a;
-    return Resolve(hKey, k, h, a);  // every change is already on disk
+    // Every change is already on disk (or held by a change set until its commit).
+    return OnKey(hKey, Use::Read, [](Key*, Hive*, REGSAM) -> LONG { return ERROR_SUCCESS; });
 }
 
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* k;
-    Hive* h;
-    REGSAM a;
-    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
-    Value* v = k->FindValue(lpValueName ? lpValueName : "");
-    if (!v) return ERROR_FILE_NOT_FOUND;
-    return QueryData(*v, lpType, lpData, lpcbData);
+    return OnKey(hKey, Use::Read, [&](Key* k, Hive*, REGSAM) -> LONG {
+        Value* v = k->FindValue(lpValueName ? lpValueName : "");
+        if (!v) return ERROR_FILE_NOT_FOUND;
+        return QueryData(*v, lpType, lpData, lpcbData);
+    });
 }
 
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
     if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* k;
-    Hive* h;
-    REGSAM a;
-    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
-    if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    std::string data(reinterpret_cast<const char*>(lpData), cbData);
-    if (IsStringType(dwType) && !data.empty() && data.back() == '\0') data.pop_back();
-    std::string name = lpValueName ? lpValueName : "";
-    if (Value* v = k->FindValue(name)) {
-        Value old = *v;
-        v->type = dwType;
-        v->data = std::move(data);
-        LONG rc = SaveHive(*h);
-        if (rc != ERROR_SUCCESS) *v = std::move(old);
-        return rc;
-    }
-    k->values.push_back(Value{name, dwType, std::move(data)});
-    LONG rc = SaveHive(*h);
-    if (rc != ERROR_SUCCESS) k->values.pop_back();
-    return rc;
+    return OnKey(hKey, Use::Write, [&](Key* k, Hive* h, REGSAM a) -> LONG {
+        if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+        std::string data(reinterpret_cast<const char*>(lpData), cbData);
+        if (IsStringType(dwType) && !data.empty() && data.back() == '\0') data.pop_back();
+        std::string name = lpValueName ? lpValueName : "";
+        if (Value* v = k->FindValue(name)) {
+            const size_t at = static_cast<size_t>(v - k->values.data());
+            Value old = std::exchange(*v, Value{v->name, dwType, std::move(data)});
+            return Keep(*h, [k, at, old = std::move(old)] { k->values[at] = old; });
+        }
+        k->AddValue(Value{name, dwType, std::move(data)});
+        return Keep(*h, [k] { k->DropLastValue(); });
+    });
 }
 
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* k;
-    Hive* h;
-    REGSAM a;
-    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
-    std::string name = lpValueName ? lpValueName : "";
-    for (size_t i = 0; i < k->values.size(); ++i) {
-        if (!SameName(k->values[i].name, name)) continue;
-        if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-        Value old = std::move(k->values[i]);
-        k->values.erase(k->values.begin() + static_cast<std::ptrdiff_t>(i));
-        LONG rc = SaveHive(*h);
-        if (rc != ERROR_SUCCESS) k->values.insert(k->values.begin() + static_cast<std::ptrdiff_t>(i), std::move(old));
-        return rc;
-    }
-    return ERROR_FILE_NOT_FOUND;
+    return OnKey(hKey, Use::Write, [&](Key* k, Hive* h, REGSAM a) -> LONG {
+        std::string name = lpValueName ? lpValueName : "";
+        for (size_t i = 0; i < k->values.size(); ++i) {
+            if (!SameFolded(k->values[i].name, name)) continue;
+            if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+            Value old = std::move(k->values[i]);
+            k->EraseValue(i);
+            return Keep(*h, [k, i, old = std::move(old)] { k->InsertValue(i, old); });
+        }
+        return ERROR_FILE_NOT_FOUND;
+    });
 }
 
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* base;
-    Hive* h;
-    REGSAM a;
-    if (LONG rc = Resolve(hKey, base, h, a); rc != ERROR_SUCCESS) return rc;
-    auto parts = SplitPath(lpSubKey ? lpSubKey : "");
-    if (parts.empty()) return ERROR_INVALID_PARAMETER;  // a key does not delete itself
-    Key* k = Walk(base, parts);
-    if (!k) return ERROR_FILE_NOT_FOUND;
-    if (h->readOnly || !k->subkeys.empty()) return ERROR_ACCESS_DENIED;
-    Key* parent = k->parent;
-    auto node = parent->subkeys.extract(Fold(k->name));
-    LONG rc = SaveHive(*h);
-    if (rc != ERROR_SUCCESS) {
-        parent->subkeys.insert(std::move(node));
-        return rc;
-    }
-    MarkDeleted(node.mapped().get());
-    return ERROR_SUCCESS;
+    return OnKey(hKey, Use::Write, [&](Key* base, Hive* h, REGSAM) -> LONG {
+        auto parts = SplitPath(lpSubKey ? lpSubKey : "");
+        if (parts.empty()) return ERROR_INVALID_PARAMETER;  // a key does not delete itself
+        Key* k = Walk(base, parts);
+        if (!k) return ERROR_FILE_NOT_FOUND;
+        if (h->readOnly || !k->subkeys.empty()) return ERROR_ACCESS_DENIED;
+        Key* parent = k->parent;
+        std::shared_ptr<Key> node = parent->subkeys.at(Folded(k->name));
+        parent->subkeys.erase(Folded(k->name));
+        MarkDeleted(node.get());
+        return Keep(*h, [parent, node] {
+            MarkDeleted(node.get(), false);
+            parent->subkeys.emplace(Folded(node->name), node);
+        });
+    });
 }
 
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcName, LPDWORD, LPSTR lpClass,
                    LPDWORD lpcClass, PFILETIME lpftLastWriteTime) {
     if (!lpName || !lpcName) return ERROR_INVALID_PARAMETER;
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* k;
-    Hive* h;
-    REGSAM a;
-    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    return OnKey(hKey, Use::Read, [&](Key* k, Hive*, REGSAM) -> LONG {
     if (dwIndex >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     auto it = k->subkeys.begin();
     std::advance(it, dwIndex);
@@ -665,40 +704,27 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcName, LPDW
     if (lpcClass) *lpcClass = 0;
     if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{};
     return ERROR_SUCCESS;
-}
-
-LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
-    DWORD n = cchName;
-    return RegEnumKeyExA(hKey, dwIndex, lpName, &n, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcValueName, LPDWORD, LPDWORD lpType,
                    LPBYTE lpData, LPDWORD lpcbData) {
     if (!lpValueName || !lpcValueName) return ERROR_INVALID_PARAMETER;
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* k;
-    Hive* h;
-    REGSAM a;
-    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    return OnKey(hKey, Use::Read, [&](Key* k, Hive*, REGSAM) -> LONG {
     if (dwIndex >= k->values.size()) return ERROR_NO_MORE_ITEMS;
     const Value& v = k->values[dwIndex];
     if (*lpcValueName <= v.name.size()) return ERROR_MORE_DATA;
     CopyOut(v.name, lpValueName);
     *lpcValueName = static_cast<DWORD>(v.name.size());
     return QueryData(v, lpType, lpData, lpcbData);
+    });
 }
 
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcClass, LPDWORD, LPDWORD lpcSubKeys,
                       LPDWORD lpcMaxSubKeyLen, LPDWORD lpcMaxClassLen, LPDWORD lpcValues,
                       LPDWORD lpcMaxValueNameLen, LPDWORD lpcMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                       PFILETIME lpftLastWriteTime) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    EnsureCurrent();
-    Key* k;
-    Hive* h;
-    REGSAM a;
-    if (LONG rc = Resolve(hKey, k, h, a); rc != ERROR_SUCCESS) return rc;
+    return OnKey(hKey, Use::Read, [&](Key* k, Hive*, REGSAM) -> LONG {
     DWORD maxSub = 0, maxName = 0, maxData = 0;
     for (const auto& [_, sub] : k->subkeys) maxSub = std::max<DWORD>(maxSub, static_cast<DWORD>(sub->name.size()));
     for (const auto& v : k->values) {
@@ -716,6 +742,7 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcClass, LPDWORD, LPDWO
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
     if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{};
     return ERROR_SUCCESS;
+    });
 }
 
 namespace reg {
@@ -745,9 +772,38 @@ LONG SeedMachineValue(const std::string& keyPath, const std::string& valueName, 
         v->type = type;
         v->data = d;
     } else {
-        k->values.push_back(Value{valueName, type, d});
+        k->AddValue(Value{valueName, type, d});
     }
     return SaveHive(gMachine);
+}
+
+ChangeSet::ChangeSet() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (gSet.depth++ > 0) return;
+    gSet.lock = std::make_unique<win::FileLock>(win::StateSubdir("registry"));
+    EnsureCurrent();
+    Refresh(gUser);
+    gSet.generation = gUser.generation;
+}
+
+ChangeSet::~ChangeSet() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (!committed_) UndoChangeSet();
+    if (--gSet.depth == 0) gSet.lock.reset();
+}
+
+LONG ChangeSet::Commit() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (committed_) return ERROR_SUCCESS;
+    if (gSet.depth > 1) {  // an inner set: its changes go with the outer one
+        committed_ = true;
+        return ERROR_SUCCESS;
+    }
+    LONG rc = gSet.undo.empty() ? ERROR_SUCCESS : SaveHive(gUser);
+    if (rc != ERROR_SUCCESS) UndoChangeSet();
+    gSet.undo.clear();
+    committed_ = true;
+    return rc;
 }
 
 void SetNoticeHandler(NoticeHandler handler) {

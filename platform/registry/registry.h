@@ -2,7 +2,14 @@
 //
 // HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE live as REGEDIT4 text files under
 // win::StateSubdir("registry") (HKCU.reg, HKLM.reg), readable by a person. Every change is written
-// through at once: the whole hive is rewritten atomically (temporary file, fsync, rename), mode 0600.
+// through at once: the whole hive is rewritten atomically (temporary file, fsync, rename), mode 0600;
+// a reg::ChangeSet holds the changes of HKEY_CURRENT_USER and writes them together, once.
+//
+// Several processes share the files: every call first reads a hive again when another process has
+// replaced its file since it was read here, and a write holds an advisory lock (flock) on the
+// registry folder from that re-read until its change is on disk, so it applies its change to the
+// other process's content instead of writing back an older copy. Open handles find their keys again
+// in the re-read hive by path (a key the other process deleted gives ERROR_KEY_DELETED).
 // Names of keys and values compare ignoring case (the code page's folding) and keep the case they
 // were created with. Values enumerate in creation order (an overwritten value keeps its place);
 // subkeys enumerate sorted ignoring case.
@@ -10,8 +17,8 @@
 // HKEY_LOCAL_MACHINE is read-only to the programs: writes through these calls give
 // ERROR_ACCESS_DENIED. Set-up tools and tests seed it with reg::SeedMachineValue.
 //
-// The hives are loaded lazily on first use and re-read whenever the state folder (MARENDO_HOME)
-// differs from the one they were loaded from; reg::ReloadHives forces a re-read. A hive file that
+// The hives are loaded lazily on first use and loaded afresh whenever the state folder (MARENDO_HOME)
+// differs from the one they were loaded from; reg::ReloadHives forces that. A hive file that
 // cannot be parsed is never overwritten: it is renamed next to itself with the suffix ".corrupt"
 // (".corrupt.1", ".corrupt.2", ... when taken), the notice handler is told (naming the kept file),
 // and that hive starts empty.
@@ -73,11 +80,9 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 // Subkey paths use backslashes ("Software\\Marendo\\Tolvar"); empty or null opens the key itself.
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
-LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                      REGSAM samDesired, const void* lpSecurityAttributes, PHKEY phkResult,
                      LPDWORD lpdwDisposition);
-LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
 LONG RegCloseKey(HKEY hKey);
 LONG RegFlushKey(HKEY hKey);
 
@@ -97,7 +102,6 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 // *lpcName in: the buffer size; out: the name's length without the NUL. ERROR_MORE_DATA when short.
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcName, LPDWORD lpReserved,
                    LPSTR lpClass, LPDWORD lpcClass, PFILETIME lpftLastWriteTime);
-LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName);
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcValueName,
                    LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 // Lengths are in characters without the NUL; data sizes in bytes (strings with their NUL).
@@ -126,5 +130,23 @@ LONG SeedMachineValue(const std::string& keyPath, const std::string& valueName, 
 // the registry locked: it must not call the registry.
 using NoticeHandler = std::function<void(const std::string& message)>;
 void SetNoticeHandler(NoticeHandler handler);
+
+// A change set: while one lives, the changes this process makes to HKEY_CURRENT_USER are made in
+// memory (every call sees them) and the hive file stays as it was; Commit writes them all in one
+// atomic replace of the file. A set that ends without a successful Commit undoes them all, and so
+// does a Commit that fails (its Win32 error code is returned): all or nothing. The registry folder's
+// file lock is held for the set's whole life, so no other process writes the hive in between. Sets
+// nest: an inner set joins the outer one, which alone writes.
+class ChangeSet {
+public:
+    ChangeSet();
+    ~ChangeSet();
+    ChangeSet(const ChangeSet&) = delete;
+    ChangeSet& operator=(const ChangeSet&) = delete;
+    LONG Commit();
+
+private:
+    bool committed_ = false;
+};
 
 }  // namespace reg

@@ -42,6 +42,13 @@ std::string Utf8FromCp1254(const std::string& s) {
     return out;
 }
 
+// A folder that exists costs one stat; only a missing one is made.
+void EnsureDir(const std::string& dir) {
+    struct stat st;
+    if (::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+    MakeDirs(dir);
+}
+
 }  // namespace
 
 bool MakeDirs(const std::string& dir, unsigned mode) {
@@ -72,13 +79,13 @@ std::string StateDir() {
         dir = std::string(home && *home ? home : "/tmp") + "/.local/state/marendo";
     }
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    MakeDirs(dir);
+    EnsureDir(dir);
     return dir;
 }
 
 std::string StateSubdir(const std::string& name) {
     std::string d = StateDir() + "/" + name;
-    MakeDirs(d);
+    EnsureDir(d);
     return d;
 }
 

@@ -1,8 +1,12 @@
 // Scripted runs of the messenger's start and main window on the headless backend: the stored
 // address book and history, the menus, deleting and editing, the history switch, list files and the
 // exit with its write-back.
+#include <dirent.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "fixtures.h"
@@ -40,6 +44,16 @@ Values RegistryValues(const std::string& key) {
     TStringList names;
     reg.GetValueNames(&names);
     for (int i = 0; i < names.Count(); ++i) out.emplace_back(names.Get(i), reg.ReadString(names.Get(i)));
+    return out;
+}
+
+Strings FilesIn(const std::string& dir) {
+    Strings out;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") out.push_back(e->d_name);
+        closedir(d);
+    }
     return out;
 }
 
@@ -497,4 +511,197 @@ TEST_F(TolvarRun, SiteCommandOpensTheMakersSiteThroughTheShell) {
     EXPECT_EQ(requests[0].verb, "open");
     EXPECT_EQ(requests[0].file, "http://www.marendo.example/");
     EXPECT_EQ(requests[0].show, SW_SHOWMAXIMIZED);
+}
+
+// The state folder's own path is the machine's bytes: a folder name outside Windows-1254 (or in
+// its 0x80 row) is never taken through the code page on the way to the file.
+TEST_F(TolvarRun, ExitWritesIntoAStateFolderWhosePathIsOutsideTheCodePage) {
+    for (const char* folder : {"日本", "€uro"}) {
+        SCOPED_TRACE(folder);
+        const std::string home = state_.Path(folder);
+        setenv("MARENDO_HOME", home.c_str(), 1);
+        reg::ReloadHives();
+        fixtures::SeedMainIni(kSeededIni);
+        ASSERT_EQ(fixtures::MainIniPath(), home + "/windows/tolvar17.ini");
+        Start();
+        Form1->ListBox1->Items()->Add("Yeni");
+        Form1->ListBox2->Items()->Add("905321234567");
+        Headless().QueueBoxAnswer(IDYES);
+        headless::Click("Form1.k3");
+        EXPECT_TRUE(headless::Halted()) << LastBox().Text;
+        TIniFile ini(storedstate::MainIniName);
+        EXPECT_EQ(ini.ReadInteger("Ayarlar", "Toplam", 0), 3);
+        EXPECT_EQ(ini.ReadString("3", "isim", ""), "Yeni");
+        TearDown();
+    }
+    setenv("MARENDO_HOME", state_.Dir().c_str(), 1);
+    reg::ReloadHives();
+}
+
+// Every byte of a stored text is kept: a file written by any earlier version (backslashes, even
+// its "\n" and "\\" pairs) is shown as it stands and written back unchanged.
+TEST_F(TolvarRun, StoredTextsAreShownAndWrittenBackByteForByte) {
+    const std::string seeded = fixtures::CrLf({
+        "[Ayarlar]", "Toplam=1", "[1]", "isim=Ali\\Veli", "numara=905431234567",
+        "[Mesaj]", "Toplam=3", "Mesaj0=c:\\new\\text", "Mesaj1=iki\\nsat" + "ır"_w, "Mesaj2=ters \\\\ bölü"_w,
+    });
+    fixtures::SeedMainIni(seeded);
+    Start();
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Ali\\Veli"}));
+    EXPECT_EQ(Items(Form15->ListBox1->Items()),
+              (Strings{"c:\\new\\text", "iki\\nsat" + "ır"_w, "ters \\\\ bölü"_w}));
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.k3");
+    ASSERT_TRUE(headless::Halted());
+    EXPECT_EQ(fixtures::MainIniBytes(), seeded);
+}
+
+// A count never reaches beyond what the file holds: the start and a list load are immediate and
+// give the contacts that are there.
+TEST_F(TolvarRun, HugeCountsAreBoundedByTheNumberedSectionsPresent) {
+    fixtures::SeedMainIni(fixtures::CrLf({"[Ayarlar]", "Toplam=2147483647", "[1]", "isim=Bir", "numara=905431234567",
+                                          "[2]", "isim=İki"_w, "numara=905321112233", "[Mesaj]",
+                                          "Toplam=2147483647", "Mesaj0=ilk", "Mesaj2=üçüncü"_w}));
+    Start();
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Bir", "İki"_w}));
+    EXPECT_EQ(Items(Form15->ListBox1->Items()), (Strings{"ilk", "", "üçüncü"_w})) << "a gap reads as empty";
+
+    const std::string list = state_.Path("buyuk.ini");
+    testsupport::WriteAll(list, fixtures::CrLf({"[Ayarlar]", "Toplam=200000", "[1]", "isim=Zeki", "numara=905551234567",
+                                                "[3]", "isim=Son", "numara=905550000000", "[04]", "isim=Yok"}));
+    Headless().QueueFileAnswer(list);
+    headless::Click("Form1.ListeYkle1");
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Zeki", "", "Son"}));
+}
+
+// Only "0x"/"0X" marks a hexadecimal count; any other spelling gives the default (no contacts).
+TEST_F(TolvarRun, OnlyZeroXCountsAreHexadecimal) {
+    for (const char* count : {"$2", "0x2", "2", "x2", "0X2"}) {
+        SCOPED_TRACE(count);
+        fixtures::SeedMainIni(fixtures::CrLf({"[Ayarlar]", std::string("Toplam=") + count, "[1]", "isim=Bir",
+                                              "numara=905431234567", "[2]", "isim=Iki", "numara=905321112233"}));
+        Start();
+        const bool counted = std::string(count) != "$2" && std::string(count) != "x2";
+        EXPECT_EQ(Form1->ListBox1->Items()->Count(), counted ? 2 : 0);
+        TearDown();
+    }
+}
+
+// A registry user's exit goes to the hive in one commit: when it cannot be written, the old book
+// and history stay whole, the error is shown and the program runs on.
+TEST_F(TolvarRun, FailedRegistryUserExitLeavesTheOldBookWhole) {
+    Start();
+    Values old;
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(UsersKey + "\\mehmet\\Liste", true));
+        for (int i = 0; i < 30; ++i) {
+            reg.WriteString("Eski " + IntToStr(i), "90532000" + IntToStr(1000 + i));
+            old.emplace_back("Eski " + IntToStr(i), "90532000" + IntToStr(1000 + i));
+        }
+        ASSERT_TRUE(reg.OpenKey("\\" + UsersKey + "\\mehmet\\Gecmis", true));
+        reg.WriteString("gecmis0", "eski mesaj");
+    }
+    Strings names, numbers;
+    for (int i = 0; i < 200; ++i) {
+        names.push_back("Yeni kişi "_w + IntToStr(i));
+        numbers.push_back("90533" + IntToStr(1000000 + i));
+    }
+    BecomeUser("mehmet", names, numbers, {"bir", "iki"});
+    const std::string hive = reg::HiveFilePath(HKEY_CURRENT_USER);
+    const std::string before = testsupport::ReadAll(hive);
+    {
+        fixtures::FileSizeLimit limit(before.size() + 2048);
+        Headless().QueueBoxAnswer(IDYES);
+        headless::Click("Form1.k3");
+    }
+    EXPECT_FALSE(headless::Halted());
+    EXPECT_EQ(LastBox().Icon, "error");
+    EXPECT_EQ(LastBox().Text, "Failed to set data for '" + names[0] + "'");
+    EXPECT_EQ(testsupport::ReadAll(hive), before);
+    EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Liste"), old) << "the book in memory is the old one too";
+    EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Gecmis"), (Values{{"gecmis0", "eski mesaj"}}));
+    EXPECT_TRUE(FilesIn(win::StateSubdir("registry")) == Strings{"HKCU.reg"});
+
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.k3");
+    ASSERT_TRUE(headless::Halted());
+    EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Liste").size(), 200u);
+}
+
+// Another Tolvar that changed the registry after this one started keeps its change: this one's
+// exit applies its book to the hive as it is on disk now.
+TEST_F(TolvarRun, ExitKeepsWhatAnotherProcessWroteToTheRegistry) {
+    Start();
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(UsersKey + "\\mehmet\\Liste", true));
+        reg.WriteString("Ali", "905321111111");
+    }
+    // The other process: its own copy of the hive, with a user of its own, replaced atomically.
+    const std::string hive = reg::HiveFilePath(HKEY_CURRENT_USER);
+    const std::string other = testsupport::ReadAll(hive) + "\r\n[HKEY_CURRENT_USER\\Software\\Marendo\\Tolvar\\" +
+                              "Kullanıcılar"_w + "\\ayse]\r\n\"Sifre\"=\"gizli\"\r\n\r\n[HKEY_CURRENT_USER\\" +
+                              "Software\\Marendo\\Tolvar\\" + "Kullanıcılar"_w + "\\ayse\\Liste]\r\n" +
+                              "\"Zeynep\"=\"905430000000\"\r\n";
+    testsupport::WriteAll(hive + ".other", other);
+    ASSERT_EQ(rename((hive + ".other").c_str(), hive.c_str()), 0);
+
+    BecomeUser("mehmet", {"Ali", "Can"}, {"905321111111", "905322222222"}, {});
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.k3");
+    ASSERT_TRUE(headless::Halted());
+    EXPECT_EQ(RegistryValues(UsersKey + "\\ayse\\Liste"), (Values{{"Zeynep", "905430000000"}}));
+    EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Liste"),
+              (Values{{"Ali", "905321111111"}, {"Can", "905322222222"}}));
+    reg::ReloadHives();  // what a third process reads from the file
+    EXPECT_EQ(RegistryValues(UsersKey + "\\ayse\\Liste"), (Values{{"Zeynep", "905430000000"}}));
+    EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Liste").size(), 2u);
+}
+
+// A hive that cannot be read is set aside and the person is told in an error box, not only in
+// the log.
+TEST_F(TolvarRun, UnreadableHiveIsSetAsideAndShownInAnErrorBox) {
+    const std::string hive = reg::HiveFilePath(HKEY_CURRENT_USER);
+    testsupport::WriteAll(hive, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"bozuk\r\n");
+    reg::ReloadHives();
+    Start();
+    ASSERT_FALSE(Headless().Boxes().empty());
+    const auto& box = Headless().Boxes().front();
+    EXPECT_EQ(box.Icon, "error");
+    EXPECT_EQ(box.Caption, "Tolvar");
+    EXPECT_NE(box.Text.find(hive + ".corrupt"), std::string::npos) << box.Text;
+    EXPECT_EQ(testsupport::ReadAll(hive + ".corrupt"),
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"bozuk\r\n");
+}
+
+// A list save replaces the file once, whole, or leaves it as it was; no temporary copy stays.
+TEST_F(TolvarRun, FailedListSaveLeavesTheOldListAndNoCopyBehind) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    const std::string folder = state_.Path("listeler");
+    ASSERT_TRUE(win::MakeDirs(folder));
+    const std::string saved = folder + "/liste.ini";
+    const std::string old = fixtures::CrLf({"[Ayarlar]", "Toplam=1", "[1]", "isim=Eski", "numara=905550000000"});
+    testsupport::WriteAll(saved, old);
+    for (int i = 0; i < 80; ++i) {
+        Form1->ListBox1->Items()->Add("Uzun isimli kişi "_w + IntToStr(i));
+        Form1->ListBox2->Items()->Add("90532" + IntToStr(1000000 + i));
+    }
+    {
+        fixtures::FileSizeLimit limit(old.size() + 256);
+        Headless().QueueFileAnswer(saved);
+        headless::Click("Form1.CEPListesiniKaydet1");
+    }
+    EXPECT_EQ(LastBox().Text, "Unable to write to " + saved);
+    EXPECT_EQ(testsupport::ReadAll(saved), old);
+    EXPECT_EQ(FilesIn(folder), Strings{"liste.ini"});
+    TIniFile reread(saved);
+    EXPECT_EQ(reread.ReadString("1", "isim", ""), "Eski") << "the kept parse is the file's";
+
+    Headless().QueueFileAnswer(saved);
+    headless::Click("Form1.CEPListesiniKaydet1");
+    TIniFile ini(saved);
+    EXPECT_EQ(ini.ReadInteger("Ayarlar", "Toplam", 0), 82);
+    EXPECT_EQ(FilesIn(folder), Strings{"liste.ini"});
 }

@@ -181,19 +181,21 @@ TEST(StoredState, RegistryUserListeHoldsExactlyTheBook) {
               (V{{"gecmis0", "bir"}, {"gecmis1", "iki"}, {"gecmis2", "üç"_w}}));
 }
 
-// The ini layout holds one line per key: line breaks and backslashes of history texts are escaped
-// on the way out and restored on the way in.
-TEST(StoredState, MultiLineHistoryTextsSurviveTheExitAndTheNextStart) {
+// The ini layout holds one line per key: a line break of a history text is written as one space;
+// every other byte (backslashes among them) is stored and read as it stands.
+TEST(StoredState, HistoryTextsAreStoredByteForByteWithLineBreaksAsSpaces) {
     testsupport::TempState state;
     TStringList none, history;
-    Fill(history, {"iki\r\nsatır"_w, "c:\\yol\\n", "tek\nLF"});
+    Fill(history, {"iki\r\nsatır"_w, "c:\\new\\text", "tek\nLF", "CR\ryalnız"_w, "\\n ve \\\\"});
     WriteDefaultUserState(&none, &none, &history);
-    const std::string raw = fixtures::MainIniBytes();
-    EXPECT_NE(raw.find("Mesaj0=iki\\nsat"), std::string::npos) << raw;
-    EXPECT_NE(raw.find("Mesaj1=c:\\\\yol\\\\n\r\n"), std::string::npos) << raw;
+    EXPECT_EQ(fixtures::MainIniBytes(),
+              fixtures::CrLf({"[Ayarlar]", "Toplam=0", "[Mesaj]", "Toplam=5", "Mesaj0=iki satır"_w,
+                              "Mesaj1=c:\\new\\text", "Mesaj2=tek LF", "Mesaj3=CR yalnız"_w,
+                              "Mesaj4=\\n ve \\\\"}));
 
     TIniFile ini(MainIniName);
     TStringList back;
     ReadHistory(ini, &back);
-    EXPECT_EQ(Items(back), (std::vector<std::string>{"iki\r\nsatır"_w, "c:\\yol\\n", "tek\r\nLF"}));
+    EXPECT_EQ(Items(back), (std::vector<std::string>{"iki satır"_w, "c:\\new\\text", "tek LF", "CR yalnız"_w,
+                                                     "\\n ve \\\\"}));
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/win/statedir.h"
 #include "platform/win/winbase.h"
 #include "support/tempstate.h"

@@ -10,8 +10,10 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "support/tempstate.h"
 
 using testsupport::ReadAll;
@@ -54,6 +56,16 @@ protected:
         if ((t == REG_SZ || t == REG_EXPAND_SZ) && !buf.empty() && buf.back() == '\0') buf.pop_back();
         return buf;
     }
+    // The value names of a key as the hive file holds them (read again from disk).
+    std::vector<std::string> NamesInFile(const std::string& path) {
+        reg::ReloadHives();
+        HKEY k = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return {};
+        std::vector<std::string> names = ValueNames(k);
+        RegCloseKey(k);
+        return names;
+    }
+
     std::vector<std::string> ValueNames(HKEY k) {
         std::vector<std::string> out;
         for (DWORD i = 0;; ++i) {
@@ -403,6 +415,67 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Threads", 0, KEY_READ, &o), ERROR_SUCCESS);
     EXPECT_EQ(ValueNames(o).size(), 100u);
     RegCloseKey(o);
+}
+
+// Processes share the hive file: each write re-reads what another process wrote, under the
+// folder's lock, so neither writes back an older copy over the other's values.
+TEST_F(RegistryTest, ConcurrentProcessesLoseNothing) {
+    Create(HKEY_CURRENT_USER, "Software\\Processes");
+    std::vector<pid_t> children;
+    for (int p = 0; p < 3; ++p) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            HKEY k = nullptr;
+            int failed = RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Processes", 0, KEY_ALL_ACCESS, &k) != 0;
+            for (int i = 0; i < 20; ++i) {
+                std::string name = "p" + std::to_string(p) + "_" + std::to_string(i);
+                failed += RegSetValueExA(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2) != 0;
+            }
+            _exit(failed);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    HKEY o = nullptr;  // this process's copy is older than the file: it reads the file again
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Processes", 0, KEY_ALL_ACCESS, &o), ERROR_SUCCESS);
+    EXPECT_EQ(ValueNames(o).size(), 60u);
+    EXPECT_EQ(SetString(o, "parent", "x"), ERROR_SUCCESS);
+    EXPECT_EQ(NamesInFile("Software\\Processes").size(), 61u);
+}
+
+// A change set writes the hive once with all its changes, or leaves it as it was.
+TEST_F(RegistryTest, ChangeSetCommitsOnceOrNotAtAll) {
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Set");
+    ASSERT_EQ(SetString(k, "old", "1"), ERROR_SUCCESS);
+    const std::string path = reg::HiveFilePath(HKEY_CURRENT_USER);
+    const std::string before = ReadAll(path);
+    {
+        reg::ChangeSet changes;
+        EXPECT_EQ(SetString(k, "new", "2"), ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteValueA(k, "old"), ERROR_SUCCESS);
+        HKEY sub = Create(k, "Sub");
+        EXPECT_EQ(SetString(sub, "inner", "3"), ERROR_SUCCESS);
+        EXPECT_EQ(Get(k, "new"), "2") << "the calls see the held changes";
+        EXPECT_EQ(ReadAll(path), before) << "the file waits for the commit";
+        RegCloseKey(sub);
+    }  // dropped: everything undone
+    EXPECT_EQ(ValueNames(k), (std::vector<std::string>{"old"}));
+    HKEY gone = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(k, "Sub", 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadAll(path), before);
+
+    {
+        reg::ChangeSet changes;
+        SetString(k, "new", "2");
+        RegDeleteValueA(k, "old");
+        EXPECT_EQ(changes.Commit(), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(NamesInFile("Software\\Set"), (std::vector<std::string>{"new"}));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include <sys/resource.h>
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "support/tempstate.h"
 
 using testsupport::ReadAll;
@@ -30,11 +30,11 @@ std::string Joined(const TStrings& s) {
 
 TEST_F(IniFileTest, IntegersAndBooleans) {
     WriteAll(state_.Path("windows/tolvar17.ini"),
-             "[Ayarlar]\r\nToplam=12\r\nhex=0x1F\r\nhex2=0X10\r\ndollar=$ff\r\nneg=-3\r\nword=abc\r\ntail=12abc\r\n"
+             "[Ayarlar]\r\nToplam=12\r\nhex=0x1F\r\nhex2=0X10\r\ndollar=$ff\r\nnegdollar=-$10\r\nbare0x=0x\r\nneg=-3\r\nword=abc\r\ntail=12abc\r\n"
              "empty=\r\nbig=99999999999\r\nb0=0\r\nb1=1\r\nb2=2\r\nbx=yes\r\n");
     TIniFile ini("tolvar17.ini");
     struct { const char* key; int want; } ints[] = {
-        {"toplam", 12}, {"hex", 31}, {"hex2", 16}, {"dollar", 255}, {"neg", -3}, {"word", -1},
+        {"toplam", 12}, {"hex", 31}, {"hex2", 16}, {"dollar", -1}, {"negdollar", -1}, {"bare0x", -1}, {"neg", -3}, {"word", -1},
         {"tail", -1}, {"empty", -1}, {"big", -1}, {"missing", -1},
     };
     for (const auto& c : ints) EXPECT_EQ(ini.ReadInteger("ayarlar", c.key, -1), c.want) << c.key;

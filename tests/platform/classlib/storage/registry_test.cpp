@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 #include "support/tempstate.h"
 
 using testsupport::TempState;
@@ -210,7 +210,6 @@ class MachineIni : public TRegIniFile {
 public:
     MachineIni(const std::string& key, HKEY root) {
         SetRootKey(root);
-        LazyWrite = true;
         OpenKey(key, true);
     }
 };

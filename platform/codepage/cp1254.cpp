@@ -1,4 +1,4 @@
-#include "platform/classlib/cp1254.h"
+#include "platform/codepage/cp1254.h"
 
 namespace cp1254 {
 
@@ -88,6 +88,22 @@ unsigned char FoldUpper(unsigned char c) {
     }
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
     return c;
+}
+
+int CompareFolded(std::string_view a, std::string_view b) {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        const int x = FoldUpper(static_cast<unsigned char>(a[i]));
+        const int y = FoldUpper(static_cast<unsigned char>(b[i]));
+        if (x != y) return x - y;
+    }
+    return static_cast<int>(a.size()) - static_cast<int>(b.size());
+}
+
+std::string Folded(std::string_view s) {
+    std::string out(s);
+    for (auto& c : out) c = static_cast<char>(FoldUpper(static_cast<unsigned char>(c)));
+    return out;
 }
 
 }  // namespace cp1254
