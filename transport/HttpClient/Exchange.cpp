@@ -180,6 +180,7 @@ void THttpClient::CloseConnection() {
 
 void THttpClient::SocketClosed(TObject*, WORD) {
     FConnected = false;
+    if (FState == hsReady) return;  // a socket closed between requests ends nothing
     if (FBodyDataCount > 0) {
         try {
             FireDocEnd();
