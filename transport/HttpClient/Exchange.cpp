@@ -12,7 +12,7 @@ void THttpClient::StartLookup() {
     FDnsResult.clear();
     SetState(hsDnsLookup);
     // A target without a host name fails as a lookup would, and the client goes back to idle.
-    if (FTarget.HostName.empty()) {
+    if (FTarget.HostName.empty() || FTarget.HostHeader.empty()) {
         SocketLookupDone(FCtrlSocket, WSAEINVAL);
         return;
     }

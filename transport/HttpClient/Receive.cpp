@@ -143,6 +143,16 @@ void THttpClient::RedirectClosed(TObject*, WORD) {
 void THttpClient::HandleRedirect() {
     if (FState == hsReady || FState == hsAborting) return;
     // The body goes again in full.
-    if (FRequestKind == rqPost && SendStream) SendStream->SetPosition(FSendStart);
+    if (FRequestKind == rqPost && SendStream) {
+        try {
+            SendStream->SetPosition(FSendStart);
+        } catch (const std::exception& E) {
+            FStatusCode = 404;
+            FErrorCode = 404;
+            FReasonPhrase = E.what();
+            SocketClosed(FCtrlSocket, 0);
+            return;
+        }
+    }
     StartLookup();
 }

@@ -322,6 +322,8 @@ TEST(HttpClientPeer, FailuresBeforeAnyAnswer) {
         {"refused port", LocalUrl(FreePort(), "/"), "", "80", 10061,
          SocketErrorText(10061) + " (Error #10061)"},
         {"no host in the URL", "http:///x", "", "80", 10022, "can't resolve hostname to IP address"},
+        {"no host in the URL, through a proxy", "http:///x", "127.0.0.1", "3128", 10022,
+         "can't resolve hostname to IP address"},
         {"no host in the proxy", "http://example.org/", "http://", "80", 10022,
          "can't resolve hostname to IP address"},
         {"port that is no number", "http://127.0.0.1:abc/", "", "80", 10022,
