@@ -34,15 +34,6 @@ bool WaitForExit(ChildProcess& p, int timeoutMs = 5000) {
     return true;
 }
 
-std::pair<int, std::string> Outcome(THttpClient& c, THttpRequest kind) {
-    try {
-        c.RunRequest(kind);
-    } catch (EHttpException& e) {
-        return {e.ErrorCode, e.Message};
-    }
-    return {0, ""};
-}
-
 // nginx with a prefix folder of its own, in the foreground, every path under the prefix.
 class Nginx {
 public:

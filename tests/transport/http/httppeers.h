@@ -123,6 +123,16 @@ struct Events {
     }
 };
 
+// Runs the request and returns the exception's code and text, or 0 and "" when it returned.
+inline std::pair<int, std::string> Outcome(THttpClient& c, THttpRequest kind) {
+    try {
+        c.RunRequest(kind);
+    } catch (EHttpException& e) {
+        return {e.ErrorCode, e.Message};
+    }
+    return {0, ""};
+}
+
 inline std::string LocalUrl(int port, const std::string& path) {
     return "http://127.0.0.1:" + std::to_string(port) + path;
 }
