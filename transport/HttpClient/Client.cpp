@@ -52,8 +52,7 @@ void THttpClient::RunRequest(THttpRequest Kind) {
     // hsReady also dispatches WmHttpDone before the test below. Between passes the thread sleeps
     // in the queue's wait until a message, a timer or a socket event comes.
     while (FState != hsReady) {
-        if (FMultiThreaded) FCtrlSocket->PumpMessages();
-        else ProcessApplicationMessages();
+        FCtrlSocket->PumpPending();  // the application's pump, or the thread's when MultiThreaded
         if (FState != hsReady) WaitMessage();
     }
     if (FStatusCode >= 400) throw EHttpException(FReasonPhrase, FErrorCode);
@@ -157,9 +156,10 @@ void THttpClient::EndRequest(int Status, const std::string& Reason, int Error) {
     if (wasLookup) {
         SocketClosed(FCtrlSocket, 0);
     } else {
+        // What is still queued to send is dropped: the request ends now, not once it has left.
         FCtrlSocket->OnSessionClosed = [this](TObject* s, WORD e) { SocketClosed(s, e); };
         try {
-            FCtrlSocket->Close();
+            FCtrlSocket->Abort();
         } catch (...) {
         }
         FConnected = false;
