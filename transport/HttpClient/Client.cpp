@@ -29,6 +29,7 @@ THttpClient::~THttpClient() {
     s->OnSessionConnected = nullptr;
     s->OnDataSent = nullptr;
     s->OnDnsLookupDone = nullptr;
+    s->OnSendData = nullptr;
     delete s;
     DeallocateHWnd(FWindowHandle);
 }
@@ -39,6 +40,7 @@ void THttpClient::BindSocket() {
     FCtrlSocket->OnSessionConnected = [this](TObject* s, WORD e) { SocketConnected(s, e); };
     FCtrlSocket->OnDataSent = [this](TObject* s, WORD e) { SendBodyChunk(s, e); };
     FCtrlSocket->OnDnsLookupDone = [this](TObject* s, WORD e) { SocketLookupDone(s, e); };
+    FCtrlSocket->OnSendData = [this](TObject*, int) { Touch(); };  // every byte that leaves counts
 }
 
 void THttpClient::SetMultiThreaded(bool Value) {

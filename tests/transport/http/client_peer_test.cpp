@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -300,6 +301,30 @@ TEST(HttpClientPeer, InactivityEndsAStuckRequestButEveryByteResetsIt) {
     EXPECT_GT(GetTickCount() - start, 600u);
     EXPECT_EQ(c.StatusCode(), 200);
     EXPECT_EQ(c.BytesReceived(), 8);
+}
+
+TEST(HttpClientPeer, TimeOutEndsAPostWhoseBodyNoLongerLeaves) {
+    std::atomic<bool> stop{false};
+    ScriptedPeer peer(
+        [&](int) {
+            // Never reads: the body fills the socket buffers and stops.
+            for (int i = 0; i < 500 && !stop; ++i) usleep(10000);
+        },
+        4096);
+    TStringStream body(std::string(8 << 20, 'b'));
+    THttpClient c(nullptr);
+    c.InactivityTimeout = 300;
+    c.SendStream = &body;
+    c.URL = LocalUrl(peer.Port(), "/");
+    DWORD start = GetTickCount();
+    auto [code, text] = Outcome(c, rqPost);
+    DWORD took = GetTickCount() - start;
+    stop = true;
+    EXPECT_EQ(code, 404);
+    EXPECT_EQ(text, SocketErrorText(10060) + " (Error #10060)");
+    EXPECT_LT(took, 3000u) << "what is still queued to send is not waited for";
+    EXPECT_GT(c.BytesSent(), 0);
+    EXPECT_LT(c.BytesSent(), 8 << 20);
 }
 
 TEST(HttpClientPeer, FailuresBeforeAnyAnswer) {
