@@ -79,7 +79,13 @@ public:
     int Port() const { return port_; }
     std::string Url(const std::string& path) const { return LocalUrl(port_, path); }
     const std::string& Large() const { return large_; }
-    std::string BodyLog() const { return testsupport::ReadAll(tmp_.Dir() + "/logs/body.log"); }
+    // The body log once nginx has written its line (it logs after the answer has gone).
+    std::string BodyLog() const {
+        std::string log;
+        for (int i = 0; i < 200 && (log = testsupport::ReadAll(tmp_.Dir() + "/logs/body.log")).empty(); ++i)
+            usleep(10000);
+        return log;
+    }
 
 private:
     testsupport::TempState tmp_;
