@@ -210,12 +210,7 @@ void CheckAuthorisingProxy(int proxyPort, const char* name) {
         EXPECT_EQ(code, 407);
         EXPECT_EQ(c.StatusCode(), 407);
         // Unblock the target that was never reached.
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(unused.peer.Port()));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        int fd = testsupport::ConnectLoopback(unused.peer.Port());
         WriteAll(fd, "GET / HTTP/1.0\r\n\r\n");
         ReadToEnd(fd, nullptr, 2000);
         ::close(fd);
