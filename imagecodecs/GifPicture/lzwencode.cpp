@@ -62,11 +62,11 @@ TGIFWriter::~TGIFWriter() {
 std::int64_t TGIFWriter::Write(const void* buffer, std::int64_t count) {
     const BYTE* p = static_cast<const BYTE*>(buffer);
     std::int64_t left = count;
-    if (left > 0) Dirty = true;
     while (left > 0) {
         const int n = static_cast<int>(std::min<std::int64_t>(left, 256 - FillCount));
         std::memcpy(Buffer + FillCount, p, static_cast<std::size_t>(n));
         FillCount += n;
+        Dirty = true;  // after a flush inside this write, the bytes that follow are pending again
         p += n;
         left -= n;
         if (FillCount > 255) FlushSubBlock();

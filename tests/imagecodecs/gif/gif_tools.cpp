@@ -116,15 +116,24 @@ std::vector<std::vector<std::uint8_t>> ParseGifbuildDump(const std::string& dump
 std::vector<std::uint8_t> PnmSamples(const std::string& pnm, int* width, int* height) {
     std::istringstream in(pnm);
     std::string magic;
-    int w = 0, h = 0, maxval = 0;
-    in >> magic >> w >> h >> maxval;
+    int w = 0, h = 0, maxval = 1;
+    in >> magic >> w >> h;
+    if (magic != "P4") in >> maxval;
     in.get();
-    const int channels = magic == "P6" ? 3 : 1;
     std::vector<std::uint8_t> out;
-    for (int i = 0; i < w * h; ++i) {
-        char px[3];
-        in.read(px, channels);
-        out.push_back(static_cast<std::uint8_t>(px[0]));
+    if (magic == "P4") {  // one bit a pixel, 1 = black, rows padded to bytes
+        std::string row(static_cast<std::size_t>((w + 7) / 8), '\0');
+        for (int y = 0; y < h; ++y) {
+            in.read(row.data(), static_cast<std::streamsize>(row.size()));
+            for (int x = 0; x < w; ++x) out.push_back((row[x / 8] >> (7 - x % 8)) & 1 ? 0 : 255);
+        }
+    } else {
+        const int channels = magic == "P6" ? 3 : 1;
+        for (int i = 0; i < w * h; ++i) {
+            char px[3];
+            in.read(px, channels);
+            out.push_back(static_cast<std::uint8_t>(px[0]));
+        }
     }
     if (width) *width = w;
     if (height) *height = h;
