@@ -548,9 +548,33 @@ public:
     void StoreCode(std::uint32_t key, int code);
     int FindCode(std::uint32_t key) const;  // -1 when absent
 
+    static int HashOf(std::uint32_t key) { return static_cast<int>((key ^ (key >> 4)) % Size); }
+    // A fixed step per key: the table size is prime, so the probe visits every slot once.
+    static int ProbeStep(int h) { return h == 0 ? 1 : Size - h; }
+    static int NextProbe(int h, int step) {
+        h -= step;
+        return h < 0 ? h + Size : h;
+    }
+
 private:
+    static constexpr std::uint32_t Empty = 0xFFFFFFFFu;
     std::unique_ptr<std::uint32_t[]> Slots;
 };
+
+// Called once a pixel: kept here so that the encoder's loop inlines it.
+inline int THashTable::FindCode(std::uint32_t key) const {
+    int h = HashOf(key);
+    const std::uint32_t want = key << 12;
+    std::uint32_t slot = Slots[h];
+    if ((slot & 0xFFFFF000u) == want) return static_cast<int>(slot & 0xFFF);
+    const int step = ProbeStep(h);
+    for (int tries = 1; tries < Size && slot != Empty; ++tries) {
+        h = NextProbe(h, step);
+        slot = Slots[h];
+        if ((slot & 0xFFFFF000u) == want) return static_cast<int>(slot & 0xFFF);
+    }
+    return -1;
+}
 
 // A write-only stream that refuses reads and seeks ("Invalid stream operation").
 class TGIFStream : public TStream {

@@ -178,6 +178,38 @@ void DecodeLinear(CodeReader& in, int minCodeSize, BYTE* out, std::int64_t total
     }
 }
 
+// Puts rows stored in pass order (0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...) in place, moving
+// each row once along the cycles of the permutation.
+void Deinterlace(BYTE* pixels, int width, int height) {
+    std::vector<int> source(static_cast<std::size_t>(height));  // stored position of each image row
+    int k = 0;
+    static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (int row = kStart[pass]; row < height; row += kStep[pass]) source[static_cast<std::size_t>(row)] = k++;
+    std::vector<bool> done(static_cast<std::size_t>(height), false);
+    std::vector<BYTE> held(static_cast<std::size_t>(width));
+    const auto rowAt = [&](int r) { return pixels + static_cast<std::int64_t>(r) * width; };
+    for (int start = 0; start < height; ++start) {
+        if (done[static_cast<std::size_t>(start)]) continue;
+        if (source[static_cast<std::size_t>(start)] == start) {
+            done[static_cast<std::size_t>(start)] = true;
+            continue;
+        }
+        std::memcpy(held.data(), rowAt(start), static_cast<std::size_t>(width));
+        int slot = start;
+        for (;;) {
+            done[static_cast<std::size_t>(slot)] = true;
+            const int from = source[static_cast<std::size_t>(slot)];
+            if (from == start) {
+                std::memcpy(rowAt(slot), held.data(), static_cast<std::size_t>(width));
+                break;
+            }
+            std::memcpy(rowAt(slot), rowAt(from), static_cast<std::size_t>(width));
+            slot = from;
+        }
+    }
+}
+
 }  // namespace
 
 void DecodeGIFPixels(TStream* stream, BYTE* pixels, int width, int height, bool interlaced, BYTE fill,
@@ -197,17 +229,8 @@ void DecodeGIFPixels(TStream* stream, BYTE* pixels, int width, int height, bool 
         return;
     }
     if (total > 0) {
-        if (!interlaced || height == 1) {
-            DecodeLinear(in, minCodeSize, pixels, total);
-        } else {
-            std::vector<BYTE> linear(static_cast<std::size_t>(total), fill);
-            DecodeLinear(in, minCodeSize, linear.data(), total);
-            const BYTE* src = linear.data();
-            static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-            for (int pass = 0; pass < 4; ++pass)
-                for (int row = kStart[pass]; row < height; row += kStep[pass], src += width)
-                    std::memcpy(pixels + static_cast<std::int64_t>(row) * width, src, static_cast<std::size_t>(width));
-        }
+        DecodeLinear(in, minCodeSize, pixels, total);
+        if (interlaced && height > 1) Deinterlace(pixels, width, height);
     }
     in.SkipRest();
 }

@@ -7,39 +7,15 @@
 
 // ---- String table ------------------------------------------------------------------------------------
 
-namespace {
-constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
-inline int HashOf(std::uint32_t key) { return static_cast<int>((key ^ (key >> 4)) % THashTable::Size); }
-// A fixed step per key: the table size is prime, so the probe visits every slot once.
-inline int ProbeStep(int h) { return h == 0 ? 1 : THashTable::Size - h; }
-inline int NextProbe(int h, int step) {
-    h -= step;
-    return h < 0 ? h + THashTable::Size : h;
-}
-}  // namespace
-
 THashTable::THashTable() : Slots(std::make_unique<std::uint32_t[]>(Size)) { ResetTable(); }
 
-void THashTable::ResetTable() { std::fill_n(Slots.get(), Size, kEmpty); }
+void THashTable::ResetTable() { std::fill_n(Slots.get(), Size, Empty); }
 
 void THashTable::StoreCode(std::uint32_t key, int code) {
     int h = HashOf(key);
     const int step = ProbeStep(h);
-    for (int tries = 0; tries < Size && Slots[h] != kEmpty; ++tries) h = NextProbe(h, step);
+    for (int tries = 0; tries < Size && Slots[h] != Empty; ++tries) h = NextProbe(h, step);
     Slots[h] = (key << 12) | (static_cast<std::uint32_t>(code) & 0xFFF);
-}
-
-int THashTable::FindCode(std::uint32_t key) const {
-    int h = HashOf(key);
-    const int step = ProbeStep(h);
-    const std::uint32_t want = key << 12;
-    for (int tries = 0; tries < Size; ++tries) {
-        const std::uint32_t slot = Slots[h];
-        if (slot == kEmpty) return -1;
-        if ((slot & 0xFFFFF000u) == want) return static_cast<int>(slot & 0xFFF);
-        h = NextProbe(h, step);
-    }
-    return -1;
 }
 
 // ---- Streams -----------------------------------------------------------------------------------------
