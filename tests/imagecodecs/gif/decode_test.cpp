@@ -50,6 +50,22 @@ TEST(GifDecode, GifbuildStreamsOfEveryCodeSizeMatchTheDumpAndTheReference) {
     }
 }
 
+TEST(GifDecode, ExtensionsBetweenFramesAreStepped) {
+    if (!HaveTool("gifbuild")) GTEST_SKIP() << "gifbuild (giflib-tools) is not installed";
+    ToolDir dir;
+    std::mt19937 rng(1412);
+    for (int disposal = 0; disposal < 4; ++disposal) {
+        const auto px = RandomIndices(rng, 21, 13, 16);
+        const std::string extras = "graphics control\n\tdisposal mode " + std::to_string(disposal) +
+                                   "\n\tdelay 7\n\ttransparent index 3\nend\ncomment\n" + std::string(200, 'c') +
+                                   "\nend\nextension 42\nraw\\x01bytes\nend\n";
+        dir.Write("in.txt", GifbuildText(21, 13, 16, px, disposal % 2 == 1, extras));
+        ASSERT_EQ(dir.Run("gifbuild in.txt > out.gif"), 0);
+        ExpectSameAsReference(dir.Read("out.gif"), "disposal " + std::to_string(disposal));
+        EXPECT_EQ(WalkGif(dir.Read("out.gif")).Frames.at(0).Pixels, px);
+    }
+}
+
 TEST(GifDecode, PamtogifWithInterlaceNoLzwAndNoClear) {
     if (!HaveTool("pamtogif")) GTEST_SKIP() << "pamtogif (netpbm) is not installed";
     ToolDir dir;
