@@ -1,8 +1,11 @@
+// Thread objects, Synchronize and the thread window that serves it on the main thread.
 #include "platform/classlib/threads.h"
 
 #include <chrono>
 #include <deque>
+#include <memory>
 
+#include "platform/classlib/messages.h"
 #include "platform/win/winbase.h"
 
 namespace {
@@ -20,7 +23,6 @@ struct SyncState {
     DWORD mainId = 0;
     HWND wnd = nullptr;
     int threadCount = 0;
-    bool classRegistered = false;
 };
 
 // Never destroyed: threads that free themselves may still reach it while the process exits.
@@ -31,24 +33,24 @@ SyncState& G() {
 
 constexpr const char* ThreadWindowClass = "TThreadWindow";
 
-LRESULT ThreadWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == CM_EXECPROC) {
+void ThreadWndMethod(HWND self, TMessage& m) {
+    if (m.Msg == CM_EXECPROC) {
         CheckSynchronize();
-        return 0;
+        return;
     }
-    if (msg == CM_DESTROYWINDOW) {
+    if (m.Msg == CM_DESTROYWINDOW) {
         bool destroy = false;
         {
             std::lock_guard lk(G().m);
-            if (G().threadCount == 0 && G().wnd == hwnd) {
+            if (G().threadCount == 0 && G().wnd == self) {
                 G().wnd = nullptr;
                 destroy = true;
             }
         }
-        if (destroy) DestroyWindow(hwnd);
-        return 0;
+        if (destroy) DeallocateHWnd(self);
+        return;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    m.Result = DefWindowProcA(self, m.Msg, m.WParam, m.LParam);
 }
 
 // On the main thread: makes sure the thread window exists.
@@ -58,16 +60,9 @@ void EnsureThreadWindow() {
         std::lock_guard lk(g.m);
         if (g.wnd) return;
     }
-    if (!g.classRegistered) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = ThreadWndProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = ThreadWindowClass;
-        RegisterClassA(&wc);  // already registered is fine
-        g.classRegistered = true;
-    }
-    HWND h = CreateWindowExA(0, ThreadWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    auto self = std::make_shared<HWND>(nullptr);
+    HWND h = AllocateHWnd([self](TMessage& m) { ThreadWndMethod(*self, m); }, ThreadWindowClass);
+    *self = h;
     std::lock_guard lk(g.m);
     g.wnd = h;
 }
@@ -199,7 +194,7 @@ TThread::~TThread() {
         }
     }
     if (destroyNow) {
-        DestroyWindow(wnd);
+        DeallocateHWnd(wnd);
     } else if (wnd) {
         PostMessageA(wnd, CM_DESTROYWINDOW, 0, 0);
     }

@@ -1,9 +1,13 @@
 // File descriptor watches served by the message-queue wait of the thread that owns them.
 //
 // A watch belongs to one thread's queue. Whenever that thread waits for messages (GetMessageA,
-// WaitMessage) or peeks (PeekMessageA polls without blocking), the layer polls the watched
-// descriptors and calls each ready watch's callback on that thread. Watches are level-triggered: a
+// WaitMessage, MsgWaitForMultipleObjects) or peeks (PeekMessageA polls without blocking), the layer
+// polls the watched descriptors and calls each ready watch's callback on that thread. The wait
+// for the answer to a cross-thread SendMessageA serves no watches. Watches are level-triggered: a
 // callback that does not want to be called again must clear its events with SetFdEvents.
+//
+// A callback may peek or wait itself; that nested look serves the other watches but never the
+// watch whose callback is running, so a callback is not re-entered.
 #pragma once
 
 #include <functional>

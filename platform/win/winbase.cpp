@@ -87,8 +87,6 @@ DWORD GetTickCount() {
     return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-DWORD timeGetTime() { return GetTickCount(); }
-
 void Sleep(DWORD ms) {
     if (ms == 0)
         std::this_thread::yield();

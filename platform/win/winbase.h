@@ -4,7 +4,6 @@
 #include "platform/win/wintypes.h"
 
 DWORD GetTickCount();
-DWORD timeGetTime();
 void Sleep(DWORD ms);
 
 DWORD GetLastError();

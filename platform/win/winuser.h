@@ -2,10 +2,25 @@
 //
 // Every thread that creates a window or calls a queue function gets its own message queue. Windows
 // belong to the thread that created them; their procedures run only on that thread. PostMessageA is
-// safe from any thread and wakes the owner's wait. The wait of GetMessageA/WaitMessage blocks on the
-// queue, the next due timer and the file descriptors registered with win::WatchFd (see msgwait.h).
+// safe from any thread and wakes the owner's wait. The wait of GetMessageA, WaitMessage and
+// MsgWaitForMultipleObjects blocks in poll on the queue's wake-up descriptor, the next due timer
+// and the file descriptors registered with win::WatchFd (see msgwait.h); it never spins.
+//
+// Sending: SendMessageA to a window of the calling thread calls its procedure at once. To another
+// thread's window it queues the call and blocks until that thread answers it; the owner answers
+// sends whenever it peeks, gets or waits, and a thread waiting for the answer to its own send
+// answers the sends made to its windows meanwhile (so two threads may send to each other). A send
+// to a destroyed window, or to a window whose thread has ended, returns 0 (also when the window goes
+// while the call waits), with ERROR_INVALID_WINDOW_HANDLE when it was refused before queueing.
+//
+// New input: a look that finds no message (PeekMessageA returning FALSE, each search of
+// GetMessageA) marks the queue's content as seen: the messages posted so far and the timers due by
+// then. WaitMessage and MsgWaitForMultipleObjects return for input that is new after that, so a
+// loop that peeks with a filter and then waits sleeps until something new arrives even while
+// messages the filter leaves out stay queued.
 #pragma once
 
+#include "platform/win/winbase.h"
 #include "platform/win/wintypes.h"
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -135,7 +150,6 @@ constexpr WPARAM MK_CONTROL = 0x0008;
 constexpr WPARAM MK_MBUTTON = 0x0010;
 
 ATOM RegisterClassA(const WNDCLASSA* wc);
-BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* out);
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
@@ -145,9 +159,6 @@ BOOL IsWindow(HWND hwnd);
 LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value);
 LONG_PTR GetWindowLongA(HWND hwnd, int index);
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
-HWND GetParent(HWND hwnd);
 BOOL SetWindowTextA(HWND hwnd, const char* text);
 int GetWindowTextA(HWND hwnd, char* buffer, int maxCount);
 int GetClassNameA(HWND hwnd, char* buffer, int maxCount);
@@ -157,16 +168,33 @@ BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
+// Blocks until the queue has new input of any kind (see the top): a posted message or a quit, a
+// timer falling due, a send (answered before it returns), or a watch whose callback ran.
 BOOL WaitMessage();
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 void PostQuitMessage(int exitCode);
 
+// Wake masks of MsgWaitForMultipleObjects.
+constexpr DWORD QS_POSTMESSAGE = 0x0008;  // posted messages and a quit
+constexpr DWORD QS_TIMER = 0x0010;
+constexpr DWORD QS_SENDMESSAGE = 0x0040;
+constexpr DWORD QS_ALLINPUT = QS_POSTMESSAGE | QS_TIMER | QS_SENDMESSAGE;
+
+// The queue's wait with a time limit, for loops that pump and then wait for the next event (the
+// socket waits). nCount must be 0 (no kernel objects are waited for: WAIT_FAILED with
+// ERROR_INVALID_PARAMETER otherwise); waitAll is ignored. Blocks until input of wakeMask arrives
+// that is new since the thread's last look (see the top), or a watch callback ran (on this thread,
+// during the wait), or timeoutMs passed (INFINITE: no limit; 0: checks only). Sends to the
+// thread's windows are answered while it waits; with QS_SENDMESSAGE an answered send ends the wait.
+// Returns WAIT_OBJECT_0 (= WAIT_OBJECT_0 + nCount) for input, WAIT_TIMEOUT when the time passed.
+DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* handles, BOOL waitAll, DWORD timeoutMs,
+                                DWORD wakeMask);
+
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
 DWORD GetCurrentThreadId();
-DWORD GetCurrentProcessId();
 HINSTANCE GetModuleHandleA(const char* name);
 
 // Geometry, visibility and enabling. Kept per window; a backend may mirror them on screen.

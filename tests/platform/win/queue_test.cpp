@@ -1,11 +1,18 @@
 // Message queues, windows and timers.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <future>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -227,6 +234,257 @@ TEST_F(QueueTest, ReadyDescriptorCallsItsWatchFromTheWait) {
     EXPECT_EQ(calls, 2);
     close(fds[0]);
     close(fds[1]);
+    DestroyWindow(h);
+}
+
+// Runs fn on a thread of its own; a run that does not end within limitMs (a deadlock) ends the
+// test program, so the fault fails the test instead of hanging it.
+void RunBounded(const std::function<void()>& fn, int limitMs = 10000) {
+    auto task = std::async(std::launch::async, fn);
+    if (task.wait_for(std::chrono::milliseconds(limitMs)) != std::future_status::ready) {
+        std::fprintf(stderr, "still waiting after %d ms: deadlock\n", limitMs);
+        std::_Exit(1);
+    }
+    task.get();
+}
+
+constexpr UINT kPing = WM_USER + 30;
+
+LRESULT PingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == kPing) return static_cast<LRESULT>(w) + 1;
+    return DefWindowProcA(h, m, w, l);
+}
+
+HWND MakePingWindow() {
+    WNDCLASSA wc{};
+    if (!GetClassInfoA(nullptr, "QueuePingClass", &wc)) {
+        wc.lpfnWndProc = PingProc;
+        wc.lpszClassName = "QueuePingClass";
+        RegisterClassA(&wc);
+    }
+    return CreateWindowExA(0, "QueuePingClass", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST(QueueSend, TwoThreadsSendingToEachOthersWindowsAreBothAnswered) {
+    RunBounded([] {
+        constexpr int kRounds = 200;
+        std::atomic<HWND> windows[2] = {nullptr, nullptr};
+        std::atomic<int> finished{0};
+        auto side = [&](int me) {
+            HWND own = MakePingWindow();
+            windows[me] = own;
+            while (!windows[1 - me]) std::this_thread::yield();
+            HWND other = windows[1 - me];
+            for (int i = 0; i < kRounds; ++i) EXPECT_EQ(SendMessageA(other, kPing, static_cast<WPARAM>(i), 0), i + 1);
+            ++finished;
+            // keep answering until the other side is done too
+            while (finished < 2) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            DestroyWindow(own);
+        };
+        std::thread a(side, 0), b(side, 1);
+        a.join();
+        b.join();
+    });
+}
+
+TEST(QueueSend, SendToAWindowWhoseThreadHasEndedReturnsZeroAtOnce) {
+    RunBounded([] {
+        HWND orphan = nullptr;
+        std::thread([&] { orphan = MakePingWindow(); }).join();  // its thread ends without destroying it
+        ASSERT_NE(orphan, nullptr);
+        SetLastError(0);
+        EXPECT_EQ(SendMessageA(orphan, kPing, 1, 0), 0);
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    });
+}
+
+TEST(QueueSend, ASendWaitingWhenTheThreadEndsIsAnsweredWithZero) {
+    RunBounded([] {
+        std::promise<HWND> made;
+        std::promise<void> sending;
+        std::thread owner([&] {
+            made.set_value(MakePingWindow());
+            sending.get_future().wait();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));  // ends without pumping
+        });
+        HWND h = made.get_future().get();
+        sending.set_value();
+        EXPECT_EQ(SendMessageA(h, kPing, 1, 0), 0);
+        owner.join();
+    });
+}
+
+// The thread's own CPU time, in milliseconds.
+double ThreadCpuMs() {
+    rusage ru{};
+    getrusage(RUSAGE_THREAD, &ru);
+    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
+}
+
+TEST_F(QueueTest, AFilteredWaitSleepsWhileOnlyOtherMessagesAreQueued) {
+    HWND wanted = MakeWindow(), other = MakeWindow();
+    PostMessageA(other, WM_USER + 31, 0, 0);  // left queued by the filter throughout
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, wanted, 0, 0, PM_NOREMOVE));
+    // WaitMessage does not return for the message the filter already passed over
+    std::atomic<bool> posted{false};
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        posted = true;
+        PostMessageA(wanted, WM_USER + 32, 1, 0);
+    });
+    WaitMessage();
+    EXPECT_TRUE(posted);
+    poster.join();
+    // GetMessageA with the filter blocks (no CPU burnt) until its message comes
+    std::thread later([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        PostMessageA(wanted, WM_USER + 33, 2, 0);
+    });
+    ASSERT_TRUE(GetMessageA(&m, wanted, 0, 0));
+    EXPECT_EQ(m.message, WM_USER + 32u);
+    double cpu0 = ThreadCpuMs();
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(GetMessageA(&m, wanted, 0, 0));
+    double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    double cpuMs = ThreadCpuMs() - cpu0;
+    later.join();
+    EXPECT_EQ(m.message, WM_USER + 33u);
+    EXPECT_GT(wallMs, 150);
+    EXPECT_LT(cpuMs, wallMs / 4) << "the wait spun";
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.hwnd, other);
+    DestroyWindow(wanted);
+    DestroyWindow(other);
+}
+
+// The counters of every eventfd the process holds (the queues' wake-up descriptors).
+std::vector<long> EventFdCounts() {
+    std::vector<long> counts;
+    DIR* d = opendir("/proc/self/fd");
+    if (!d) return counts;
+    while (dirent* e = readdir(d)) {
+        std::string fd = e->d_name;
+        if (fd == "." || fd == "..") continue;
+        char target[256] = {};
+        std::string link = "/proc/self/fd/" + fd;
+        ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        if (n <= 0 || std::string(target, static_cast<size_t>(n)) != "anon_inode:[eventfd]") continue;
+        std::ifstream info("/proc/self/fdinfo/" + fd);
+        std::string key;
+        while (info >> key)
+            if (key == "eventfd-count:") {
+                std::string hex;
+                info >> hex;
+                counts.push_back(std::strtol(hex.c_str(), nullptr, 16));
+            }
+    }
+    closedir(d);
+    return counts;
+}
+
+TEST_F(QueueTest, PostingFromTheQueuesOwnThreadLeavesTheWakeUpDescriptorAlone) {
+    HWND h = MakeWindow();
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    auto before = EventFdCounts();
+    ASSERT_FALSE(before.empty());  // the queue's descriptor exists
+    for (long c : before) EXPECT_EQ(c, 0);
+    for (int i = 0; i < 10; ++i) PostMessageA(h, WM_USER + 34, static_cast<WPARAM>(i), 0);
+    PostThreadMessageA(GetCurrentThreadId(), WM_USER + 35, 0, 0);
+    SetTimer(h, 3, 1000, nullptr);
+    for (long c : EventFdCounts()) EXPECT_EQ(c, 0) << "a wake-up was written";
+    EXPECT_EQ(Drain(), 11);
+    KillTimer(h, 3);
+    DestroyWindow(h);
+}
+
+TEST_F(QueueTest, MsgWaitEndsOnEachKindOfInputOrOnItsTimeLimit) {
+    HWND h = MakeWindow();
+    MSG m;
+    Drain();
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 60, QS_ALLINPUT), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(60));
+    // a timer falling due
+    SetTimer(h, 4, 30, nullptr);
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0);
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_TIMER));
+    KillTimer(h, 4);
+    // ... which a mask without QS_TIMER ignores
+    SetTimer(h, 4, 10, nullptr);
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 60, QS_POSTMESSAGE), static_cast<DWORD>(WAIT_TIMEOUT));
+    KillTimer(h, 4);
+    Drain();
+    // a post from another thread, and a send (answered during the wait)
+    std::thread poster([h] { PostMessageA(h, WM_USER + 36, 0, 0); });
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0);
+    poster.join();
+    Drain();
+    std::atomic<LRESULT> answer{-1};
+    std::thread sender([&] { answer = SendMessageA(h, WM_USER + 37, 5, 0); });
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_SENDMESSAGE), WAIT_OBJECT_0);
+    sender.join();
+    EXPECT_EQ(answer.load(), 0);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().msg, WM_USER + 37u);
+    // a ready descriptor whose watch ran
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    int id = 0;
+    id = win::WatchFd(h, fds[0], POLLIN, [&](int, short) { win::SetFdEvents(id, 0); });
+    std::thread writer([&] { ASSERT_EQ(write(fds[1], "x", 1), 1); });
+    EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT), WAIT_OBJECT_0);
+    writer.join();
+    win::UnwatchFd(id);
+    close(fds[0]);
+    close(fds[1]);
+    // kernel objects are not waited for
+    HANDLE ev = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    EXPECT_EQ(MsgWaitForMultipleObjects(1, &ev, FALSE, 0, QS_ALLINPUT), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    CloseHandle(ev);
+    DestroyWindow(h);
+}
+
+TEST_F(QueueTest, AWatchCallbackThatWaitsIsNotReenteredButOtherWatchesAreServed) {
+    HWND h = MakeWindow();
+    int a[2], b[2];
+    ASSERT_EQ(pipe(a), 0);
+    ASSERT_EQ(pipe(b), 0);
+    ASSERT_EQ(write(a[1], "a", 1), 1);
+    ASSERT_EQ(write(b[1], "b", 1), 1);
+    int depth = 0, maxDepth = 0, aCalls = 0, bCalls = 0;
+    int idA = 0, idB = 0;
+    idB = win::WatchFd(h, b[0], 0, [&](int, short) {
+        ++bCalls;
+        win::SetFdEvents(idB, 0);
+    });
+    idA = win::WatchFd(h, a[0], POLLIN, [&](int, short) {
+        ++aCalls;
+        maxDepth = std::max(maxDepth, ++depth);
+        if (aCalls == 1) {
+            win::SetFdEvents(idB, POLLIN);  // b is ready: the nested wait serves it
+            WaitMessage();
+            SetTimer(h, 6, 20, nullptr);
+            WaitMessage();  // a stays readable, yet only the timer ends this wait
+            KillTimer(h, 6);
+            char c;
+            ASSERT_EQ(read(a[0], &c, 1), 1);
+        }
+        --depth;
+    });
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(aCalls, 1);
+    EXPECT_EQ(maxDepth, 1);
+    EXPECT_EQ(bCalls, 1);
+    win::UnwatchFd(idA);
+    win::UnwatchFd(idB);
+    for (int fd : {a[0], a[1], b[0], b[1]}) close(fd);
     DestroyWindow(h);
 }
 

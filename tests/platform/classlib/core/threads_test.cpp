@@ -11,8 +11,9 @@
 
 namespace {
 
-// Runs the calling thread's message loop (PeekMessageA + DispatchMessageA, nothing else) until
-// done() holds; gives up after a bounded time so a fault fails the test instead of hanging it.
+// Runs the calling thread's message loop (PeekMessageA + DispatchMessageA, and the queue's wait
+// when nothing is ready) until done() holds; gives up after a bounded time so a fault fails the
+// test instead of hanging it.
 template <class Pred>
 bool PumpUntil(Pred done, int maxMs = 10000) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
@@ -22,7 +23,7 @@ bool PumpUntil(Pred done, int maxMs = 10000) {
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageA(&msg);
         } else {
-            std::this_thread::yield();
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         }
     }
     return true;

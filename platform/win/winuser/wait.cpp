@@ -1,0 +1,224 @@
+// The wait of a thread's queue (WaitMessage, MsgWaitForMultipleObjects, the send wait) and the
+// descriptor watches it serves.
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/win/winbase.h"
+#include "platform/win/winuser/state.h"
+
+using namespace win::detail;
+
+namespace {
+
+// Whole milliseconds from now until t, rounded up so that a wait never ends just before t.
+int MsUntil(Clock::time_point t, Clock::time_point now) {
+    if (t <= now) return 0;
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(t - now).count();
+    return static_cast<int>(std::min<long long>((us + 999) / 1000, 1 << 30));
+}
+
+// Runs the callbacks of the watches poll found ready (fds[i + 1] belongs to watches[i]).
+bool RunReady(Queue& q, const std::vector<std::shared_ptr<Watch>>& watches, const std::vector<pollfd>& fds) {
+    bool ran = false;
+    for (size_t i = 0; i < watches.size(); ++i) {
+        short revents = fds[i + 1].revents;
+        if (revents == 0) continue;
+        auto& w = watches[i];
+        win::FdCallback cb;
+        {
+            std::lock_guard lk(q.m);
+            if (w->removed || w->events == 0 || w->running) continue;
+            w->running = true;
+            cb = w->callback;
+        }
+        struct Done {
+            Queue& q;
+            Watch& w;
+            ~Done() {
+                std::lock_guard lk(q.m);
+                w.running = false;
+            }
+        } done{q, *w};
+        if (cb) cb(w->fd, revents);
+        ran = true;
+    }
+    return ran;
+}
+
+// The watches a poll of q asks about now (q.m held): armed, and not running their callback.
+void ArmedWatchesLocked(Queue& q, std::vector<std::shared_ptr<Watch>>& out, std::vector<pollfd>& fds) {
+    for (auto& w : q.watches) {
+        if (w->removed || w->events == 0 || w->running) continue;
+        out.push_back(w);
+        fds.push_back({w->fd, w->events, 0});
+    }
+}
+
+int Poll(std::vector<pollfd>& fds, int timeoutMs) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        int n = ::poll(fds.data(), fds.size(), timeoutMs);
+        if (n >= 0 || errno != EINTR) return n;
+        if (timeoutMs > 0) timeoutMs = MsUntil(deadline, Clock::now());
+    }
+}
+
+// Waits for input of `mask` that the thread has not looked at; see MsgWaitForMultipleObjects.
+DWORD WaitForInput(Queue& q, DWORD mask, DWORD timeoutMs) {
+    const bool limited = timeoutMs != INFINITE;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
+    for (;;) {
+        if (ServeSent(q) && (mask & QS_SENDMESSAGE)) return WAIT_OBJECT_0;
+        int wait;
+        {
+            std::lock_guard lk(q.m);
+            auto now = Clock::now();
+            if (HasNewInputLocked(q, mask, now)) return WAIT_OBJECT_0;
+            wait = (mask & QS_TIMER) ? MsUntilNewTimerLocked(q, now) : -1;
+            if (limited) {
+                int left = MsUntil(deadline, now);
+                if (left == 0) return WAIT_TIMEOUT;
+                wait = wait < 0 ? left : std::min(wait, left);
+            }
+        }
+        bool ran = Block(q, wait, true, [&] { return !q.sent.empty() || HasNewInputLocked(q, mask, Clock::now()); });
+        if (ran) return WAIT_OBJECT_0;
+    }
+}
+
+}  // namespace
+
+namespace win::detail {
+
+bool HasNewInputLocked(const Queue& q, DWORD mask, Clock::time_point now) {
+    if ((mask & QS_SENDMESSAGE) && !q.sent.empty()) return true;
+    if ((mask & QS_POSTMESSAGE) && (q.postCount != q.seenCount || q.quit)) return true;
+    if (mask & QS_TIMER) {
+        for (auto& t : q.timers)
+            if (t.due > q.lookedAt && t.due <= now) return true;
+    }
+    return false;
+}
+
+int MsUntilNewTimerLocked(const Queue& q, Clock::time_point now) {
+    int best = -1;
+    for (auto& t : q.timers) {
+        if (t.due <= q.lookedAt) continue;  // seen and left by a filtered look
+        int ms = MsUntil(t.due, now);
+        if (best < 0 || ms < best) best = ms;
+    }
+    return best;
+}
+
+void PollWatches(Queue& q) {
+    std::vector<std::shared_ptr<Watch>> watches;
+    std::vector<pollfd> fds{{-1, 0, 0}};  // slot 0 is the wake-up descriptor's in Block; unused here
+    {
+        std::lock_guard lk(q.m);
+        ArmedWatchesLocked(q, watches, fds);
+    }
+    if (watches.empty()) return;
+    if (Poll(fds, 0) <= 0) return;
+    RunReady(q, watches, fds);
+}
+
+bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), void* ctx) {
+    std::vector<std::shared_ptr<Watch>> watches;
+    std::vector<pollfd> fds{{q.wakeFd, POLLIN, 0}};
+    {
+        std::lock_guard lk(q.m);
+        if (ready(ctx)) return false;
+        q.blocked = true;
+        if (withWatches) ArmedWatchesLocked(q, watches, fds);
+    }
+    int n = Poll(fds, timeoutMs);
+    {
+        std::lock_guard lk(q.m);
+        q.blocked = false;
+        if (q.wakePending) {
+            uint64_t v;
+            ssize_t r = read(q.wakeFd, &v, sizeof v);
+            (void)r;
+            q.wakePending = false;
+        }
+    }
+    if (n <= 0) return false;
+    return RunReady(q, watches, fds);
+}
+
+}  // namespace win::detail
+
+BOOL WaitMessage() {
+    WaitForInput(*MyQueue(), QS_ALLINPUT, INFINITE);
+    return TRUE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* handles, BOOL waitAll, DWORD timeoutMs, DWORD wakeMask) {
+    (void)handles;
+    (void)waitAll;
+    if (nCount != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    return WaitForInput(*MyQueue(), wakeMask, timeoutMs);
+}
+
+// ---- descriptor watches ----
+
+namespace win {
+
+int WatchFd(HWND window, int fd, short events, FdCallback callback) {
+    auto q = QueueOf(window);
+    if (!q) return 0;
+    auto watch = std::make_shared<Watch>();
+    watch->fd = fd;
+    watch->events = events;
+    watch->callback = std::move(callback);
+    {
+        std::lock_guard lk(S().m);
+        watch->id = S().nextWatch++;
+        S().watchOwners[watch->id] = q;
+    }
+    std::lock_guard lk(q->m);
+    q->watches.push_back(watch);
+    q->WakeLocked();
+    return watch->id;
+}
+
+namespace {
+std::shared_ptr<Queue> WatchQueue(int id) {
+    std::lock_guard lk(S().m);
+    auto it = S().watchOwners.find(id);
+    if (it == S().watchOwners.end()) return nullptr;
+    return it->second.lock();
+}
+}  // namespace
+
+void SetFdEvents(int watchId, short events) {
+    auto q = WatchQueue(watchId);
+    if (!q) return;
+    std::lock_guard lk(q->m);
+    for (auto& w : q->watches)
+        if (w->id == watchId) w->events = events;
+    q->WakeLocked();
+}
+
+void UnwatchFd(int watchId) {
+    auto q = WatchQueue(watchId);
+    {
+        std::lock_guard lk(S().m);
+        S().watchOwners.erase(watchId);
+    }
+    if (!q) return;
+    std::lock_guard lk(q->m);
+    auto& ws = q->watches;
+    for (auto& w : ws)
+        if (w->id == watchId) w->removed = true;
+    ws.erase(std::remove_if(ws.begin(), ws.end(), [](const std::shared_ptr<Watch>& w) { return w->removed; }), ws.end());
+    q->WakeLocked();
+}
+
+}  // namespace win
