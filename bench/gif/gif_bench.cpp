@@ -77,14 +77,15 @@ const giftest::Frame& Pixels(int which) {
     return it->second;
 }
 
-void BM_EncodeOurs(benchmark::State& state) {
+template <class Encoder>
+void BM_EncodeOursWith(benchmark::State& state) {
     const giftest::Frame& f = Pixels(static_cast<int>(state.range(0)));
     state.SetLabel(kInputs[state.range(0)].Name);
     const int bits = state.range(0) < 2 ? 8 : 1;
     std::int64_t size = 0;
     for (auto _ : state) {
         TMemoryStream out;
-        TLZWEncoder e;
+        Encoder e;
         e.Encode(&out, bits, 1 << bits, f.Pixels.data(), false, f.Height, f.Width);
         size = out.Size();
         benchmark::DoNotOptimize(out.Memory());
@@ -92,22 +93,8 @@ void BM_EncodeOurs(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(size);
     SetRate(state, f.Pixels);
 }
-
-void BM_EncodeOursRLE(benchmark::State& state) {
-    const giftest::Frame& f = Pixels(static_cast<int>(state.range(0)));
-    state.SetLabel(kInputs[state.range(0)].Name);
-    const int bits = state.range(0) < 2 ? 8 : 1;
-    std::int64_t size = 0;
-    for (auto _ : state) {
-        TMemoryStream out;
-        TRLEEncoder e;
-        e.Encode(&out, bits, 1 << bits, f.Pixels.data(), false, f.Height, f.Width);
-        size = out.Size();
-        benchmark::DoNotOptimize(out.Memory());
-    }
-    state.counters["bytes"] = static_cast<double>(size);
-    SetRate(state, f.Pixels);
-}
+void BM_EncodeOurs(benchmark::State& state) { BM_EncodeOursWith<TLZWEncoder>(state); }
+void BM_EncodeOursRLE(benchmark::State& state) { BM_EncodeOursWith<TRLEEncoder>(state); }
 
 void BM_EncodeLibgif(benchmark::State& state) {
     const giftest::Frame& f = Pixels(static_cast<int>(state.range(0)));

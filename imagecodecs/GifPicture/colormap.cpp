@@ -90,18 +90,11 @@ TColor TGIFColorMap::ColorAt(int index) {
 }
 
 void TGIFColorMap::FromPalette(HPALETTE palette) {
-    Reset();
     PALETTEENTRY entries[256];
     const int n = ReadPaletteEntries(palette, entries);
-    if (n == 0) return;
-    EnsureRoom(n);
-    for (int i = 0; i < n; ++i) {
-        Triplets[3 * i] = entries[i].peRed;
-        Triplets[3 * i + 1] = entries[i].peGreen;
-        Triplets[3 * i + 2] = entries[i].peBlue;
-    }
-    ColorCount = n;
-    NotifyOwner();
+    RGBQUAD quads[256];
+    for (int i = 0; i < n; ++i) quads[i] = {entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+    FromRGBQuads(quads, n);
 }
 
 void TGIFColorMap::FromRGBQuads(const RGBQUAD* quads, int n) {

@@ -121,12 +121,12 @@ std::string Stream(int w, int h, const std::string& data, const std::string& aft
 }
 
 // Packs codes (least significant bit first) at the widths given.
-std::string Codes(std::initializer_list<std::pair<int, int>> codes) {
+std::string Codes(const std::vector<std::pair<int, int>>& codes) {
     std::string out;
-    std::uint32_t acc = 0;
+    std::uint64_t acc = 0;
     int bits = 0;
     for (auto [code, width] : codes) {
-        acc |= static_cast<std::uint32_t>(code) << bits;
+        acc |= static_cast<std::uint64_t>(code) << bits;
         bits += width;
         while (bits >= 8) {
             out += static_cast<char>(acc & 0xFF);
@@ -240,21 +240,7 @@ TEST(GifDecode, FirstCodesSizesTableFullAndInterlaceOrder) {
         expect.insert(expect.end(), {2, 2});
     }
     codes.push_back({5, 12});
-    std::string data;
-    {
-        std::uint64_t acc = 0;
-        int bits = 0;
-        for (auto [code, cw] : codes) {
-            acc |= static_cast<std::uint64_t>(code) << bits;
-            bits += cw;
-            while (bits >= 8) {
-                data += static_cast<char>(acc & 0xFF);
-                acc >>= 8;
-                bits -= 8;
-            }
-        }
-        if (bits) data += static_cast<char>(acc & 0xFF);
-    }
+    const std::string data = Codes(codes);
     const int n = static_cast<int>(expect.size());
     w = WalkGif(Stream(n, 1, Blocks(2, data)));
     EXPECT_TRUE(w.Warnings.empty());

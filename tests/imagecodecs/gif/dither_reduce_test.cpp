@@ -232,4 +232,23 @@ TEST(GifReduce, OctreeMergesTheDeepestNewestNodeFirst) {
     DeleteObject(ToGdiObj(pal));
 }
 
+// Every row of the picture is the same white row, without the memory of a real picture.
+class WhiteRows : public TDIB {
+public:
+    explicit WhiteRows(int width) : TDIB(nullptr, pf24bit), Row(static_cast<std::size_t>(width) * 3, 255) {}
+    BYTE* RowPointer(int) override { return Row.data(); }
+    std::vector<BYTE> Row;
+};
+
+TEST(GifReduce, OctreeSumsDoNotOverflow) {
+    // 4096 x 4200 white pixels: 255 x 17.2 million exceeds 32 bits. Leaves at depth 1 keep it quick.
+    WhiteRows rows(4096);
+    TColorQuantizer q(2, 1);
+    q.ProcessImage(&rows, 4096, 4200);
+    RGBQUAD quads[2] = {};
+    ASSERT_EQ(q.CollectColors(quads, 2), 1);
+    EXPECT_EQ(quads[0].rgbRed, 255);
+    EXPECT_EQ(quads[0].rgbBlue, 255);
+}
+
 }  // namespace

@@ -14,14 +14,14 @@ namespace {
 
 enum class Coder { LZW, RLE };
 
+std::unique_ptr<TGIFEncoder> MakeEncoder(Coder coder) {
+    if (coder == Coder::LZW) return std::make_unique<TLZWEncoder>();
+    return std::make_unique<TRLEEncoder>();
+}
+
 std::string EncodeData(Coder coder, int bits, int limit, const std::vector<BYTE>& px, bool interlaced, int h, int w) {
     TStringStream out;
-    std::unique_ptr<TGIFEncoder> e;
-    if (coder == Coder::LZW)
-        e = std::make_unique<TLZWEncoder>();
-    else
-        e = std::make_unique<TRLEEncoder>();
-    e->Encode(&out, bits, limit, px.empty() ? nullptr : px.data(), interlaced, h, w);
+    MakeEncoder(coder)->Encode(&out, bits, limit, px.empty() ? nullptr : px.data(), interlaced, h, w);
     return out.DataString();
 }
 
@@ -133,11 +133,7 @@ TEST(GifEncode, EdgesOfTheCodeStream) {
     // A pixel equal to the colour limit is refused before anything is written.
     for (Coder coder : {Coder::LZW, Coder::RLE}) {
         TStringStream out;
-        std::unique_ptr<TGIFEncoder> e;
-        if (coder == Coder::LZW)
-            e = std::make_unique<TLZWEncoder>();
-        else
-            e = std::make_unique<TRLEEncoder>();
+        auto e = MakeEncoder(coder);
         const std::vector<BYTE> bad{0, 1, 2, 3, 4, 0};
         try {
             e->Encode(&out, 2, 4, bad.data(), false, 1, 6);
@@ -147,6 +143,11 @@ TEST(GifEncode, EdgesOfTheCodeStream) {
         }
         EXPECT_EQ(out.DataString(), "");
     }
+    // Pixels must also fit the code size: 7 cannot be written with 2-bit literals.
+    const std::vector<BYTE> wide{0, 7};
+    TStringStream narrow;
+    EXPECT_THROW(TLZWEncoder().Encode(&narrow, 2, 256, wide.data(), false, 1, 2), GIFException);
+    EXPECT_EQ(narrow.DataString(), "");
     // Interlaced height 3 is walked as rows 0, 2, 1; height 1 as row 0 (the decoder puts them back).
     for (int h : {1, 2, 3, 5, 9}) {
         std::vector<BYTE> rows(static_cast<std::size_t>(h) * 2);
@@ -197,17 +198,22 @@ TEST(GifEncode, SubBlockWriter) {
 }
 
 TEST(GifEncode, HashTableVisitsEverySlot) {
-    THashTable t;
-    // Keys that all hash to one slot still find room and are found again.
+    // Keys whose home slots cover the whole doubling orbit of slot 17 (half the table) and then more
+    // keys at home 17: the probe must leave the orbit to find room, and find every key again.
+    std::vector<std::vector<std::uint32_t>> byHome(THashTable::Size);
+    for (std::uint32_t k = 0; k < (1u << 20) - 1; ++k) byHome[THashTable::HashOf(k)].push_back(k);
     std::vector<std::uint32_t> keys;
-    std::uint32_t k = 0;
-    for (; keys.size() < 3000 && k < (1u << 20); ++k)
-        if ((k ^ (k >> 4)) % THashTable::Size == 17) keys.push_back(k);
-    while ((k ^ (k >> 4)) % THashTable::Size != 17) ++k;  // one more of the same slot, not stored
-    ASSERT_GT(keys.size(), 100u);
-    for (std::size_t i = 0; i < keys.size(); ++i) t.StoreCode(keys[i], static_cast<int>(i & 0xFFF));
-    for (std::size_t i = 0; i < keys.size(); ++i) ASSERT_EQ(t.FindCode(keys[i]), static_cast<int>(i & 0xFFF));
-    EXPECT_EQ(t.FindCode(k), -1);
+    int h = 17;
+    do {
+        keys.push_back(byHome[h].back());
+        h = 2 * h % THashTable::Size;
+    } while (h != 17);
+    for (int i = 0; i < 20; ++i) keys.push_back(byHome[17][i]);
+    ASSERT_LT(keys.size(), 4096u);
+    THashTable t;
+    for (std::size_t i = 0; i < keys.size(); ++i) t.StoreCode(keys[i], static_cast<int>(i));
+    for (std::size_t i = 0; i < keys.size(); ++i) ASSERT_EQ(t.FindCode(keys[i]), static_cast<int>(i)) << i;
+    EXPECT_EQ(t.FindCode(byHome[17][30]), -1);
     t.ResetTable();
     EXPECT_EQ(t.FindCode(keys[0]), -1);
 }
