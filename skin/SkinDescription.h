@@ -5,12 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "platform/classlib/graphics.h"
 #include "platform/classlib/strings.h"
-
-class TFont;
-class TBitmap;
 
 namespace skin {
 
@@ -44,7 +43,7 @@ struct HotAreaInfoRec {
 struct DisplayInfoRec {
     std::string ID;
     std::int32_t X = 0, Y = 0;
-    TFont* Font = nullptr;  // owned by the skin control
+    std::unique_ptr<TFont> Font;  // nullptr until the line is read
     std::string Style;      // "Number", "Text", anything else: font text
     std::string Text;
 };
@@ -52,8 +51,8 @@ struct DisplayInfoRec {
 // One track bar (a slider with a thumb picture).
 struct TrackBarInfoRec {
     std::string ID;
-    TBitmap* Thumb = nullptr;      // owned by the skin control
-    TBitmap* DragThumb = nullptr;  // owned by the skin control
+    std::unique_ptr<TBitmap> Thumb;      // nullptr until the line is read
+    std::unique_ptr<TBitmap> DragThumb;
     std::int32_t X = 0, Y = 0, Length = 0;
     bool Horizontal = true;
     std::uint8_t Position = 0;     // 0..100

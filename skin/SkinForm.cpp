@@ -241,12 +241,12 @@ int PositionOf(const TrackBarInfoRec& b, int offset) {
 
 TSkinForm::TSkinForm(TComponent* AOwner)
     : TImage(AOwner),
-      FMask(new TBitmap()),
-      FUp(new TBitmap()),
-      FOn(new TBitmap()),
-      FDown(new TBitmap()),
-      FNumbers(new TBitmap()),
-      FLetters(new TBitmap()) {
+      FMask(std::make_unique<TBitmap>()),
+      FUp(std::make_unique<TBitmap>()),
+      FOn(std::make_unique<TBitmap>()),
+      FDown(std::make_unique<TBitmap>()),
+      FNumbers(std::make_unique<TBitmap>()),
+      FLetters(std::make_unique<TBitmap>()) {
     win::InstallWindowModel();
     hints::PushShowHintHandler(this, [this](std::string& HintStr, bool& CanShow, THintInfo& HintInfo) {
         SkinShowHint(HintStr, CanShow, HintInfo);
@@ -256,24 +256,9 @@ TSkinForm::TSkinForm(TComponent* AOwner)
 TSkinForm::~TSkinForm() {
     hints::RemoveShowHintHandler(this);
     FreeElements();
-    delete FMask;
-    delete FUp;
-    delete FOn;
-    delete FDown;
-    delete FNumbers;
-    delete FLetters;
 }
 
 void TSkinForm::FreeElements() {
-    for (auto& d : FDisplays) {
-        delete d.Font;
-        d.Font = nullptr;
-    }
-    for (auto& t : FTrackBars) {
-        delete t.Thumb;
-        delete t.DragThumb;
-        t.Thumb = t.DragThumb = nullptr;
-    }
     FDisplays.clear();
     FTrackBars.clear();
     FHotAreas.clear();
@@ -288,8 +273,8 @@ void TSkinForm::SetParent(TWinControl* parent) {
 
 // ---- Loading -------------------------------------------------------------------------------------
 
-void TSkinForm::LoadSkinBitmap(TBitmap*& Bitmap, const std::string& FileName) {
-    if (!Bitmap) Bitmap = new TBitmap();
+void TSkinForm::LoadSkinBitmap(std::unique_ptr<TBitmap>& Bitmap, const std::string& FileName) {
+    if (!Bitmap) Bitmap = std::make_unique<TBitmap>();
     if (GetSkinFileExt(FileName) == "GIF")
         LoadGIFBitmap(Bitmap, FileName);
     else
@@ -305,38 +290,37 @@ void DrawInto(TBitmap* Bitmap, TGraphic* graphic) {
 
 }  // namespace
 
-void TSkinForm::LoadGIFBitmap(TBitmap*& Bitmap, const std::string& FileName) {
-    if (!Bitmap) Bitmap = new TBitmap();
-    // The GIF class registers itself with the picture-format list; until it is there a GIF picture
+void TSkinForm::LoadGIFBitmap(std::unique_ptr<TBitmap>& Bitmap, const std::string& FileName) {
+    if (!Bitmap) Bitmap = std::make_unique<TBitmap>();
+    // The class the picture-format list holds for "gif" reads the picture; with none a GIF picture
     // fails as any unregistered format does.
     TGraphicClass gif;
     if (!TPicture::FindFileFormat("gif", &gif))
         throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", {std::string("gif")}));
     std::unique_ptr<TGraphic> graphic(gif.Create());
     graphic->LoadFromFile(FileName);
-    DrawInto(Bitmap, graphic.get());
+    DrawInto(Bitmap.get(), graphic.get());
 }
 
-void TSkinForm::LoadPictureBitmap(TBitmap*& Bitmap, const std::string& FileName) {
-    if (!Bitmap) Bitmap = new TBitmap();
+void TSkinForm::LoadPictureBitmap(std::unique_ptr<TBitmap>& Bitmap, const std::string& FileName) {
+    if (!Bitmap) Bitmap = std::make_unique<TBitmap>();
     TPicture picture;
     picture.LoadFromFile(FileName);
     if (picture.Graphic())
-        DrawInto(Bitmap, picture.Graphic());
+        DrawInto(Bitmap.get(), picture.Graphic());
     else
         Bitmap->SetSize(0, 0);
 }
 
 void TSkinForm::ReadDisplayLine(DisplayInfoRec& Item, const std::string& Line) {
     DisplayLineValues v = ParseDisplayLine(Line);
-    auto* font = new TFont();
+    auto font = std::make_unique<TFont>();
     font->SetCharset(FCharset);
     font->SetName(v.FontName);
     font->SetStyle((v.Bold ? fsBold : 0) | (v.Italic ? fsItalic : 0));
     font->SetSize(v.Size);
     font->SetColor(v.Color);
-    delete Item.Font;
-    Item.Font = font;
+    Item.Font = std::move(font);
     Item.ID = v.ID;
     Item.X = v.X;
     Item.Y = v.Y;
@@ -404,17 +388,12 @@ void TSkinForm::LoadSkin(const std::string& FileName) {
 
     const int displayCount = std::max(0, ini.ReadInteger("DISPLAYINFO", "Count", 0));
     FCharset = static_cast<BYTE>(ini.ReadInteger("DISPLAYINFO", "Charset", 1));
-    for (std::size_t i = static_cast<std::size_t>(displayCount); i < FDisplays.size(); ++i) delete FDisplays[i].Font;
     FDisplays.resize(static_cast<std::size_t>(displayCount));
     for (int i = 0; i < displayCount; ++i)
         ReadDisplayLine(FDisplays[static_cast<std::size_t>(i)],
                         ini.ReadString("DISPLAYINFO", IntToStr(i + 1), skin::kDefaultDisplayLine));
 
     const int barCount = std::max(0, ini.ReadInteger("TRACKBARINFO", "Count", 0));
-    for (std::size_t i = static_cast<std::size_t>(barCount); i < FTrackBars.size(); ++i) {
-        delete FTrackBars[i].Thumb;
-        delete FTrackBars[i].DragThumb;
-    }
     FTrackBars.resize(static_cast<std::size_t>(barCount));
     for (int i = 0; i < barCount; ++i)
         ReadTrackBarLine(FTrackBars[static_cast<std::size_t>(i)],
@@ -440,7 +419,7 @@ void TSkinForm::ApplySkinShape() {
     Picture()->SetGraphic(nullptr);
     SetWidth(w);
     SetHeight(h);
-    HRGN rgn = BuildMaskRegion(FMask, FKeyColor, FTolerance);
+    HRGN rgn = BuildMaskRegion(FMask.get(), FKeyColor, FTolerance);
     FRegion = rgn;
     if (form && form->Handle()) {
         SetWindowRgn(form->Handle(), rgn, TRUE);
@@ -460,12 +439,12 @@ void TSkinForm::CopyFromFace(TBitmap* Face, const HotAreaInfoRec& Area) {
 
 void TSkinForm::PaintSkin() {
     TCanvas* canvas = Canvas();
-    canvas->Draw(0, 0, FUp);
+    canvas->Draw(0, 0, FUp.get());
     for (const auto& a : FHotAreas)
-        if ((a.IsSwitch && a.State) || a.Pressed) CopyFromFace(FDown, a);
+        if ((a.IsSwitch && a.State) || a.Pressed) CopyFromFace(FDown.get(), a);
     for (std::size_t i = 0; i < FTrackBars.size(); ++i) {
         const TrackBarInfoRec& b = FTrackBars[i];
-        TBitmap* thumb = static_cast<int>(i) == FDragIndex ? b.DragThumb : b.Thumb;
+        TBitmap* thumb = (static_cast<int>(i) == FDragIndex ? b.DragThumb : b.Thumb).get();
         if (b.Horizontal)
             canvas->Draw(b.X + b.ThumbOffset, b.Y, thumb);
         else
@@ -477,7 +456,7 @@ void TSkinForm::PaintSkin() {
         } else if (d.Style == "Text") {
             DrawBitmapText(d.X, d.Y, d.Text);
         } else if (d.Font && !d.Text.empty()) {
-            canvas->SetFont(d.Font);
+            canvas->SetFont(d.Font.get());
             const TBrushStyle old = canvas->Brush()->Style();
             canvas->Brush()->SetStyle(TBrushStyle::bsClear);
             canvas->TextOut(d.X, d.Y, d.Text);
@@ -581,7 +560,7 @@ void TSkinForm::SelectInGroup(int Index) {
     FGroupSelections.Put(g, IntToStr(Index));
     if (previous != -1 && previous < static_cast<int>(FHotAreas.size())) {
         SetButtonDown(GetHotAreaID(previous), false);
-        CopyFromFace(FUp, FHotAreas[static_cast<std::size_t>(Index)]);
+        CopyFromFace(FUp.get(), FHotAreas[static_cast<std::size_t>(Index)]);
     }
 }
 
@@ -619,14 +598,14 @@ void TSkinForm::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) 
         for (std::size_t i = 0; i < FHotAreas.size(); ++i) {
             HotAreaInfoRec& a = FHotAreas[i];
             if (!HoldsArea(a, X, Y)) continue;
-            CopyFromFace(FDown, a);
+            CopyFromFace(FDown.get(), a);
             FHotAreaPressed = true;
             a.Pressed = true;
             FMouseID = a.ID;
             if (!a.Group.empty()) SelectInGroup(static_cast<int>(i));
             if (a.IsSwitch) {
                 a.State = !a.State;
-                CopyFromFace(a.State ? FDown : FUp, a);
+                CopyFromFace((a.State ? FDown : FUp).get(), a);
             }
             break;
         }
@@ -690,7 +669,7 @@ void TSkinForm::MouseMove(TShiftState Shift, int X, int Y) {
         }
         FHoverIndex = static_cast<int>(i);
         FMouseID = a.ID;
-        if (FHoverEnabled) CopyFromFace(FOn, a);
+        if (FHoverEnabled) CopyFromFace(FOn.get(), a);
         Hint = a.Hint;
         break;
     }

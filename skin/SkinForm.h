@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,9 +92,9 @@ public:
     void LoadSkin(const std::string& FileName);
     // Loads one picture into Bitmap (made first when nullptr): a name whose first extension is GIF
     // takes the GIF path, anything else the picture-format list.
-    void LoadSkinBitmap(TBitmap*& Bitmap, const std::string& FileName);
-    void LoadGIFBitmap(TBitmap*& Bitmap, const std::string& FileName);
-    void LoadPictureBitmap(TBitmap*& Bitmap, const std::string& FileName);
+    void LoadSkinBitmap(std::unique_ptr<TBitmap>& Bitmap, const std::string& FileName);
+    void LoadGIFBitmap(std::unique_ptr<TBitmap>& Bitmap, const std::string& FileName);
+    void LoadPictureBitmap(std::unique_ptr<TBitmap>& Bitmap, const std::string& FileName);
 
     // Sizes the parent and the control to the mask, builds and sets the window region, paints.
     void ApplySkinShape();
@@ -145,12 +146,12 @@ public:
     const TTrackBarInfoArray& TrackBars() const { return FTrackBars; }
     const TStringList& GroupNames() const { return FGroupNames; }
     const TStringList& GroupSelections() const { return FGroupSelections; }
-    TBitmap* MaskBitmap() const { return FMask; }
-    TBitmap* UpBitmap() const { return FUp; }
-    TBitmap* OnBitmap() const { return FOn; }
-    TBitmap* DownBitmap() const { return FDown; }
-    TBitmap* NumbersBitmap() const { return FNumbers; }
-    TBitmap* TextBitmap() const { return FLetters; }
+    TBitmap* MaskBitmap() const { return FMask.get(); }
+    TBitmap* UpBitmap() const { return FUp.get(); }
+    TBitmap* OnBitmap() const { return FOn.get(); }
+    TBitmap* DownBitmap() const { return FDown.get(); }
+    TBitmap* NumbersBitmap() const { return FNumbers.get(); }
+    TBitmap* TextBitmap() const { return FLetters.get(); }
     HRGN Region() const { return FRegion; }  // the last built (owned by the window once set)
     bool RepaintPending() const { return FRepaintPending; }
     int DraggedTrackBar() const { return FDragIndex; }
@@ -171,12 +172,12 @@ private:
     void ReadTrackBarLine(TrackBarInfoRec& Bar, const std::string& Line, const std::string& Folder);
     void FreeElements();
 
-    TBitmap* FMask;
-    TBitmap* FUp;
-    TBitmap* FOn;
-    TBitmap* FDown;
-    TBitmap* FNumbers;
-    TBitmap* FLetters;
+    std::unique_ptr<TBitmap> FMask;
+    std::unique_ptr<TBitmap> FUp;
+    std::unique_ptr<TBitmap> FOn;
+    std::unique_ptr<TBitmap> FDown;
+    std::unique_ptr<TBitmap> FNumbers;
+    std::unique_ptr<TBitmap> FLetters;
     HRGN FRegion = nullptr;
     TColor FKeyColor = clWhite;
     TColor FTolerance = clBlack;

@@ -4,6 +4,14 @@
 //
 // The sockets library is reached only through entry points looked up by name in "wsock32.dll";
 // the library is loaded by the first call that needs it and released when the last socket goes.
+// Every socket owns a hidden window (class "XSocketWindowClass", made with AllocateHWnd); all its
+// notifications arrive there as messages on the thread that created it. The waits of the socket
+// (Flush, WaitForClose, a close that has to wait, WaitUntilDone) dispatch what is queued and then
+// block in the thread's message wait until the next message, timer or socket event.
+//
+// A graceful Close first sends what is queued, for at most FlushTimeout seconds while pumping;
+// data still queued then is dropped and the close reports WSAETIMEDOUT (10060) through
+// LastError and OnSessionClosed. Abort, a close by the peer and a failed send discard the queue.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +19,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/classlib/components.h"
 #include "platform/classlib/messages.h"
@@ -19,6 +28,10 @@
 #include "platform/win/winuser.h"
 #include "platform/winsock/winsock.h"
 #include "transport/SendBuffer.h"
+
+namespace asyncsocket {
+enum class TSocksFailure;
+}
 
 CLASSLIB_EXCEPTION(ESocketException, Exception);
 
@@ -30,6 +43,9 @@ constexpr UINT WM_CLOSE_DELAYED = WM_USER + 4;    // 1028
 constexpr UINT WM_WSOCKET_RELEASE = WM_USER + 5;  // 1029
 constexpr UINT WM_TRIGGER_EXCEPTION = WM_USER + 6;  // 1030
 constexpr UINT WM_TRIGGER_DATA_AVAILABLE = WM_USER + 20;  // 1044
+
+// The window class of the socket windows.
+constexpr const char* SocketWindowClass = "XSocketWindowClass";
 
 enum TSocketState {
     wsInvalidState = 0,
@@ -75,11 +91,6 @@ FARPROC GetWinsockProc(const std::string& Name);
 void UnloadWinsock();
 bool WinsockLoaded();
 int SocketObjectCount();
-
-// The application-wide pump the non-multithreaded waits use, and whether it took a WM_QUIT.
-void ProcessApplicationMessages();
-bool ApplicationTerminated();
-void ClearApplicationTerminated();
 
 class TCustomAsyncSocket : public TComponent {
 public:
@@ -198,6 +209,27 @@ protected:
     void ReportSocketError(const std::string& FuncName);
     void TryToSend();
     void QueueData(const void* Data, int Len);
+    // Sends what is queued while pumping, for at most TimeoutMs; true when the queue drained (or
+    // the connection went away meanwhile).
+    bool FlushQueue(DWORD TimeoutMs);
+    // Blocks in the thread's message wait until a message, a timer or a socket event is ready;
+    // returns at once when a WM_QUIT was taken.
+    void WaitForEvent();
+    // A timer of the socket window that wakes WaitForEvent every IntervalMs while it lives
+    // (INFINITE: none). Set once per waiting loop: setting a timer wakes the queue's wait.
+    class TWaitTimer {
+    public:
+        TWaitTimer(TCustomAsyncSocket& Socket, DWORD IntervalMs);
+        ~TWaitTimer();
+        TWaitTimer(const TWaitTimer&) = delete;
+        TWaitTimer& operator=(const TWaitTimer&) = delete;
+
+    private:
+        TCustomAsyncSocket& FSocket;
+        UINT_PTR FId = 0;
+    };
+    // A WM_QUIT was taken by the socket's pump or the application is terminating.
+    bool QuitSeen() const;
     void FreeSendQueue();
     void ReceiveLoop(WORD Error);
     void MarkDestroying();
@@ -227,11 +259,18 @@ protected:
     int FSendFlags = 0;
     int FChunkSize = TBuffer::DefaultSize;
     std::list<std::unique_ptr<TBuffer>> FSendQueue;
+    std::vector<char> FGatherBuf;  // the chunks handed to one send of a stream socket
     HANDLE FLookupHandle = nullptr;
     alignas(8) char FDnsBuffer[1025] = {};
 
 private:
-    friend LRESULT SocketWindowProc(HWND, UINT, WPARAM, LPARAM);
+    static constexpr UINT_PTR WaitTimerId = 1;  // the first timer of the waiting loops
+    static constexpr DWORD LingerPollMs = 10;   // how often a lingering close is tried again
+    HWND CreateSocketWindow();
+    void WriteTarget(const char* Name, const std::string& Value, std::string& Text, bool& Assigned, bool& Resolved);
+    bool StartLookup(const std::string& Text);
+    void ResolveTarget(bool LocalPort);
+    void DispatchSocketMessage(TMessage& Msg);
     void HandleSocketEvent(TMessage& Msg);
     void HandleLookupReply(TMessage& Msg, bool ByName);
 
@@ -243,6 +282,7 @@ private:
     std::string FDnsResult;
     std::unique_ptr<TStringList> FDnsResultList;
     HWND FWindowHandle = nullptr;
+    int FWaitDepth = 0;  // waiting loops running inside one another, each with its own timer
     bool FTerminated = false;
     bool FCounted = false;
 };
@@ -258,12 +298,14 @@ public:
     void SetSocksServer(const std::string& Value) { WriteSocksServer(Value); }
     std::string SocksPort() const { return FSocksPort; }
     void SetSocksPort(const std::string& Value) { WriteSocksPort(Value); }
-    std::string SocksLevel() const { return FSocksLevel; }
+    std::string SocksLevel() const;
     void SetSocksLevel(const std::string& Value);
     std::string SocksUsercode;
     std::string SocksPassword;
     TSocksAuthentication SocksAuthentication = socksNoAuthentication;
-    int SocksState() const { return FSocksState; }
+    // Where the negotiation stands.
+    enum class TSocksPhase { Ready = 0, MethodReply = 1, AuthReply = 2, ConnectReply = 3 };
+    TSocksPhase SocksPhase() const { return FSocksPhase; }
 
     TSessionConnected OnSocksConnected;
     TSocksErrorEvent OnSocksError;
@@ -291,15 +333,23 @@ protected:
     void FireSocksAuthState(TSocksAuthState AuthState);
 
 private:
+    enum class TSocksLevel { Socks4, Socks4A, Socks5 };
     void ResetSocks();
     int ReceiveReply(int Max);
+    void SocksFail(asyncsocket::TSocksFailure Failure, const std::string& Suffix = {});
+    void SendMethodOffer();
+    void SendRequest(const std::string& Req);
+    bool HandleMethodReply();
+    bool HandleAuthReply();
+    bool HandleSocks4Reply();
+    bool HandleSocks5Reply();
 
     std::string FSocksServer;
     std::string FSocksPort;
-    std::string FSocksLevel = "5";
-    int FSocksState = 0;
-    unsigned char FRcvBuf[SocksBufferSize] = {};
-    int FRcvCnt = 0;
+    TSocksLevel FSocksLevel = TSocksLevel::Socks5;
+    TSocksPhase FSocksPhase = TSocksPhase::Ready;
+    unsigned char FReplyBuf[SocksBufferSize] = {};  // the server's reply as it arrives
+    int FReplyCount = 0;
     int FSocksMethod = 0;
     int FLeftCount = 0;
     int FLeftPos = 0;
@@ -318,7 +368,7 @@ public:
     bool LineEcho = false;
     bool LineEdit = false;
     int LineLength() const { return FLineLength; }
-    int LineBufferCount() const { return static_cast<int>(FRcvBuf.size()); }
+    int LineBufferCount() const { return static_cast<int>(FLineBuf.size()); }
 
     void HandleMessage(TMessage& Msg) override;
     int ReadRcvdCount() override;
@@ -332,8 +382,7 @@ protected:
 
 private:
     bool FLineMode = false;
-    std::string FRcvBuf;  // bytes received but not yet handed out
-    bool FHaveBuf = false;
+    std::string FLineBuf;  // bytes received but not yet handed out
     int FLineLength = 0;
 };
 

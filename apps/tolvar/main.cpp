@@ -10,9 +10,14 @@
 
 #include "messenger/TolvarProgram.h"
 #include "platform/classlib/consoledriver.h"
+#include "platform/classlib/graphics.h"
 #include "platform/classlib/headless.h"
+#include "platform/classlib/jpeg.h"
 
 int main() {
+    // The picture modules in module order.
+    GraphicsStartup();
+    JPEGStartup();
     headless::TSession session;
     TConsoleDriver driver(std::cin, std::cout);
     const int code = driver.Run([] {
@@ -20,5 +25,7 @@ int main() {
         tolvar::ShowMainForm();
     });
     std::cout.flush();
+    JPEGShutdown();
+    GraphicsShutdown();
     _exit(code < 0 ? 0 : code);
 }

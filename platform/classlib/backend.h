@@ -1,10 +1,23 @@
 // The seam between the visual classes and whatever shows them.
 //
-// Forms, controls, menus, message boxes and file dialogs are models: they keep their state and run
-// their events themselves, and tell the active backend what a person would see. A backend decides
-// how (nothing at all, a text console, a desktop window system). The headless backend (headless.h)
-// is active unless another one is installed; a desktop backend attaches through SetBackend without
-// any change to a window's code.
+// Forms, controls, menus, message boxes and file dialogs are models: they keep their state, run
+// their events and do what a person's input means (a default button's Enter, a list box's arrows:
+// the user-input members of controls.h). A backend only shows them and feeds a person's input back
+// in. The headless backend (headless.h) is active unless another one is installed; a desktop
+// backend attaches through SetBackend without any change to a window's code.
+//
+// What a backend does:
+//  - Shows: every control gets a peer (CreatePeer), told of each change of what it shows; a peer
+//    reads the rest from its control (Text, bounds, Visible, Enabled, Describe). Forms are shown
+//    and hidden through FormShown / FormHidden; popup menus, message boxes and file dialogs are
+//    asked through the calls below.
+//  - Feeds input back: a person's mouse goes to the form's window (Handle) as window messages; keys
+//    to the focused control's UserKey / KeyPress; a choice of item to UserSelect; a paste to
+//    UserPaste; a menu choice to TMenuItem::Click; the close box and minimise to the form's window
+//    as WM_SYSCOMMAND. The scripting API of headless.h does exactly this and is the reference.
+//  - Waits: ModalIdle runs when a modal form has nothing to do.
+// The shell's requests and its notification area are not part of this seam: they are in
+// platform/win/shellapi.h, which keeps what was asked for tests and the scripting API.
 //
 // Every call happens on the user-interface thread.
 #pragma once

@@ -109,3 +109,8 @@ void TSpeedButton::Click() {
     }
     TGraphicControl::Click();
 }
+
+void TSpeedButton::Describe(TControlDescription& d) const {
+    TGraphicControl::Describe(d);
+    if (FDown) d.State("down");
+}

@@ -48,6 +48,7 @@ public:
     int Spacing = 4;
     int NumGlyphs = 1;
     void Click() override;
+    void Describe(TControlDescription& d) const override;  // adds "down" when down
 
 private:
     void UpdateGroup();

@@ -59,3 +59,9 @@ void TStatusBar::SetSimpleText(const std::string& v) {
     FSimpleText = v;
     NotifyPeerText();
 }
+
+void TStatusBar::Describe(TControlDescription& d) const {
+    if (FSimplePanel) d.Text(FSimpleText);
+    else
+        for (int k = 0; k < FPanels.Count(); ++k) d.Text(FPanels.Items(k)->Text());
+}

@@ -57,6 +57,7 @@ public:
     const std::string& SimpleText() const { return FSimpleText; }
     void SetSimpleText(const std::string& v);
     bool SizeGrip = true;
+    void Describe(TControlDescription& d) const override;  // SimpleText, or each panel's text
 
 private:
     friend class TStatusPanel;

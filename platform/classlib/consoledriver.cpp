@@ -68,6 +68,7 @@ const char* HelpText =
     "  type PATH TEXT | paste PATH TEXT   (escapes: \\r Enter, \\n, \\t, \\b backspace, \\e Escape, \\\\)\n"
     "  key PATH enter|escape|back|tab|up|down|left|right|delete|space\n"
     "  select PATH INDEX | close FORM | minimize | restore\n"
+    "  tray click | tray dblclick | tray menu ITEM   (the icon in the notification area)\n"
     "  mouse down|up|move FORM X Y [left|right|middle]\n"
     "  answer yes|no|ok|cancel|abort|retry|ignore   (while a box is open)\n"
     "  file NAME | cancel                           (while a dialog is open)\n"
@@ -190,6 +191,12 @@ struct TConsoleDriver::Impl {
                 headless::Minimize();
             } else if (cmd == "restore") {
                 headless::Restore();
+            } else if (cmd == "tray") {
+                std::string what = LowerCase(Word(rest));
+                if (what == "click") headless::TrayClick();
+                else if (what == "dblclick") headless::TrayDblClick();
+                else if (what == "menu" && !Trim(rest).empty()) headless::TrayMenu(Trim(rest));
+                else throw headless::EScriptError("tray click, tray dblclick or tray menu ITEM");
             } else if (cmd == "mouse") {
                 std::string what = LowerCase(Word(rest));
                 TCustomForm* form = headless::FindForm(Word(rest));

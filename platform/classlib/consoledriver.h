@@ -16,6 +16,8 @@
 //   type PATH TEXT        paste PATH TEXT                 key PATH enter|escape|back|tab|up|down|left|right|delete|space
 //   select PATH INDEX     rclick PATH                     close FORM
 //   minimize              restore
+//   tray click            tray dblclick                   tray menu ITEM
+//                         (the icon in the notification area; ITEM is a name or a caption of its menu)
 //   mouse down|up|move FORM X Y [left|right|middle]
 //   answer yes|no|ok|cancel|abort|retry|ignore    (only while a box is open)
 //   file NAME             cancel                          (only while a dialog is open)

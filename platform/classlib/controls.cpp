@@ -153,16 +153,6 @@ void TControl::BringToFront() {
     Invalidate();
 }
 
-void TControl::SendToBack() {
-    if (!FParent) return;
-    auto& v = FParent->FControls;
-    auto it = std::find(v.begin(), v.end(), this);
-    if (it == v.end()) return;
-    v.erase(it);
-    v.insert(v.begin(), this);
-    Invalidate();
-}
-
 void TControl::Click() {
     if (OnClick) OnClick(this);
 }
@@ -170,6 +160,12 @@ void TControl::Click() {
 void TControl::DblClick() {
     if (OnDblClick) OnDblClick(this);
 }
+
+void TControl::UserSelect(int) {}
+
+void TControl::UserDblClick(int) { DblClick(); }
+
+void TControl::Describe(TControlDescription& d) const { d.Text(Text()); }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
@@ -253,22 +249,10 @@ bool TWinControl::ContainsControl(const TControl* c) const {
     return false;
 }
 
-bool TWinControl::CanFocus() const {
-    if (!Showing()) return false;
-    for (const TControl* c = this; c; c = c->Parent())
-        if (!c->Enabled()) return false;
-    return true;
-}
-
 void TWinControl::SetFocus() {
     TCustomForm* form = ParentForm();
     if (!form || form == static_cast<TControl*>(this)) return;
     form->SetFocusedControl(this);
-}
-
-bool TWinControl::Focused() const {
-    TCustomForm* form = ParentForm();
-    return form && form->ActiveControl() == this;
 }
 
 void TWinControl::DoEnter() {
@@ -302,6 +286,18 @@ bool TWinControl::KeyDown(WORD& Key, TShiftState Shift) {
 void TWinControl::KeyUp(WORD& Key, TShiftState Shift) {
     if (OnKeyUp) OnKeyUp(this, Key, Shift);
 }
+
+void TWinControl::UserKey(WORD Key, TShiftState Shift) {
+    if (KeyDown(Key, Shift)) KeyAction(Key, Shift);
+    KeyUp(Key, Shift);
+}
+
+void TWinControl::KeyAction(WORD Key, TShiftState) {
+    if (Key != VK_RETURN && Key != VK_ESCAPE) return;
+    if (TCustomForm* form = ParentForm()) form->DialogKey(Key);
+}
+
+int TWinControl::UserPaste(const std::string&) { return 0; }
 
 void TWinControl::Realign() {
     if (FAligning) return;

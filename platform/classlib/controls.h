@@ -12,8 +12,12 @@
 //  - Messages reach a control through WindowProc (a TWndMethod that starts out calling the virtual
 //    WndProc); a component may replace WindowProc to hook a control's or a form's messages and call
 //    the saved one for the rest.
-//  - Fonts and canvases belong to graphics.h: TControl holds only a forward-declared TFont pointer
-//    slot that the graphics classes fill.
+//  - What a person can do with a control (click it, type into it, choose an item, press a key) and
+//    what a person sees of it are the control's own virtual members (the "user input" and
+//    Describe members below). Backends and the scripting API go through them and never name
+//    control classes, so a new control brings its behaviour to every backend.
+//  - Canvases belong to graphics.h: TGraphicControl holds a forward-declared TCanvas pointer slot
+//    that the graphics classes fill.
 #pragma once
 
 #include <functional>
@@ -29,8 +33,8 @@
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
-class TFont;
 class TCanvas;
+class TStrings;
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
@@ -87,6 +91,19 @@ constexpr UINT CM_DIALOGCHAR = CM_BASE + 9;     // WParam = the character
 constexpr UINT CM_SHOWHINTCHANGED = CM_BASE + 10;
 constexpr UINT CM_RELEASE = CM_BASE + 11;       // posted to a form's window: free the form
 
+// What a person sees of a control, told in words to a listing (the scripting API's DescribeVisible,
+// a desktop backend's accessibility). A control calls these in the order they are to be read.
+class TControlDescription {
+public:
+    virtual void Text(const std::string& text) = 0;                  // a shown text
+    virtual void List(const char* name, const TStrings& items) = 0;   // a named list of texts
+    virtual void Value(const char* name, int value) = 0;              // a named number
+    virtual void State(const char* word) = 0;                         // "checked", "down", ...
+
+protected:
+    ~TControlDescription() = default;
+};
+
 class TControl : public TComponent {
 public:
     explicit TControl(TComponent* AOwner);
@@ -111,7 +128,6 @@ public:
     virtual int ClientHeight() const { return FHeight; }
     void SetClientWidth(int v);
     void SetClientHeight(int v);
-    RECT BoundsRect() const { return RECT{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
     RECT ClientRect() const { return RECT{0, 0, ClientWidth(), ClientHeight()}; }
     TAlign Align() const { return FAlign; }
     void SetAlign(TAlign a);
@@ -140,7 +156,6 @@ public:
     bool ParentColor = true;
     bool ParentFont = true;
     int Cursor = 0;          // crDefault
-    TFont* Font = nullptr;   // filled by the graphics classes when they give the control a font
     TPopupMenu* PopupMenu() const { return FPopupMenu; }
     void SetPopupMenu(TPopupMenu* menu);  // a right button release over the control pops it up
 
@@ -155,15 +170,36 @@ public:
     TWndMethod WindowProc;
     LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     void Invalidate();
-    void Repaint() { Invalidate(); }
-    void Update() {}
     void BringToFront();
-    void SendToBack();
 
     // Runs what a user's click runs (for a button: its ModalResult and OnClick; for a check box:
     // the toggle). Code may call it; the scripting API calls it for a scripted click.
     virtual void Click();
     virtual void DblClick();
+
+    // ---- user input: what a person can do with the control ----
+    // Whether a left press and release on the control counts as a click (buttons, labels, panels...
+    // every control by default; list and combo boxes choose an item on the press instead, so a
+    // scripted click runs their Click directly).
+    virtual bool ClicksOnMouseUp() const { return true; }
+    // Items a person chooses from by index (list and combo boxes): how many, and which one is
+    // chosen (-1 none). A control without items has the count -1.
+    virtual int UserItemCount() const { return -1; }
+    virtual int UserItemIndex() const { return -1; }
+    // A person's choice of item `index` (0 <= index < UserItemCount()): the user events run.
+    virtual void UserSelect(int index);
+    // Whether a person's double click chooses the item under the pointer first (a list box).
+    virtual bool DblClickChoosesItem() const { return false; }
+    // A person's double click; `index` is the item under the pointer when DblClickChoosesItem.
+    virtual void UserDblClick(int index);
+    // Why the control takes no typed text ("does not take typing"), or nullptr when it takes it
+    // through KeyPress (edits, editable combo boxes).
+    virtual const char* RefusesTyping() const { return "does not take typing"; }
+    // Whether it takes a person's paste (UserPaste of TWinControl).
+    virtual bool TakesPaste() const { return false; }
+
+    // What a person sees of the control (its text by default); "disabled" is the lister's to add.
+    virtual void Describe(TControlDescription& d) const;
 
     TControlPeer* Peer() const { return FPeer.get(); }
 
@@ -179,9 +215,6 @@ protected:
     virtual void EnabledChanged() {}  // after Enabled changed
     virtual void VisibleChanged() {}  // after Visible changed
     void NotifyPeerText();            // tells the peer the shown text or state changed
-    // Whether a left press and release on this control counts as a click (buttons, labels,
-    // panels... every control by default).
-    virtual bool ClicksOnMouseUp() const { return true; }
 
     friend class TWinControl;
     friend class TCustomForm;
@@ -215,10 +248,10 @@ public:
 
     int TabOrder = 0;
     bool TabStop = true;
-    bool CanFocus() const;  // showing and enabled, with every parent enabled
     // Moves the keyboard focus here (OnExit of the old, OnEnter of the new focused control).
     virtual void SetFocus();
-    bool Focused() const;
+    // Whether a person's click gives the control the focus (TabStop; edits and lists always).
+    virtual bool TakesFocusOnClick() const { return TabStop; }
 
     TKeyPressEvent OnKeyPress;
     TKeyEvent OnKeyDown;
@@ -233,6 +266,12 @@ public:
     // Runs the form's key preview and OnKeyDown; returns false when swallowed.
     virtual bool KeyDown(WORD& Key, TShiftState Shift);
     virtual void KeyUp(WORD& Key, TShiftState Shift);
+    // A person's key press with virtual key code Key: KeyDown, then (unless it was swallowed) the
+    // control's handling of the key (KeyAction), then KeyUp.
+    void UserKey(WORD Key, TShiftState Shift);
+    // A person's paste at the caret; returns the number of characters that went in (none unless
+    // TakesPaste).
+    virtual int UserPaste(const std::string& text);
 
     // Lays out the aligned children (alTop, alBottom, alLeft, alRight, alClient) in the client area.
     void Realign();
@@ -241,6 +280,10 @@ protected:
     void WndProc(TMessage& Message) override;
     virtual void DoEnter();
     virtual void DoExit();
+    // What the control does with a key press nobody swallowed: Enter runs the form's Default button
+    // and Escape its Cancel button (TCustomForm::DialogKey); descendants add their own keys (a list
+    // box's arrows, a memo's Enter).
+    virtual void KeyAction(WORD Key, TShiftState Shift);
     friend class TControl;
     friend class TCustomForm;
     void InsertControl(TControl* c);

@@ -306,8 +306,6 @@ void TCustomForm::SetFocusedControl(TWinControl* c) {
     Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(FActiveControl));
 }
 
-bool TCustomForm::Active() const { return Application->ActiveForm() == this; }
-
 namespace {
 TButton* FindButton(const TWinControl* w, bool wantDefault) {
     for (int i = 0; i < w->ControlCount(); ++i) {
@@ -325,6 +323,13 @@ TButton* FindButton(const TWinControl* w, bool wantDefault) {
 
 TButton* TCustomForm::DefaultButton() const { return FindButton(this, true); }
 TButton* TCustomForm::CancelButton() const { return FindButton(this, false); }
+
+bool TCustomForm::DialogKey(WORD Key) {
+    TButton* button = Key == VK_RETURN ? DefaultButton() : Key == VK_ESCAPE ? CancelButton() : nullptr;
+    if (!button) return false;
+    button->Click();
+    return true;
+}
 
 void TCustomForm::ForgetControl(TControl* c) {
     if (Holds(c, FActiveControl)) FActiveControl = nullptr;

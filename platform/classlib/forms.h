@@ -89,7 +89,6 @@ public:
     // application terminates), hides the form and returns ModalResult. Other forms are disabled
     // meanwhile and enabled again afterwards.
     int ShowModal();
-    bool Modal() const { return FModal; }
     TModalResult ModalResult = mrNone;
 
     // Enabled: a disabled form takes no user input.
@@ -109,10 +108,12 @@ public:
     // Keyboard focus within the form.
     TWinControl* ActiveControl() const { return FActiveControl; }
     void SetActiveControl(TWinControl* c);
-    bool Active() const;  // the application's active form
     // The Default / Cancel button (the first enabled visible one found), used by Enter and Escape.
     TButton* DefaultButton() const;
     TButton* CancelButton() const;
+    // A dialog key typed in one of the form's controls: VK_RETURN runs the Default button's Click,
+    // VK_ESCAPE the Cancel button's. True when a button took the key.
+    bool DialogKey(WORD Key);
 
     TNotifyEvent OnCreate;
     TNotifyEvent OnShow;

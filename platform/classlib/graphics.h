@@ -1,5 +1,7 @@
-// The class library's graphics: colours, fonts, brushes, pens, canvases, graphics, bitmaps and
-// pictures with their file-format list. Built on the GDI of platform/gdi/wingdi.h.
+// The class library's graphics: colours, fonts, brushes, pens, canvases, graphics, bitmaps, icons,
+// metafiles and pictures with their file-format list. Built on the GDI of platform/gdi/wingdi.h.
+// The implementation sits in platform/classlib/graphics/: colours and fonts, canvas, graphic and
+// bitmap, icon and metafile, format list and picture.
 //
 // Ownership: TCanvas owns its Font, Brush and Pen; TBitmap owns its handle, palette and canvas;
 // TPicture owns its graphic. Events fire only when assigned. Everything here is for one thread at a
@@ -8,6 +10,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <typeindex>
 #include <vector>
@@ -191,9 +195,9 @@ public:
     void SetHandle(HDC dc);
     bool HandleAllocated() const { return FHandle != nullptr; }
 
-    TFont* Font() const { return FFont; }
-    TBrush* Brush() const { return FBrush; }
-    TPen* Pen() const { return FPen; }
+    TFont* Font() const { return FFont.get(); }
+    TBrush* Brush() const { return FBrush.get(); }
+    TPen* Pen() const { return FPen.get(); }
     void SetFont(TFont* f) { FFont->Assign(f); }
     void SetBrush(TBrush* b) { FBrush->Assign(b); }
     void SetPen(TPen* p) { FPen->Assign(p); }
@@ -246,15 +250,15 @@ protected:
     void FreeHandle();
 
 private:
+    void PutBackTools();
     HDC FHandle = nullptr;
-    TFont* FFont;
-    TBrush* FBrush;
-    TPen* FPen;
+    std::unique_ptr<TFont> FFont;
+    std::unique_ptr<TBrush> FBrush;
+    std::unique_ptr<TPen> FPen;
     POINT FPenPos{};
     bool FFontValid = false, FPenValid = false, FBrushValid = false;
     HGDIOBJ FOldFont = nullptr, FOldPen = nullptr, FOldBrush = nullptr;
-    int FLockCount = 0;
-    void* FLock;  // std::recursive_mutex
+    std::recursive_mutex FLock;
 };
 
 // ---- TGraphic ------------------------------------------------------------------------------------
@@ -314,11 +318,12 @@ private:
     bool FPaletteModified = false;
 };
 
-// A class of graphics for the picture-format list: how to make one and how to tell its instances.
+// A class of graphics for the picture-format list: how to make one (the virtual constructor) and how
+// to tell its instances.
 struct TGraphicClass {
     std::type_index Type = typeid(void);
     const char* Name = "";
-    std::function<TGraphic*()> Create;
+    std::function<std::unique_ptr<TGraphic>()> Create;
     std::function<bool(const TGraphic*)> IsInstance;  // the object is of this class or a descendant
     bool operator==(const TGraphicClass& o) const { return Type == o.Type; }
 };
@@ -327,7 +332,7 @@ TGraphicClass GraphicClassOf() {
     TGraphicClass c;
     c.Type = typeid(T);
     c.Name = T().ClassName();
-    c.Create = [] { return static_cast<TGraphic*>(new T()); };
+    c.Create = [] { return std::unique_ptr<TGraphic>(std::make_unique<T>()); };
     c.IsInstance = [](const TGraphic* g) { return dynamic_cast<const T*>(g) != nullptr; };
     return c;
 }
@@ -355,7 +360,6 @@ private:
     friend class TBitmap;
     TBitmap* FBitmap;
     HBITMAP FOldBitmap = nullptr;
-    HPALETTE FOldPalette = nullptr;
 };
 
 // A picture in memory. A new bitmap is empty (0 x 0) and device-dependent (pfDevice, stored as
@@ -414,8 +418,6 @@ public:
     // A monochrome bitmap handle of the same size: 1 where the pixel is TransparentColor (ColorToRGB
     // compared), 0 elsewhere. Owned by the caller.
     HBITMAP CreateMask(TColor transparent);
-    void Dormant() {}
-    void FreeImage() {}
 
 private:
     friend class TBitmapCanvas;
@@ -429,9 +431,58 @@ private:
     HBITMAP FHandle = nullptr;
     HPALETTE FPalette = nullptr;   // owned; for <= 8 bits it follows the colour table
     bool FPaletteSet = false;      // the palette came from SetPalette (kept through conversions)
-    TBitmapCanvas* FCanvas = nullptr;
+    std::unique_ptr<TBitmapCanvas> FCanvas;
     TColor FTransparentColor = clDefault;
     TTransparentMode FTransparentMode = tmAuto;
+};
+
+// ---- TIcon, TMetafile ----------------------------------------------------------------------------
+// An icon file (.ico): of its images the one with the most pixels (then the most bits) is read, as a
+// bitmap of its depth and its AND mask. Drawing copies the pixels whose mask bit is 0 and leaves the
+// others; a stretched draw stretches both. The size of an icon is that of the file:
+// SetWidth/SetHeight raise EInvalidGraphicOperation "Cannot change the size of an icon". A broken
+// file raises EInvalidGraphic "Icon image is not valid (" + the reason + ")", a PNG-compressed image
+// among them; SaveToStream writes the bytes that were read.
+class TIcon : public TGraphic {
+public:
+    TIcon();
+    ~TIcon() override;
+    const char* ClassName() const override { return "TIcon"; }
+    void Assign(TPersistent* Source) override;  // a TIcon (copied) or nullptr (empty)
+    void Draw(TCanvas* ACanvas, const RECT& R) override;
+    bool Empty() const override { return !FImage; }
+    int Width() const override;
+    int Height() const override;
+    void SetWidth(int) override;
+    void SetHeight(int) override;
+    void LoadFromStream(TStream* Stream) override;
+    void SaveToStream(TStream* Stream) override;
+    // The image (nullptr when empty); owned by the icon.
+    TBitmap* Image() const { return FImage.get(); }
+    // The AND mask (1: transparent; nullptr when empty); owned by the icon.
+    HBITMAP Mask() const { return FMask; }
+
+private:
+    void Clear();
+    std::string FData;
+    std::unique_ptr<TBitmap> FImage;
+    HBITMAP FMask = nullptr;
+};
+
+// Metafiles (.wmf, .emf) are not read: LoadFromStream raises EInvalidGraphic "Metafiles are not
+// supported"; the class holds the two rows of the picture-format list, so a metafile fails with
+// that message rather than as an unknown extension. An empty metafile draws nothing.
+class TMetafile : public TGraphic {
+public:
+    const char* ClassName() const override { return "TMetafile"; }
+    void Draw(TCanvas*, const RECT&) override {}
+    bool Empty() const override { return true; }
+    int Width() const override { return 0; }
+    int Height() const override { return 0; }
+    void SetWidth(int) override {}
+    void SetHeight(int) override {}
+    void LoadFromStream(TStream* Stream) override;
+    void SaveToStream(TStream*) override {}
 };
 
 // ---- TPicture ------------------------------------------------------------------------------------
@@ -443,7 +494,7 @@ public:
     const char* ClassName() const override { return "TPicture"; }
     void Assign(TPersistent* Source) override;  // a TPicture, a TGraphic (copied), or nullptr
 
-    TGraphic* Graphic() const { return FGraphic; }
+    TGraphic* Graphic() const { return FGraphic.get(); }
     // A new graphic of the same class takes a copy of g (nullptr clears).
     void SetGraphic(TGraphic* g);
     // The graphic as a bitmap: when it is something else it is replaced by a new empty TBitmap.
@@ -462,8 +513,8 @@ public:
     TNotifyEvent OnChange;
     TProgressEvent OnProgress;
 
-    // The picture-format list. Extensions are stored lower-cased, without the dot. It starts with
-    // "bmp" (TBitmap, "Bitmaps"); the JPEG module adds "jpeg" and "jpg".
+    // The picture-format list (see "Registration" below). Extensions are stored lower-cased,
+    // without the dot; a registration appends a row.
     static void RegisterFileFormat(const std::string& Extension, const std::string& Description,
                                    const TGraphicClass& Class);
     template <class T>
@@ -486,6 +537,25 @@ public:
 
 private:
     void GraphicChanged(TObject* Sender);
-    void Attach(TGraphic* g);
-    TGraphic* FGraphic = nullptr;
+    void Attach(std::unique_ptr<TGraphic> g);
+    std::unique_ptr<TGraphic> FGraphic;
 };
+
+// ---- Registration --------------------------------------------------------------------------------
+// The picture-format list is filled explicitly, in module order, by each picture module's start-up;
+// nothing registers itself. A program's start calls, in this order:
+//   GraphicsStartup()   the class library's own rows: "wmf", "emf" (TMetafile), "ico" (TIcon),
+//                       "bmp" (TBitmap)
+//   JPEGStartup()       "jpeg", "jpg" (TJPEGImage, platform/classlib/jpeg.h)
+//   then each codec module's start-up (the GIF picture class, the picture readers)
+// and at its end the matching shutdowns in the reverse order.
+//
+// A codec module keeps its rows in one table and registers them from it:
+//     void GifStartup() { for (const auto& row : kRows) TPicture::RegisterFileFormat<TGIFPicture>(row.ext, row.desc); }
+//     void GifShutdown() { TPicture::UnregisterGraphicClass<TGIFPicture>(); }
+// RegisterFileFormat(Extension, Description, Class) takes any TGraphicClass, so a class whose
+// constructor needs arguments gives its own factory in Class.Create. Lookups (FindFileFormat,
+// TPicture::LoadFromFile) run from the latest registration back, so a later module's row wins over
+// an earlier one with the same extension, and UnregisterGraphicClass(T) brings the earlier one back.
+void GraphicsStartup();
+void GraphicsShutdown();

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <sstream>
 
-#include "platform/classlib/buttons.h"
-#include "platform/classlib/comctrls.h"
 #include "platform/classlib/dialogs.h"
 #include "platform/classlib/forms.h"
-#include "platform/classlib/stdctrls.h"
+#include "platform/classlib/strings.h"
+#include "platform/win/shellapi.h"
 
 namespace headless {
 
@@ -254,10 +253,14 @@ LPARAM Point(int x, int y) {
     return MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y)));
 }
 
+// The focus a person's click gives.
 void Focus(TControl* c) {
-    if (auto* w = dynamic_cast<TWinControl*>(c))
-        if (w->TabStop || dynamic_cast<TCustomEdit*>(c) || dynamic_cast<TCustomListBox*>(c) || dynamic_cast<TComboBox*>(c))
-            w->SetFocus();
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->TakesFocusOnClick()) w->SetFocus();
+}
+
+// The focus a person's choice of an item or typing gives, whatever the control's TabStop says.
+void FocusAlways(TControl* c) {
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->SetFocus();
 }
 
 }  // namespace
@@ -288,20 +291,13 @@ TControl* FindControl(const std::string& path) {
     return c;
 }
 
-TMenuItem* FindMenuItem(const std::string& path) {
-    auto* m = dynamic_cast<TMenuItem*>(Find(path));
-    if (!m) throw EScriptError(path + " is not a menu item");
-    return m;
-}
-
 // ---- actions ----
 
 void Click(TControl* control) {
     CheckRunning();
     TCustomForm* form = CheckControl(control);
     int x = 0, y = 0;
-    bool list = dynamic_cast<TCustomListBox*>(control) || dynamic_cast<TComboBox*>(control);
-    if (control != form && !list && HitPoint(form, control, x, y)) {
+    if (control != form && control->ClicksOnMouseUp() && HitPoint(form, control, x, y)) {
         HWND h = form->Handle();
         Act(form, [&] {
             SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
@@ -315,14 +311,12 @@ void Click(TControl* control) {
     });
 }
 
-void Click(TMenuItem* item) {
-    CheckRunning();
-    if (!item) throw EScriptError("No such menu item");
+namespace {
+
+// Opens the menus above `item` as a person would (a popup menu first pops up unless it is the open
+// one; every parent submenu runs its OnClick, top first) and chooses it. `name` names it in errors.
+void ChooseMenuItem(TMenuItem* item, const std::string& name) {
     TMenu* menu = item->Menu();
-    if (!menu || item->Parent() == nullptr) throw EScriptError(item->Name() + " is not in a menu");
-    auto* form = dynamic_cast<TCustomForm*>(menu->Owner());
-    if (form) CheckForm(form);
-    std::string name = (form ? FormName(form) + "." : std::string()) + item->Name();
     std::vector<TMenuItem*> chain;
     for (TMenuItem* p = item->Parent(); p && p->Parent(); p = p->Parent()) chain.insert(chain.begin(), p);
     auto check = [&](TMenuItem* m) {
@@ -343,6 +337,18 @@ void Click(TMenuItem* item) {
     if (Step(item, [&] { item->Click(); })) Settle();
 }
 
+}  // namespace
+
+void Click(TMenuItem* item) {
+    CheckRunning();
+    if (!item) throw EScriptError("No such menu item");
+    TMenu* menu = item->Menu();
+    if (!menu || item->Parent() == nullptr) throw EScriptError(item->Name() + " is not in a menu");
+    auto* form = dynamic_cast<TCustomForm*>(menu->Owner());
+    if (form) CheckForm(form);
+    ChooseMenuItem(item, (form ? FormName(form) + "." : std::string()) + item->Name());
+}
+
 void Click(const std::string& path) {
     CheckRunning();
     TComponent* c = Find(path);
@@ -354,19 +360,19 @@ void Click(const std::string& path) {
 void DblClick(TControl* control, int index) {
     CheckRunning();
     CheckControl(control);
-    if (auto* lb = dynamic_cast<TCustomListBox*>(control)) {
-        int i = index >= 0 ? index : lb->ItemIndex();
-        if (i < 0 || i >= lb->Items()->Count())
+    if (control->DblClickChoosesItem()) {
+        int i = index >= 0 ? index : control->UserItemIndex();
+        if (i < 0 || i >= control->UserItemCount())
             throw EScriptError(ControlName(control) + " has no item " + IntToStr(i) + " to double-click");
         Act(control, [&] {
-            lb->SetFocus();
-            lb->UserDblClick(i);
+            FocusAlways(control);
+            control->UserDblClick(i);
         });
         return;
     }
     Act(control, [&] {
         Focus(control);
-        control->DblClick();
+        control->UserDblClick(-1);
     });
 }
 
@@ -375,11 +381,10 @@ void DblClick(const std::string& path, int index) { DblClick(FindControl(path), 
 void Type(TControl* control, const std::string& text) {
     CheckRunning();
     CheckControl(control);
-    auto* combo = dynamic_cast<TComboBox*>(control);
-    if (!dynamic_cast<TCustomEdit*>(control) && !combo) throw EScriptError(ControlName(control) + " does not take typing");
-    if (combo && combo->Style == csDropDownList) throw EScriptError(ControlName(control) + " is a drop-down list and takes no typing");
-    auto* w = static_cast<TWinControl*>(control);
-    CheckRunning();
+    auto* w = dynamic_cast<TWinControl*>(control);
+    const char* refusal = control->RefusesTyping();
+    if (!w && !refusal) refusal = "does not take typing";
+    if (refusal) throw EScriptError(ControlName(control) + " " + refusal);
     if (!Step(control, [&] { w->SetFocus(); })) return;
     for (char ch : text) {
         TCustomForm* form = w->ParentForm();
@@ -395,11 +400,11 @@ void Type(const std::string& path, const std::string& text) { Type(FindControl(p
 void Paste(TControl* control, const std::string& text) {
     CheckRunning();
     CheckControl(control);
-    auto* e = dynamic_cast<TCustomEdit*>(control);
-    if (!e) throw EScriptError(ControlName(control) + " does not take pasting");
+    auto* w = dynamic_cast<TWinControl*>(control);
+    if (!w || !control->TakesPaste()) throw EScriptError(ControlName(control) + " does not take pasting");
     Act(control, [&] {
-        e->SetFocus();
-        e->UserPaste(text);
+        w->SetFocus();
+        w->UserPaste(text);
     });
 }
 
@@ -407,32 +412,12 @@ void Paste(const std::string& path, const std::string& text) { Paste(FindControl
 
 void Key(TControl* control, WORD key, TShiftState shift) {
     CheckRunning();
-    TCustomForm* form = CheckControl(control);
+    CheckControl(control);
     auto* w = dynamic_cast<TWinControl*>(control);
     if (!w) throw EScriptError(ControlName(control) + " takes no keys");
     Act(control, [&] {
         w->SetFocus();
-        WORD k = key;
-        if (w->KeyDown(k, shift)) {
-            auto* memo = dynamic_cast<TMemo*>(control);
-            if (k == VK_RETURN && !memo) {
-                if (TButton* b = form->DefaultButton()) b->Click();
-            } else if (k == VK_ESCAPE) {
-                if (TButton* b = form->CancelButton()) b->Click();
-            } else if ((k == VK_UP || k == VK_DOWN) && dynamic_cast<TCustomListBox*>(control)) {
-                auto* lb = static_cast<TCustomListBox*>(control);
-                int n = lb->Items()->Count();
-                if (n > 0) {
-                    int i = lb->ItemIndex();
-                    i = k == VK_UP ? std::max(0, i - 1) : std::min(n - 1, i + 1);
-                    lb->UserSelect(i);
-                }
-            } else if (k == VK_RETURN && memo) {
-                char c = '\r';
-                memo->KeyPress(c);
-            }
-        }
-        w->KeyUp(k, shift);
+        w->UserKey(key, shift);
     });
 }
 
@@ -441,25 +426,13 @@ void Key(const std::string& path, WORD key, TShiftState shift) { Key(FindControl
 void Select(TControl* control, int index) {
     CheckRunning();
     CheckControl(control);
-    if (auto* lb = dynamic_cast<TCustomListBox*>(control)) {
-        if (index < 0 || index >= lb->Items()->Count())
-            throw EScriptError(ControlName(control) + " has no item " + IntToStr(index));
-        Act(control, [&] {
-            lb->SetFocus();
-            lb->UserSelect(index);
-        });
-        return;
-    }
-    if (auto* cb = dynamic_cast<TComboBox*>(control)) {
-        if (index < 0 || index >= cb->Items()->Count())
-            throw EScriptError(ControlName(control) + " has no item " + IntToStr(index));
-        Act(control, [&] {
-            cb->SetFocus();
-            cb->UserSelect(index);
-        });
-        return;
-    }
-    throw EScriptError(ControlName(control) + " has no items to select");
+    const int count = control->UserItemCount();
+    if (count < 0) throw EScriptError(ControlName(control) + " has no items to select");
+    if (index < 0 || index >= count) throw EScriptError(ControlName(control) + " has no item " + IntToStr(index));
+    Act(control, [&] {
+        FocusAlways(control);
+        control->UserSelect(index);
+    });
 }
 
 void Select(const std::string& path, int index) { Select(FindControl(path), index); }
@@ -525,6 +498,71 @@ void Restore() {
 }
 
 namespace {
+
+shell::TrayIcon FirstTrayIcon() {
+    std::vector<shell::TrayIcon> icons = shell::TrayIcons();
+    if (icons.empty()) throw EScriptError("There is no icon in the notification area");
+    return icons.front();
+}
+
+bool TrayIconPresent(const shell::TrayIcon& icon) {
+    for (const shell::TrayIcon& i : shell::TrayIcons())
+        if (i.hwnd == icon.hwnd && i.id == icon.id) return true;
+    return false;
+}
+
+// Sends the shell's notifications of one gesture on the first icon, each while the icon is still
+// there (a handler may take it away).
+void TrayGesture(std::initializer_list<UINT> mouseMessages) {
+    CheckRunning();
+    const shell::TrayIcon icon = FirstTrayIcon();
+    Act(Application, [&] {
+        for (UINT m : mouseMessages) {
+            if (!TrayIconPresent(icon) || !icon.callbackMessage) break;
+            SendMessageA(icon.hwnd, icon.callbackMessage, icon.id, static_cast<LPARAM>(m));
+        }
+    });
+}
+
+// The menu caption as read: without the '&' of its accelerator.
+std::string ReadCaption(const std::string& caption) {
+    std::string out;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+        out += caption[i];
+    }
+    return out;
+}
+
+TMenuItem* FindItem(TMenuItem* parent, const std::string& name) {
+    for (int i = 0; i < parent->Count(); ++i) {
+        TMenuItem* m = parent->Items(i);
+        if (!m->IsLine() && (SameText(m->Name(), name) || SameText(ReadCaption(m->Caption), name))) return m;
+        if (TMenuItem* sub = FindItem(m, name)) return sub;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void TrayClick() { TrayGesture({WM_LBUTTONDOWN, WM_LBUTTONUP}); }
+
+void TrayDblClick() { TrayGesture({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}); }
+
+void TrayRightClick() { TrayGesture({WM_RBUTTONDOWN, WM_RBUTTONUP}); }
+
+void TrayMenu(const std::string& name) {
+    Headless().ClosePopup();
+    TrayRightClick();
+    CheckRunning();
+    TPopupMenu* popup = Headless().OpenPopup();
+    if (!popup) throw EScriptError("The icon in the notification area opened no menu");
+    TMenuItem* item = FindItem(popup->Items(), name);
+    if (!item) throw EScriptError("The menu of the icon in the notification area has no item " + name);
+    ChooseMenuItem(item, popup->Name() + "." + item->Name());
+}
+
+namespace {
 WPARAM ButtonMK(TMouseButton b) { return b == mbLeft ? MK_LBUTTON : b == mbRight ? MK_RBUTTON : MK_MBUTTON; }
 }  // namespace
 
@@ -576,29 +614,30 @@ std::string QuoteText(const std::string& s) {
 
 namespace {
 
+// Writes a control's description on its listing line.
+class TLineDescription : public TControlDescription {
+public:
+    explicit TLineDescription(std::ostringstream& out) : FOut(out) {}
+    void Text(const std::string& text) override { FOut << ' ' << QuoteText(text); }
+    void List(const char* name, const TStrings& items) override {
+        FOut << ' ' << name << "=[";
+        for (int k = 0; k < items.Count(); ++k) FOut << (k ? ", " : "") << QuoteText(items.Get(k));
+        FOut << ']';
+    }
+    void Value(const char* name, int value) override { FOut << ' ' << name << '=' << value; }
+    void State(const char* word) override { FOut << ' ' << word; }
+
+private:
+    std::ostringstream& FOut;
+};
+
 void Describe(std::ostringstream& out, const TWinControl* parent, int depth) {
     for (int i = 0; i < parent->ControlCount(); ++i) {
         const TControl* c = parent->Controls(i);
         if (!c->Visible()) continue;
         out << std::string(static_cast<size_t>(depth) * 2, ' ') << ControlName(c) << ' ' << c->ClassName();
-        if (auto* lb = dynamic_cast<const TCustomListBox*>(c)) {
-            out << " items=[";
-            for (int k = 0; k < lb->Items()->Count(); ++k) out << (k ? ", " : "") << QuoteText(lb->Items()->Get(k));
-            out << "] index=" << lb->ItemIndex();
-        } else if (auto* cb = dynamic_cast<const TComboBox*>(c)) {
-            out << ' ' << QuoteText(cb->Text()) << " index=" << cb->ItemIndex() << " items=" << cb->Items()->Count();
-        } else if (auto* sb = dynamic_cast<const TStatusBar*>(c)) {
-            if (sb->SimplePanel()) out << ' ' << QuoteText(sb->SimpleText());
-            else
-                for (int k = 0; k < sb->Panels()->Count(); ++k) out << ' ' << QuoteText(sb->Panels()->Items(k)->Text());
-        } else if (auto* e = dynamic_cast<const TCustomEdit*>(c); e && e->PasswordChar) {
-            out << ' ' << QuoteText(std::string(e->Text().size(), e->PasswordChar));
-        } else {
-            out << ' ' << QuoteText(c->Text());
-        }
-        if (auto* cb = dynamic_cast<const TCheckBox*>(c)) out << (cb->Checked() ? " checked" : " unchecked");
-        if (auto* rb = dynamic_cast<const TRadioButton*>(c)) out << (rb->Checked() ? " checked" : " unchecked");
-        if (auto* sp = dynamic_cast<const TSpeedButton*>(c); sp && sp->Down()) out << " down";
+        TLineDescription line(out);
+        c->Describe(line);
         if (!c->Enabled()) out << " disabled";
         out << '\n';
         if (auto* w = dynamic_cast<const TWinControl*>(c)) Describe(out, w, depth + 1);

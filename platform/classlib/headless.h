@@ -81,8 +81,6 @@ public:
     void QueueBoxAnswer(int id);
     void QueueFileAnswer(const std::string& fileName);
     void QueueFileCancel();
-    int PendingBoxAnswers() const { return static_cast<int>(FBoxAnswers.size()); }
-    int PendingFileAnswers() const { return static_cast<int>(FFileAnswers.size()); }
 
     // Live answers, asked when the queue is empty (the console driver reads them from its input);
     // nullopt = no answer.
@@ -151,7 +149,6 @@ int ExitCode();
 TCustomForm* FindForm(const std::string& name);
 TComponent* Find(const std::string& path);
 TControl* FindControl(const std::string& path);
-TMenuItem* FindMenuItem(const std::string& path);
 
 // A click: for a control, a left press and release at its centre sent through the form's window
 // when it is the control there (so OnMouseDown / OnMouseUp run too), else its Click directly; either
@@ -162,24 +159,26 @@ TMenuItem* FindMenuItem(const std::string& path);
 void Click(TControl* control);
 void Click(TMenuItem* item);
 void Click(const std::string& path);
-// A double click. On a list box it selects the item under the pointer first (the selected one, or
-// `index` when given >= 0).
+// A double click. On a control whose double click chooses an item (a list box) it selects the item
+// under the pointer first (the selected one, or `index` when given >= 0).
 void DblClick(TControl* control, int index = -1);
 void DblClick(const std::string& path, int index = -1);
-// Typing into an edit, memo or combo box: focuses it, then every character goes through OnKeyPress
-// and the control (MaxLength limits what goes in). "\r" is Enter, "\b" backspace, "\x1b" Escape
-// (the form's Cancel button).
+// Typing into a control that takes typing (an edit, memo or editable combo box): focuses it, then
+// every character goes through OnKeyPress and the control (MaxLength limits what goes in). "\r" is
+// Enter, "\b" backspace, "\x1b" Escape (the form's Cancel button).
 void Type(TControl* control, const std::string& text);
 void Type(const std::string& path, const std::string& text);
-// Pasting into an edit or memo: inserts as much as MaxLength allows, one OnChange, no key events.
+// Pasting into a control that takes a paste (an edit or memo): inserts as much as MaxLength allows,
+// one OnChange, no key events.
 void Paste(TControl* control, const std::string& text);
 void Paste(const std::string& path, const std::string& text);
-// A key press with a virtual key code (OnKeyDown, and the control's handling of it: VK_RETURN /
-// VK_ESCAPE run the form's Default / Cancel button; VK_UP / VK_DOWN move a list box's selection
-// as a user's selection).
+// A key press with a virtual key code on a focusable control (TWinControl::UserKey: OnKeyDown, and
+// the control's handling of it: VK_RETURN / VK_ESCAPE run the form's Default / Cancel button;
+// VK_UP / VK_DOWN move a list box's selection as a user's selection).
 void Key(TControl* control, WORD key, TShiftState shift = 0);
 void Key(const std::string& path, WORD key, TShiftState shift = 0);
-// A user's choice of item `index` in a list box or combo box (the user events run).
+// A user's choice of item `index` of a control with items (a list or combo box; the user events
+// run).
 void Select(TControl* control, int index);
 void Select(const std::string& path, int index);
 // A right click on a control that has a PopupMenu (opens it, running OnPopup), or an explicit
@@ -194,6 +193,16 @@ void CloseBox(const std::string& name);
 // restoring it (from the taskbar).
 void Minimize();
 void Restore();
+// The notification area, as a person uses it: the shell's notifications of a left click (down, up),
+// a double click (down, up, double click, up) and a right click (down, up), sent to the window of
+// the first icon present (shellapi.h), each while the icon is still there. EScriptError when there
+// is no icon.
+void TrayClick();
+void TrayDblClick();
+void TrayRightClick();
+// A right click on the icon, then the choice of item `name` (its Name, or its caption without the
+// '&', ignoring case) in the popup menu that opened.
+void TrayMenu(const std::string& name);
 // Mouse messages at client coordinates of a form, through its window procedure (so hooks and
 // skinned forms see them as from the window system).
 void MouseDown(TCustomForm* form, int x, int y, TMouseButton button = mbLeft, TShiftState shift = 0);

@@ -72,7 +72,7 @@ void PaintGraphicControls(TWinControl* parent, HDC dc, int originX, int originY)
 }
 
 // ---- TImage ----
-TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(new TPicture) {
+TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(std::make_unique<TPicture>()) {
     FPicture->OnChange = [this](TObject* s) { PictureChanged(s); };
     FPicture->OnProgress = [this](TObject* s, TProgressStage st, BYTE pct, bool redraw, const RECT& r,
                                   const std::string& msg) {
@@ -84,7 +84,7 @@ TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(new TPict
 
 TImage::~TImage() {
     FPicture->OnChange = nullptr;
-    delete FPicture;
+    FPicture.reset();
     delete TGraphicControl::Canvas;
     TGraphicControl::Canvas = nullptr;
 }

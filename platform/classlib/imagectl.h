@@ -2,6 +2,8 @@
 // graphic controls into a DC, and TImage, the control that shows a TPicture.
 #pragma once
 
+#include <memory>
+
 #include "platform/classlib/controls.h"
 #include "platform/classlib/graphics.h"
 
@@ -36,7 +38,7 @@ public:
     ~TImage() override;
     const char* ClassName() const override { return "TImage"; }
 
-    TPicture* Picture() const { return FPicture; }
+    TPicture* Picture() const { return FPicture.get(); }
     void SetPicture(TPicture* p) { FPicture->Assign(p); }
     TCanvas* Canvas();  // hides TGraphicControl::Canvas, the control's own canvas
 
@@ -62,7 +64,7 @@ protected:
 
 private:
     void PictureChanged(TObject* Sender);
-    TPicture* FPicture;
+    std::unique_ptr<TPicture> FPicture;
     bool FAutoSize = false, FCenter = false, FStretch = false, FTransparent = false;
     bool FDrawing = false;
 };

@@ -1,11 +1,21 @@
 // TJPEGImage over libjpeg (API 6.2, memory source and destination).
+//
+// libjpeg reports a fault by jumping (longjmp) back to the setjmp of the call that started it. So
+// every libjpeg call runs inside RunDecode or RunEncode, whose frames hold only plain C data; the
+// C++ objects (the bitmap, the compressed bytes) live in the callers, which see a failure as a
+// false return with libjpeg's message.
 #include "platform/classlib/jpeg.h"
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <csetjmp>
 #include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/classlib/graphics/streamdata.h"
+#include "platform/gdi/picturelimits.h"
 
 extern "C" {
 #include <jpeglib.h>
@@ -26,6 +36,10 @@ void OnError(j_common_ptr cinfo) {
 }
 
 void OnMessage(j_common_ptr, int) {}  // warnings are not reported
+
+void SetMessage(char* to, const char* text) {
+    std::snprintf(to, JMSG_LENGTH_MAX, "%s", text);
+}
 
 // Length of the JPEG stream at the start of `d`: up to and including the EOI marker; the whole
 // buffer when no end is found.
@@ -57,16 +71,230 @@ std::size_t StreamLength(const std::uint8_t* d, std::size_t n) {
     return n;
 }
 
+// ---- Decoding ----
+enum class Samples { Grey, Rgb, Cmyk, InvertedCmyk };
+
+// Where decoded rows go. MakeImage is called once, between libjpeg calls, and catches its own
+// exceptions (false: out of memory); Row gives the 24-bit (blue, green, red) or 8-bit grey row y.
+struct DecodeTarget {
+    void* context;
+    bool (*MakeImage)(void* context, int width, int height, bool grey);
+    std::uint8_t* (*Row)(void* context, int y);
+};
+
+struct DecodeJob {
+    const unsigned char* data;
+    unsigned long size;
+    bool grayscale;
+    unsigned scaleDenom;
+    bool headerOnly;
+    DecodeTarget target;
+    int width, height;  // of the frame (header) or of the output (full decode)
+    bool outOfMemory;
+    char message[JMSG_LENGTH_MAX];
+};
+
+// One row of libjpeg samples into the bitmap's row. CMYK follows Adobe's inverted form (as
+// libjpeg-turbo's own converters do): a stored 255 is no ink; plain CMYK is turned over first.
+void ConvertRow(const JSAMPLE* in, std::uint8_t* out, int width, Samples kind) {
+    switch (kind) {
+        case Samples::Grey:
+            std::memcpy(out, in, static_cast<std::size_t>(width));
+            return;
+        case Samples::Rgb:
+            for (int x = 0; x < width; ++x, in += 3, out += 3) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
+            return;
+        case Samples::Cmyk:
+        case Samples::InvertedCmyk: {
+            const unsigned flip = kind == Samples::Cmyk ? 255u : 0u;
+            for (int x = 0; x < width; ++x, in += 4, out += 3) {
+                const unsigned c = in[0] ^ flip, m = in[1] ^ flip, y = in[2] ^ flip, k = in[3] ^ flip;
+                out[0] = static_cast<std::uint8_t>((2 * y * k + 255) / 510);
+                out[1] = static_cast<std::uint8_t>((2 * m * k + 255) / 510);
+                out[2] = static_cast<std::uint8_t>((2 * c * k + 255) / 510);
+            }
+            return;
+        }
+    }
+}
+
+// Every libjpeg call of a decode. Nothing with a destructor lives in this frame.
+bool RunDecode(DecodeJob* job) {
+    jpeg_decompress_struct cinfo;
+    ErrorMgr err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = OnError;
+    err.pub.emit_message = OnMessage;
+    job->outOfMemory = false;
+    if (setjmp(err.jump)) {
+        SetMessage(job->message, err.message);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, job->data, job->size);
+    jpeg_read_header(&cinfo, TRUE);
+    job->width = static_cast<int>(cinfo.image_width);
+    job->height = static_cast<int>(cinfo.image_height);
+    if (!gdi::PictureSizeAllowed(cinfo.image_width, cinfo.image_height)) {
+        SetMessage(job->message, "picture too large");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    // Huffman-coded data spends at least one bit on every 8 x 8 block of the frame (the first
+    // component's DC code), so a frame far larger than its data is refused before anything is made.
+    if (!cinfo.arith_code && static_cast<std::uint64_t>(job->size) * 8 <
+                                 ((cinfo.image_width + 7ull) / 8) * ((cinfo.image_height + 7ull) / 8)) {
+        SetMessage(job->message, "picture larger than its data");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    if (job->headerOnly) {
+        jpeg_destroy_decompress(&cinfo);
+        return true;
+    }
+    Samples kind = Samples::Rgb;
+    if (job->grayscale || cinfo.jpeg_color_space == JCS_GRAYSCALE) {
+        kind = Samples::Grey;
+        cinfo.out_color_space = JCS_GRAYSCALE;
+    } else if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+        kind = cinfo.saw_Adobe_marker ? Samples::InvertedCmyk : Samples::Cmyk;
+        cinfo.out_color_space = JCS_CMYK;
+    } else {
+        cinfo.out_color_space = JCS_RGB;
+    }
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = job->scaleDenom;
+    jpeg_start_decompress(&cinfo);
+    const int w = static_cast<int>(cinfo.output_width), h = static_cast<int>(cinfo.output_height);
+    job->width = w;
+    job->height = h;
+    if (!job->target.MakeImage(job->target.context, w, h, kind == Samples::Grey)) {
+        job->outOfMemory = true;
+        SetMessage(job->message, "out of memory");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    JSAMPARRAY rows = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                 static_cast<JDIMENSION>(w) * cinfo.output_components, 1);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const int y = static_cast<int>(cinfo.output_scanline);
+        jpeg_read_scanlines(&cinfo, rows, 1);
+        ConvertRow(rows[0], job->target.Row(job->target.context, y), w, kind);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+// ---- Encoding ----
+// Rows come from Row (24-bit blue, green, red); the result is handed to Done before libjpeg's
+// buffer is freed (Done catches its own exceptions).
+struct EncodeJob {
+    void* context;
+    const std::uint8_t* (*Row)(void* context, int y);
+    bool (*Done)(void* context, const unsigned char* data, unsigned long size);
+    int width, height, quality;
+    bool grayscale, progressive;
+    char message[JMSG_LENGTH_MAX];
+};
+
+// Every libjpeg call of an encode. Nothing with a destructor lives in this frame.
+bool RunEncode(EncodeJob* job) {
+    jpeg_compress_struct cinfo;
+    ErrorMgr err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = OnError;
+    err.pub.emit_message = OnMessage;
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    if (setjmp(err.jump)) {
+        SetMessage(job->message, err.message);
+        jpeg_destroy_compress(&cinfo);
+        std::free(mem);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &mem, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(job->width);
+    cinfo.image_height = static_cast<JDIMENSION>(job->height);
+    cinfo.input_components = job->grayscale ? 1 : 3;
+    cinfo.in_color_space = job->grayscale ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, std::clamp(job->quality, 1, 100), TRUE);
+    if (job->progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    JSAMPARRAY rows = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                 static_cast<JDIMENSION>(job->width) * 3, 1);
+    JSAMPLE* row = rows[0];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const std::uint8_t* in = job->Row(job->context, static_cast<int>(cinfo.next_scanline));
+        for (int x = 0; x < job->width; ++x) {
+            if (job->grayscale) {
+                row[x] = static_cast<JSAMPLE>((77 * in[3 * x + 2] + 150 * in[3 * x + 1] + 29 * in[3 * x]) >> 8);
+            } else {
+                row[3 * x] = in[3 * x + 2];
+                row[3 * x + 1] = in[3 * x + 1];
+                row[3 * x + 2] = in[3 * x];
+            }
+        }
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    const bool kept = job->Done(job->context, mem, size);
+    std::free(mem);
+    if (!kept) SetMessage(job->message, "out of memory");
+    return kept;
+}
+
+[[noreturn]] void RaiseJpegError(const char* message, bool outOfMemory) {
+    if (outOfMemory) throw EOutOfResources("Out of system resources");
+    throw EInvalidGraphic(std::string("JPEG error: ") + message);
+}
+
+DecodeJob JobFor(const std::string& data) {
+    DecodeJob job{};
+    job.data = reinterpret_cast<const unsigned char*>(data.data());
+    job.size = static_cast<unsigned long>(data.size());
+    job.scaleDenom = 1;
+    return job;
+}
+
+// The grey ramp of an 8-bit grey picture.
+HPALETTE GreyPalette() {
+    std::vector<std::uint8_t> buf(sizeof(LOGPALETTE) + 256 * sizeof(PALETTEENTRY));
+    auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
+    lp->palVersion = 0x300;
+    lp->palNumEntries = 256;
+    for (int i = 0; i < 256; ++i)
+        lp->palPalEntry[i] = PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
+    return CreatePalette(lp);
+}
+
+constexpr struct {
+    const char* Extension;
+    const char* Description;
+} kJPEGFormats[] = {
+    {"jpeg", "JPEG Image File"},
+    {"jpg", "JPEG Image File"},
+};
+
 }  // namespace
 
-void RegisterJPEGFormats() {
-    TPicture::RegisterFileFormat<TJPEGImage>("jpeg", "JPEG Image File");
-    TPicture::RegisterFileFormat<TJPEGImage>("jpg", "JPEG Image File");
+void JPEGStartup() {
+    for (const auto& f : kJPEGFormats) TPicture::RegisterFileFormat<TJPEGImage>(f.Extension, f.Description);
 }
+
+void JPEGShutdown() { TPicture::UnregisterGraphicClass<TJPEGImage>(); }
 
 TJPEGImage::TJPEGImage() = default;
 
-TJPEGImage::~TJPEGImage() { delete FBitmap; }
+TJPEGImage::~TJPEGImage() = default;
 
 bool TJPEGImage::Empty() const { return FData.empty() && (!FBitmap || FBitmap->Empty()); }
 
@@ -79,30 +307,19 @@ void TJPEGImage::SetWidth(int) { throw EInvalidGraphicOperation("Cannot change t
 void TJPEGImage::SetHeight(int) { throw EInvalidGraphicOperation("Cannot change the size of a JPEG image"); }
 
 void TJPEGImage::ReadSize() {
-    jpeg_decompress_struct cinfo;
-    ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = OnError;
-    err.pub.emit_message = OnMessage;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        throw EInvalidGraphic(std::string("JPEG error: ") + err.message);
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(FData.data()), static_cast<unsigned long>(FData.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    FWidth = static_cast<int>(cinfo.image_width);
-    FHeight = static_cast<int>(cinfo.image_height);
-    jpeg_destroy_decompress(&cinfo);
+    DecodeJob job = JobFor(FData);
+    job.headerOnly = true;
+    if (!RunDecode(&job)) RaiseJpegError(job.message, job.outOfMemory);
+    FWidth = job.width;
+    FHeight = job.height;
 }
 
 void TJPEGImage::LoadFromStream(TStream* Stream) {
     std::int64_t start = Stream->Position();
-    std::string all = Stream->ReadAll();
-    std::size_t len = StreamLength(reinterpret_cast<const std::uint8_t*>(all.data()), all.size());
-    std::string data = all.substr(0, len);
+    const graphics_detail::StreamBytes all = graphics_detail::ReadRest(Stream);
+    const std::size_t len = StreamLength(all.data, all.size);
     std::string old = std::move(FData);
-    FData = std::move(data);
+    FData = len ? std::string(reinterpret_cast<const char*>(all.data), len) : std::string();
     try {
         ReadSize();
     } catch (...) {
@@ -111,8 +328,7 @@ void TJPEGImage::LoadFromStream(TStream* Stream) {
         throw;
     }
     Stream->SetPosition(start + static_cast<std::int64_t>(len));
-    delete FBitmap;
-    FBitmap = nullptr;
+    FBitmap.reset();
     FNeedCompress = false;
     Changed(this);
 }
@@ -124,61 +340,33 @@ void TJPEGImage::SaveToStream(TStream* Stream) {
 
 void TJPEGImage::Decode() {
     if (FBitmap || FData.empty()) return;
-    jpeg_decompress_struct cinfo;
-    ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = OnError;
-    err.pub.emit_message = OnMessage;
-    auto* bmp = new TBitmap;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&cinfo);
-        delete bmp;
-        throw EInvalidGraphic(std::string("JPEG error: ") + err.message);
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(FData.data()), static_cast<unsigned long>(FData.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    bool grey = FGrayscale || cinfo.jpeg_color_space == JCS_GRAYSCALE;
-    cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = 1u << static_cast<int>(FScale);
-    jpeg_start_decompress(&cinfo);
-    int w = static_cast<int>(cinfo.output_width), h = static_cast<int>(cinfo.output_height);
-    bmp->SetPixelFormat(grey ? pf8bit : pf24bit);
-    if (grey) {
-        std::vector<std::uint8_t> buf(sizeof(LOGPALETTE) + 256 * sizeof(PALETTEENTRY));
-        auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
-        lp->palNumEntries = 256;
-        for (int i = 0; i < 256; ++i)
-            lp->palPalEntry[i] = PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
-        bmp->SetPalette(CreatePalette(lp));
-    }
-    bmp->SetSize(w, h);
-    std::vector<unsigned char> row(static_cast<std::size_t>(w) * (grey ? 1 : 3));
-    while (cinfo.output_scanline < cinfo.output_height) {
-        int y = static_cast<int>(cinfo.output_scanline);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_read_scanlines(&cinfo, rows, 1);
-        auto* out = static_cast<std::uint8_t*>(bmp->ScanLine(y));
-        if (grey) {
-            std::memcpy(out, row.data(), row.size());
-        } else {
-            for (int x = 0; x < w; ++x) {
-                out[3 * x] = row[3 * x + 2];
-                out[3 * x + 1] = row[3 * x + 1];
-                out[3 * x + 2] = row[3 * x];
-            }
+    auto bmp = std::make_unique<TBitmap>();
+    DecodeJob job = JobFor(FData);
+    job.grayscale = FGrayscale;
+    job.scaleDenom = 1u << static_cast<int>(FScale);
+    job.target.context = bmp.get();
+    job.target.MakeImage = [](void* context, int w, int h, bool grey) {
+        auto* b = static_cast<TBitmap*>(context);
+        try {
+            b->SetPixelFormat(grey ? pf8bit : pf24bit);
+            if (grey) b->SetPalette(GreyPalette());
+            b->SetSize(w, h);
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        } catch (const EOutOfMemory&) {
+            return false;
         }
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    FBitmap = bmp;
+    };
+    job.target.Row = [](void* context, int y) { return static_cast<std::uint8_t*>(static_cast<TBitmap*>(context)->ScanLine(y)); };
+    if (!RunDecode(&job)) RaiseJpegError(job.message, job.outOfMemory);
+    FBitmap = std::move(bmp);
 }
 
 TBitmap* TJPEGImage::Bitmap() {
     Decode();
-    if (!FBitmap) FBitmap = new TBitmap;
-    return FBitmap;
+    if (!FBitmap) FBitmap = std::make_unique<TBitmap>();
+    return FBitmap.get();
 }
 
 void TJPEGImage::Compress() {
@@ -187,72 +375,49 @@ void TJPEGImage::Compress() {
         return;
     }
     TBitmap rgb;
-    rgb.Assign(FBitmap);
+    rgb.Assign(FBitmap.get());
     rgb.SetPixelFormat(pf24bit);
-    int w = rgb.Width(), h = rgb.Height();
-    jpeg_compress_struct cinfo;
-    ErrorMgr err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = OnError;
-    err.pub.emit_message = OnMessage;
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        std::free(mem);
-        throw EInvalidGraphic(std::string("JPEG error: ") + err.message);
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &mem, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(w);
-    cinfo.image_height = static_cast<JDIMENSION>(h);
-    cinfo.input_components = FGrayscale ? 1 : 3;
-    cinfo.in_color_space = FGrayscale ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, std::clamp(CompressionQuality, 1, 100), TRUE);
-    if (ProgressiveEncoding) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(w) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const auto* in = static_cast<const std::uint8_t*>(rgb.ScanLine(static_cast<int>(cinfo.next_scanline)));
-        for (int x = 0; x < w; ++x) {
-            if (FGrayscale) {
-                row[x] = static_cast<unsigned char>((77 * in[3 * x + 2] + 150 * in[3 * x + 1] + 29 * in[3 * x]) >> 8);
-            } else {
-                row[3 * x] = in[3 * x + 2];
-                row[3 * x + 1] = in[3 * x + 1];
-                row[3 * x + 2] = in[3 * x];
-            }
+    std::string out;
+    struct Context {
+        TBitmap* bitmap;
+        std::string* out;
+    } context{&rgb, &out};
+    EncodeJob job{};
+    job.context = &context;
+    job.Row = [](void* c, int y) {
+        return static_cast<const std::uint8_t*>(static_cast<Context*>(c)->bitmap->ScanLine(y));
+    };
+    job.Done = [](void* c, const unsigned char* data, unsigned long size) {
+        try {
+            static_cast<Context*>(c)->out->assign(reinterpret_cast<const char*>(data), size);
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    FData.assign(reinterpret_cast<const char*>(mem), size);
-    std::free(mem);
-    FWidth = w;
-    FHeight = h;
+    };
+    job.width = rgb.Width();
+    job.height = rgb.Height();
+    job.quality = CompressionQuality;
+    job.grayscale = FGrayscale;
+    job.progressive = ProgressiveEncoding;
+    if (!RunEncode(&job)) RaiseJpegError(job.message, std::strcmp(job.message, "out of memory") == 0);
+    FData = std::move(out);
+    FWidth = job.width;
+    FHeight = job.height;
     FNeedCompress = false;
 }
 
 void TJPEGImage::SetGrayscale(bool g) {
     if (g == FGrayscale) return;
     FGrayscale = g;
-    if (!FNeedCompress && !FData.empty()) {
-        delete FBitmap;
-        FBitmap = nullptr;
-    }
+    if (!FNeedCompress && !FData.empty()) FBitmap.reset();
     Changed(this);
 }
 
 void TJPEGImage::SetScale(TJPEGScale s) {
     if (s == FScale) return;
     FScale = s;
-    if (!FNeedCompress && !FData.empty()) {
-        delete FBitmap;
-        FBitmap = nullptr;
-    }
+    if (!FNeedCompress && !FData.empty()) FBitmap.reset();
     Changed(this);
 }
 
@@ -271,20 +436,18 @@ void TJPEGImage::Assign(TPersistent* Source) {
         FGrayscale = j->FGrayscale;
         FScale = j->FScale;
         CompressionQuality = j->CompressionQuality;
-        delete FBitmap;
-        FBitmap = nullptr;
+        FBitmap.reset();
         FNeedCompress = false;
         Changed(this);
         return;
     }
     if (auto b = dynamic_cast<TBitmap*>(Source)) {
-        auto* copy = new TBitmap;
+        auto copy = std::make_unique<TBitmap>();
         copy->Assign(b);
-        delete FBitmap;
-        FBitmap = copy;
+        FBitmap = std::move(copy);
         FData.clear();
-        FWidth = copy->Width();
-        FHeight = copy->Height();
+        FWidth = FBitmap->Width();
+        FHeight = FBitmap->Height();
         FNeedCompress = true;
         Changed(this);
         return;

@@ -1,18 +1,26 @@
-// JPEG pictures through libjpeg: TJPEGImage, registered with the picture-format list for "jpeg" and
-// "jpg" as "JPEG Image File" when the program starts.
+// JPEG pictures through libjpeg: TJPEGImage, and the JPEG module's rows of the picture-format list
+// ("jpeg" and "jpg", "JPEG Image File"), registered by JPEGStartup.
 #pragma once
+
+#include <memory>
 
 #include "platform/classlib/graphics.h"
 
 enum TJPEGPixelFormat { jf24Bit, jf8Bit };
 enum TJPEGScale { jsFullSize, jsHalf, jsQuarter, jsEighth };
 
+// The JPEG module's start-up and shutdown: JPEGStartup appends "jpeg" and "jpg" to the picture-format
+// list (after the class library's own rows, GraphicsStartup); JPEGShutdown removes them. A program's
+// start calls them in module order (see graphics.h).
+void JPEGStartup();
+void JPEGShutdown();
+
 // The compressed data is kept; the bitmap is decoded on first use (drawing, Bitmap(), Assign to a
-// bitmap). Broken data raises EInvalidGraphic with libjpeg's message ("JPEG error #%d" prefix free).
-class TJPEGImage;
-// Adds "jpeg" and "jpg" to the picture-format list again (the list starts with them; this is for a
-// program that unregistered the class).
-void RegisterJPEGFormats();
+// bitmap). Broken data raises EInvalidGraphic "JPEG error: " + libjpeg's message; a frame larger than
+// the pixel cap of platform/gdi/picturelimits.h raises "JPEG error: picture too large", and one with
+// fewer bits of Huffman-coded data than it has 8 x 8 blocks "JPEG error: picture larger than its
+// data", both when the stream is read and before any pixel is allocated; and running out of memory raises EOutOfResources. Grey, RGB/YCbCr and CMYK
+// (YCCK, plain or Adobe's inverted form) pictures are read.
 
 class TJPEGImage : public TGraphic {
 public:
@@ -34,7 +42,8 @@ public:
     // Writes the compressed data; a bitmap assigned since is compressed first.
     void SaveToStream(TStream* Stream) override;
 
-    // The decoded picture (24 bits, or 8 bits grey for a greyscale JPEG or Grayscale set).
+    // The decoded picture (24 bits, or 8 bits grey for a greyscale JPEG or Grayscale set). CMYK
+    // pictures are converted to RGB as R = (255 - C) x (255 - K) / 255 (likewise G from M, B from Y).
     TBitmap* Bitmap();
     // Compresses the bitmap (when the image came from one) now.
     void Compress();
@@ -56,7 +65,7 @@ private:
     void Decode();
     void ReadSize();
     std::string FData;  // the JPEG stream
-    TBitmap* FBitmap = nullptr;
+    std::unique_ptr<TBitmap> FBitmap;
     bool FNeedCompress = false;
     bool FGrayscale = false;
     TJPEGScale FScale = jsFullSize;

@@ -42,7 +42,6 @@ public:
     TMenuItem* Parent() const { return FParent; }
     TMenu* Menu() const;            // the menu whose tree holds this item, or nullptr
     int IndexOf(const TMenuItem* item) const;
-    int MenuIndex() const { return FParent ? FParent->IndexOf(this) : -1; }
     void Add(TMenuItem* item);               // takes it out of its old parent first
     void Insert(int index, TMenuItem* item); // raises EListError on a bad index
     void Delete(int index);                  // takes the item out (does not free it)

@@ -16,15 +16,9 @@ bool IsListStyle(TComboBoxStyle s) {
     return s == csDropDownList || s == csOwnerDrawFixed || s == csOwnerDrawVariable;
 }
 
-// Runs the Default (Enter) or Cancel (Escape) button of the control's form, as the dialog keys do.
-// True when a button took the key.
-bool RunDialogKey(TControl* control, char key) {
-    TCustomForm* form = control->ParentForm();
-    if (!form) return false;
-    TButton* button = key == '\r' ? form->DefaultButton() : key == 27 ? form->CancelButton() : nullptr;
-    if (!button) return false;
-    button->Click();
-    return true;
+// A typed Enter or Escape goes to the control's form as its dialog key.
+void RunDialogKey(TControl* control, char key) {
+    if (TCustomForm* form = control->ParentForm()) form->DialogKey(key == '\r' ? VK_RETURN : VK_ESCAPE);
 }
 
 }  // namespace
@@ -62,15 +56,6 @@ void TCustomEdit::SetSelStart(int v) {
     int len = static_cast<int>(Text().size());
     FSelStart = v < 0 ? 0 : v > len ? len : v;
     FSelLength = 0;
-}
-
-void TCustomEdit::SetSelLength(int v) {
-    int room = static_cast<int>(Text().size()) - FSelStart;
-    FSelLength = v < 0 ? 0 : v > room ? room : v;
-}
-
-std::string TCustomEdit::SelText() const {
-    return Text().substr(static_cast<size_t>(FSelStart), static_cast<size_t>(FSelLength));
 }
 
 int TCustomEdit::Room() const {
@@ -151,6 +136,11 @@ int TCustomEdit::UserPaste(const std::string& text) {
     if (piece.empty() && FSelLength == 0) return 0;
     ReplaceSelection(piece);
     return static_cast<int>(piece.size());
+}
+
+void TCustomEdit::Describe(TControlDescription& d) const {
+    if (PasswordChar) d.Text(std::string(Text().size(), PasswordChar));
+    else d.Text(Text());
 }
 
 // ---- TMemo ----------------------------------------------------------------------------------------
@@ -237,6 +227,12 @@ TMemo::TMemo(TComponent* AOwner) : TCustomEdit(AOwner), FLines(std::make_unique<
 }
 
 TMemo::~TMemo() = default;
+
+void TMemo::KeyAction(WORD Key, TShiftState Shift) {
+    if (Key != VK_RETURN) return TCustomEdit::KeyAction(Key, Shift);
+    char c = '\r';
+    KeyPress(c);
+}
 
 // ---- list and combo box items ---------------------------------------------------------------------
 
@@ -382,6 +378,20 @@ void TCustomListBox::UserDblClick(int index) {
     DblClick();
 }
 
+int TCustomListBox::UserItemCount() const { return FItems->Count(); }
+
+void TCustomListBox::KeyAction(WORD Key, TShiftState Shift) {
+    if (Key != VK_UP && Key != VK_DOWN) return TWinControl::KeyAction(Key, Shift);
+    int n = FItems->Count();
+    if (n == 0) return;
+    UserSelect(Key == VK_UP ? std::max(0, FItemIndex - 1) : std::min(n - 1, FItemIndex + 1));
+}
+
+void TCustomListBox::Describe(TControlDescription& d) const {
+    d.List("items", *FItems);
+    d.Value("index", FItemIndex);
+}
+
 void TCustomListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     // The box takes the press first (selection and OnClick), then the mouse event runs.
     if (Button == mbLeft && !(Shift & ssDouble)) {
@@ -444,6 +454,18 @@ void TComboBox::UserSelect(int index) {
     NotifyPeerText();
     Click();
     if (OnChange) OnChange(this);
+}
+
+int TComboBox::UserItemCount() const { return FItems->Count(); }
+
+const char* TComboBox::RefusesTyping() const {
+    return Style == csDropDownList ? "is a drop-down list and takes no typing" : nullptr;
+}
+
+void TComboBox::Describe(TControlDescription& d) const {
+    d.Text(Text());
+    d.Value("index", FItemIndex);
+    d.Value("items", FItems->Count());
 }
 
 bool TComboBox::KeyPress(char& Key) {
@@ -511,6 +533,11 @@ void TCheckBox::Click() {
     }
 }
 
+void TCheckBox::Describe(TControlDescription& d) const {
+    TWinControl::Describe(d);
+    d.State(Checked() ? "checked" : "unchecked");
+}
+
 TRadioButton::TRadioButton(TComponent* AOwner) : TWinControl(AOwner) {
     SetBounds(0, 0, 113, 17);
 }
@@ -533,6 +560,11 @@ void TRadioButton::SetChecked(bool v) {
 }
 
 void TRadioButton::Click() { SetChecked(true); }
+
+void TRadioButton::Describe(TControlDescription& d) const {
+    TWinControl::Describe(d);
+    d.State(FChecked ? "checked" : "unchecked");
+}
 
 TGroupBox::TGroupBox(TComponent* AOwner) : TWinControl(AOwner) {
     SetBounds(0, 0, 185, 105);

@@ -2,9 +2,9 @@
 // buttons and group boxes.
 //
 // "By code" versus "by a user": setting a property from code never runs the user events unless
-// stated (as the original library did: TCheckBox / TRadioButton Checked run OnClick). A user's
-// actions come in through the scripting API (headless.h) or a desktop backend, which call the
-// User* members and KeyPress below.
+// stated (TCheckBox / TRadioButton Checked run OnClick). A user's actions come in through the
+// scripting API (headless.h) or a desktop backend, which call the user-input members of the
+// control classes (User*, KeyPress, Describe and the rest in controls.h).
 #pragma once
 
 #include <memory>
@@ -54,9 +54,6 @@ public:
     // The selection / caret (0-based); typing and pasting replace the selection at SelStart.
     int SelStart() const { return FSelStart; }
     void SetSelStart(int v);   // clipped to the text; clears the selection
-    int SelLength() const { return FSelLength; }
-    void SetSelLength(int v);  // clipped to the text
-    std::string SelText() const;
 
     TNotifyEvent OnChange;
 
@@ -69,7 +66,13 @@ public:
     // A user's paste at the caret: as much of `text` as MaxLength allows (a one-line edit takes only
     // the text before the first line break); one OnChange; no key events; nothing when ReadOnly.
     // Returns the number of characters that went in.
-    int UserPaste(const std::string& text);
+    int UserPaste(const std::string& text) override;
+
+    // User input: typing and pasting; a click focuses; Describe masks a password.
+    const char* RefusesTyping() const override { return nullptr; }
+    bool TakesPaste() const override { return true; }
+    bool TakesFocusOnClick() const override { return true; }
+    void Describe(TControlDescription& d) const override;
 
 protected:
     virtual void Change();                 // runs OnChange
@@ -103,6 +106,7 @@ public:
 
 protected:
     bool MultiLine() const override { return true; }
+    void KeyAction(WORD Key, TShiftState Shift) override;  // Enter types a line break (KeyPress)
 
 private:
     std::unique_ptr<TStrings> FLines;
@@ -134,12 +138,20 @@ public:
     void Clear();
     int ItemAtPos(int x, int y) const;  // by ItemHeight from TopIndex; -1 outside the items
 
-    void UserSelect(int index);    // a user's click on item `index` (or keyboard move to it)
-    void UserDblClick(int index);  // a user's double click on item `index`
+    void UserSelect(int index) override;    // a user's click on item `index` (or keyboard move to it)
+    void UserDblClick(int index) override;  // a user's double click on item `index`
+
+    // User input: items chosen by a press, a double click on an item, the arrow keys.
+    bool ClicksOnMouseUp() const override { return false; }
+    int UserItemCount() const override;
+    int UserItemIndex() const override { return FItemIndex; }
+    bool DblClickChoosesItem() const override { return true; }
+    bool TakesFocusOnClick() const override { return true; }
+    void Describe(TControlDescription& d) const override;  // items=[...] index=N
 
 protected:
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-    bool ClicksOnMouseUp() const override { return false; }
+    void KeyAction(WORD Key, TShiftState Shift) override;  // VK_UP / VK_DOWN move the selection
 
 private:
     friend class TListBoxStrings;
@@ -181,13 +193,18 @@ public:
     TNotifyEvent OnChange;
     TNotifyEvent OnDropDown;
 
-    void UserSelect(int index);
+    void UserSelect(int index) override;
     // Typing: OnKeyPress, then backspace or the character at the end of the text, then OnChange.
     // Raises EInvalidOperation in a drop-down list (no text to type into).
     bool KeyPress(char& Key) override;
 
-protected:
+    // User input: items, typing unless a drop-down list.
     bool ClicksOnMouseUp() const override { return false; }
+    int UserItemCount() const override;
+    int UserItemIndex() const override { return FItemIndex; }
+    const char* RefusesTyping() const override;
+    bool TakesFocusOnClick() const override { return true; }
+    void Describe(TControlDescription& d) const override;  // "text" index=N items=N
 
 private:
     friend class TComboStrings;
@@ -222,6 +239,7 @@ public:
     bool AllowGrayed = false;
     TAlignment Alignment = taRightJustify;
     void Click() override;  // a user's click: toggles (OnClick runs through SetChecked)
+    void Describe(TControlDescription& d) const override;  // adds checked / unchecked
 
 private:
     TCheckBoxState FState = cbUnchecked;
@@ -238,6 +256,7 @@ public:
     void SetChecked(bool v);
     TAlignment Alignment = taRightJustify;
     void Click() override;  // a user's click: SetChecked(true)
+    void Describe(TControlDescription& d) const override;  // adds checked / unchecked
 
 private:
     bool FChecked = false;

@@ -1,4 +1,4 @@
-// Bitmaps, DIB sections, conversions, blits, pixels, lines, fills, brushes, pens and clipping.
+// Bitmaps, DIB sections, conversions, blits, pixels, lines, fills, brushes and pens.
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -66,6 +66,26 @@ std::shared_ptr<Bitmap> ViewOf(int w, int h, int bpp, bool rgb565, const std::ve
     return b;
 }
 
+// Copies `count` pixels between 24- and 32-bit rows (blue, green, red; the fourth byte becomes 0).
+void CopyTrueColourRow(const std::uint8_t* from, int fromBpp, std::uint8_t* to, int toBpp, int count) {
+    if (fromBpp == 24 && toBpp == 32) {
+        for (int i = 0; i < count; ++i, from += 3, to += 4) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+            to[3] = 0;
+        }
+    } else if (fromBpp == 32 && toBpp == 24) {
+        for (int i = 0; i < count; ++i, from += 4, to += 3) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        }
+    } else {
+        std::memcpy(to, from, static_cast<std::size_t>(count) * static_cast<std::size_t>(fromBpp / 8));
+    }
+}
+
 // Converts a source pixel to the raw value of the target, following the monochrome rules.
 struct PixelMapper {
     const Bitmap& src;
@@ -74,23 +94,26 @@ struct PixelMapper {
     COLORREF dstText;    // target DC text colour: mono 0 -> colour
     COLORREF dstBk;      // target DC background: mono 1 -> colour
     bool raw;            // same format and table: copy raw values
+    bool trueColour;     // 24 and 32 bits: the raw values are the same blue, green, red bytes
     std::unordered_map<std::uint32_t, std::uint32_t> cache;
 
     PixelMapper(const Bitmap& s, const Bitmap& d, COLORREF sbk, COLORREF dtext, COLORREF dbk)
         : src(s), dst(d), srcBk(sbk), dstText(dtext), dstBk(dbk) {
         raw = s.bpp == d.bpp && s.rgb565 == d.rgb565 &&
-              (s.bpp > 8 || s.bpp == 1 ||
+              (s.bpp > 8 || (s.bpp == 1 && (s.monoDevice || d.monoDevice)) ||
                (s.colors.size() == d.colors.size() &&
                 std::equal(s.colors.begin(), s.colors.end(), d.colors.begin(), [](const RGBQUAD& a, const RGBQUAD& b) {
                     return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
                 })));
+        trueColour = !raw && (s.bpp == 24 || s.bpp == 32) && (d.bpp == 24 || d.bpp == 32);
     }
     std::uint32_t Map(std::uint32_t v) {
         if (raw) return v;
+        if (trueColour) return v & 0xFFFFFF;
         auto it = cache.find(v);
         if (it != cache.end()) return it->second;
         std::uint32_t out;
-        if (src.bpp == 1) {
+        if (src.bpp == 1 && src.monoDevice) {
             out = dst.RawOfRgb(v ? dstBk : dstText);
         } else if (dst.bpp == 1) {
             out = (src.RgbOfRaw(v) == (srcBk & 0xFFFFFF)) ? 1u : 0u;
@@ -182,12 +205,17 @@ BOOL Blit(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, int 
         int ry = yy - dy0;
         int syy = unscaled ? sy + ry : sy + static_cast<int>((2LL * (mirrorY ? cy - 1 - ry : ry) + 1) * scy / (2LL * cy));
         if (syy < 0 || syy >= s->height) return;
-        if (unscaled && map.raw && rop == SRCCOPY && !mask && (s->bpp % 8) == 0) {
+        if (unscaled && rop == SRCCOPY && !mask && (map.raw || map.trueColour) && (s->bpp % 8) == 0) {
             int a = std::max(x0, dx0 - sx), b = std::min(x1, dx0 - sx + s->width);
             if (a >= b) return;
-            int bytes = s->bpp / 8;
-            std::memcpy(dst->Row(yy) + a * bytes, s->Row(syy) + (a - dx0 + sx) * bytes,
-                        static_cast<std::size_t>(b - a) * bytes);
+            if (map.raw) {
+                int bytes = s->bpp / 8;
+                std::memcpy(dst->Row(yy) + a * bytes, s->Row(syy) + (a - dx0 + sx) * bytes,
+                            static_cast<std::size_t>(b - a) * bytes);
+            } else {
+                CopyTrueColourRow(s->Row(syy) + (a - dx0 + sx) * (s->bpp / 8), s->bpp, dst->Row(yy) + a * (dst->bpp / 8),
+                                  dst->bpp, b - a);
+            }
             return;
         }
         for (int xx = x0; xx < x1; ++xx) {
@@ -217,6 +245,7 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bpp, const void* b
         return nullptr;
     }
     auto b = MakeBitmap(width, height, static_cast<int>(bpp), false);
+    b->monoDevice = bpp == 1;
     if (bits) {
         int srcStride = ((width * static_cast<int>(bpp) + 15) / 16) * 2;
         const std::uint8_t* p = static_cast<const std::uint8_t*>(bits);
@@ -273,6 +302,10 @@ void Transfer(const Bitmap& from, Bitmap& to, int fromY0, int toY0, int lines) {
         if (fy < 0 || fy >= from.height || ty < 0 || ty >= to.height) continue;
         if (map.raw && from.bpp % 8 == 0) {
             std::memcpy(to.Row(ty), from.Row(fy), static_cast<std::size_t>(w) * (from.bpp / 8));
+            continue;
+        }
+        if (map.trueColour) {
+            CopyTrueColourRow(from.Row(fy), from.bpp, to.Row(ty), to.bpp, w);
             continue;
         }
         for (int x = 0; x < w; ++x) {
@@ -675,85 +708,8 @@ HPEN CreatePen(int style, int width, COLORREF c) {
     return reinterpret_cast<HPEN>(Add(p));
 }
 
-// ---- Clipping and origin ----
-int SelectClipRgn(HDC h, HRGN hr) {
-    auto dc = GetDCObj(h);
-    if (!dc) return ERROR;
-    if (!hr) {
-        dc->clip.reset();
-        return SIMPLEREGION;
-    }
-    auto rg = GetRegion(hr);
-    if (!rg) return ERROR;
-    dc->clip = rg->bands;
-    Region tmp;
-    tmp.bands = rg->bands;
-    return tmp.Type();
-}
-
-int IntersectClipRect(HDC h, int l, int t, int r, int b) {
-    auto dc = GetDCObj(h);
-    if (!dc) return ERROR;
-    Region rr;
-    rr.SetRects({RECT{l + dc->org.x, t + dc->org.y, r + dc->org.x, b + dc->org.y}});
-    if (dc->clip) dc->clip = Combine(*dc->clip, rr.bands, RGN_AND);
-    else dc->clip = rr.bands;
-    Region tmp;
-    tmp.bands = *dc->clip;
-    return tmp.Type();
-}
-
-int GetClipBox(HDC h, RECT* r) {
-    auto dc = GetDCObj(h);
-    if (!dc || !r) return ERROR;
-    auto b = Target(*dc);
-    RECT full{0, 0, b ? b->width : 0, b ? b->height : 0};
-    if (dc->screen) full = RECT{0, 0, kScreenWidth, kScreenHeight};
-    int type = SIMPLEREGION;
-    if (dc->clip) {
-        Region tmp;
-        tmp.bands = *dc->clip;
-        RECT box = tmp.Box();
-        IntersectRect(&full, &full, &box);
-        type = tmp.Type();
-    }
-    OffsetRect(&full, -dc->org.x, -dc->org.y);
-    *r = full;
-    return IsRectEmpty(&full) ? NULLREGION : type;
-}
-
-BOOL SetViewportOrgEx(HDC h, int x, int y, POINT* old) {
-    auto dc = GetDCObj(h);
-    if (!dc) return FALSE;
-    if (old) *old = dc->org;
-    dc->org = POINT{x, y};
-    return TRUE;
-}
-
-BOOL GetViewportOrgEx(HDC h, POINT* out) {
-    auto dc = GetDCObj(h);
-    if (!dc || !out) return FALSE;
-    *out = dc->org;
-    return TRUE;
-}
-
 // ---- Our own extensions ----
 namespace gdi {
-
-void HalftoneColors(RGBQUAD out[256]) {
-    const PALETTEENTRY* d = DefaultPaletteEntries();
-    for (int i = 0; i < 10; ++i) out[i] = RGBQUAD{d[i].peBlue, d[i].peGreen, d[i].peRed, 0};
-    for (int i = 0; i < 10; ++i) out[246 + i] = RGBQUAD{d[10 + i].peBlue, d[10 + i].peGreen, d[10 + i].peRed, 0};
-    for (int i = 0; i < 216; ++i) {
-        BYTE r = static_cast<BYTE>((i / 36) * 51), g = static_cast<BYTE>(((i / 6) % 6) * 51),
-             b = static_cast<BYTE>((i % 6) * 51);
-        out[10 + i] = RGBQUAD{b, g, r, 0};
-    }
-    for (int i = 0; i < 20; ++i) {
-        BYTE v = static_cast<BYTE>(8 + i * 12);
-        out[226 + i] = RGBQUAD{v, v, v, 0};
-    }
-}
 
 HBITMAP ConvertBitmap(HBITMAP hsrc, int bpp, const RGBQUAD* colors, int count, bool rgb565) {
     auto src = GetBitmap(hsrc);
@@ -808,25 +764,3 @@ BYTE* BitmapRow(HBITMAP h, int y) {
 }
 
 }  // namespace gdi
-
-int SaveDC(HDC h) {
-    auto dc = GetDCObj(h);
-    if (!dc) return 0;
-    dc->saved.push_back(DC::Saved{dc->brush, dc->pen, dc->font, dc->palette, dc->textColor, dc->bkColor, dc->bkMode,
-                                  dc->stretchMode, dc->clip, dc->org, dc->penPos});
-    return static_cast<int>(dc->saved.size());
-}
-
-BOOL RestoreDC(HDC h, int n) {
-    auto dc = GetDCObj(h);
-    if (!dc) return FALSE;
-    int count = static_cast<int>(dc->saved.size());
-    if (n < 0) n = count + 1 + n;
-    if (n < 1 || n > count) return FALSE;
-    DC::Saved s = dc->saved[static_cast<std::size_t>(n - 1)];
-    dc->saved.resize(static_cast<std::size_t>(n - 1));
-    dc->brush = s.brush; dc->pen = s.pen; dc->font = s.font; dc->palette = s.palette;
-    dc->textColor = s.textColor; dc->bkColor = s.bkColor; dc->bkMode = s.bkMode; dc->stretchMode = s.stretchMode;
-    dc->clip = s.clip; dc->org = s.org; dc->penPos = s.penPos;
-    return TRUE;
-}

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/gdi/gdiobj.h"
+#include "platform/gdi/picturelimits.h"
 
 namespace gdi {
 namespace {
@@ -44,7 +45,7 @@ bool DecodeRle(const std::uint8_t* p, std::size_t n, Bitmap& b, bool rle4, bool 
             int y = topDown ? yStream : b.height - 1 - yStream;
             b.SetRaw(x, y, static_cast<std::uint32_t>(v));
         }
-        ++x;
+        if (x <= b.width) ++x;  // past the right edge nothing is drawn: x need not grow further
     };
     while (i + 1 < n + 1) {
         if (i + 2 > n) return false;  // the end-of-bitmap mark is missing
@@ -61,7 +62,7 @@ bool DecodeRle(const std::uint8_t* p, std::size_t n, Bitmap& b, bool rle4, bool 
             return true;
         } else if (val == 2) {  // delta
             if (i + 2 > n) return false;
-            x += p[i];
+            x = std::min(x + p[i], b.width + 1);
             yStream += p[i + 1];
             i += 2;
         } else {  // absolute run of `val` pixels, padded to 16 bits
@@ -94,24 +95,28 @@ HBITMAP ReadBmp(const std::uint8_t* data, std::size_t size, bool hasFileHeader, 
     std::uint32_t hsize = U32(h);
     if (hsize != 12 && hsize < 40) return Fail(error, "unknown header size");
     if (size < base + hsize) return Fail(error, "truncated header");
-    int width, height, bpp;
+    std::int64_t fileWidth, fileHeight;  // wide enough to negate the smallest 32-bit height
+    int bpp;
     std::uint32_t compression = BI_RGB, clrUsed = 0;
     bool core = hsize == 12;
     if (core) {
-        width = U16(h + 4);
-        height = static_cast<std::int16_t>(U16(h + 6));
+        fileWidth = U16(h + 4);
+        fileHeight = static_cast<std::int16_t>(U16(h + 6));
         bpp = U16(h + 10);
     } else {
-        width = static_cast<std::int32_t>(U32(h + 4));
-        height = static_cast<std::int32_t>(U32(h + 8));
+        fileWidth = static_cast<std::int32_t>(U32(h + 4));
+        fileHeight = static_cast<std::int32_t>(U32(h + 8));
         bpp = U16(h + 14);
         compression = U32(h + 16);
         clrUsed = U32(h + 32);
     }
     if (U16(h + (core ? 8 : 12)) != 1) return Fail(error, "bad plane count");
-    bool topDown = height < 0;
-    if (topDown) height = -height;
-    if (width <= 0 || height <= 0 || width > 32768 || height > 32768) return Fail(error, "bad dimensions");
+    bool topDown = fileHeight < 0;
+    if (topDown) fileHeight = -fileHeight;
+    if (fileWidth <= 0 || fileHeight <= 0 || fileWidth > 32768 || fileHeight > 32768)
+        return Fail(error, "bad dimensions");
+    if (!PictureSizeAllowed(fileWidth, fileHeight)) return Fail(error, "picture too large");
+    const int width = static_cast<int>(fileWidth), height = static_cast<int>(fileHeight);
     if (!(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32)) return Fail(error, "bad depth");
     if (compression == BI_RLE8 && bpp != 8) return Fail(error, "RLE8 needs 8 bits");
     if (compression == BI_RLE4 && bpp != 4) return Fail(error, "RLE4 needs 4 bits");
@@ -138,11 +143,13 @@ HBITMAP ReadBmp(const std::uint8_t* data, std::size_t size, bool hasFileHeader, 
     // Colour table.
     std::vector<RGBQUAD> colors;
     if (bpp <= 8) {
+        // The declared table is skipped whole, but only 2^bits entries can be used.
         std::uint32_t n = clrUsed ? clrUsed : (1u << bpp);
         if (n > 256) return Fail(error, "bad colour count");
         std::size_t entry = core ? 3 : 4;
         if (size < pos + n * entry) return Fail(error, "truncated colour table");
-        for (std::uint32_t i = 0; i < n; ++i) {
+        std::uint32_t used = std::min(n, 1u << bpp);
+        for (std::uint32_t i = 0; i < used; ++i) {
             const std::uint8_t* q = data + pos + i * entry;
             colors.push_back(RGBQUAD{q[0], q[1], q[2], 0});
         }
@@ -163,21 +170,29 @@ HBITMAP ReadBmp(const std::uint8_t* data, std::size_t size, bool hasFileHeader, 
     } else if (bpp == 32) {
         if (!(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF)) generic = true;
     }
-    auto b = detail::MakeBitmap(width, height, outBpp, false);
+    // The pixels must be there before the picture is made: a stored picture needs every row, an RLE
+    // picture at least its end mark.
+    const bool rle = compression == BI_RLE4 || compression == BI_RLE8;
+    const int stride = detail::StrideOf(width, bpp);
+    const std::size_t need = rle ? 2 : static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
+    if (pos > size || size - pos < need) return Fail(error, rle ? "broken RLE data" : "truncated pixels");
+    std::shared_ptr<Bitmap> b;
+    try {
+        b = detail::MakeBitmap(width, height, outBpp, false);
+    } catch (const std::bad_alloc&) {
+        if (error) *error = "out of memory";
+        throw;
+    }
     b->rgb565 = rgb565;
     if (bpp <= 8) {
         b->colors.assign(static_cast<std::size_t>(1) << bpp, RGBQUAD{});
         std::copy(colors.begin(), colors.end(), b->colors.begin());
     }
 
-    if (compression == BI_RLE4 || compression == BI_RLE8) {
-        if (pos > size) return Fail(error, "truncated pixels");
+    if (rle) {
         if (!DecodeRle(data + pos, size - pos, *b, compression == BI_RLE4, false)) return Fail(error, "broken RLE data");
         if (bytesUsed) *bytesUsed = size;
     } else {
-        int stride = detail::StrideOf(width, bpp);
-        std::size_t need = static_cast<std::size_t>(stride) * height;
-        if (pos > size || size - pos < need) return Fail(error, "truncated pixels");
         const std::uint8_t* px = data + pos;
         int sh[3], bits[3];
         for (int c = 0; c < 3; ++c) MaskShape(masks[c], &sh[c], &bits[c]);
@@ -206,6 +221,62 @@ HBITMAP ReadBmp(const std::uint8_t* data, std::size_t size, bool hasFileHeader, 
         }
     }
     return reinterpret_cast<HBITMAP>(detail::Add(b));
+}
+
+bool ReadIcon(const std::uint8_t* data, std::size_t size, HBITMAP* image, HBITMAP* mask, std::string* error) {
+    auto fail = [&](const char* why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (size < 6 || U16(data) != 0 || (U16(data + 2) != 1 && U16(data + 2) != 2)) return fail("not an icon file");
+    const std::size_t count = U16(data + 4);
+    if (count == 0) return fail("no images");
+    if (size < 6 + 16 * count) return fail("truncated directory");
+    // The entry with the most pixels, then the most bits (a size byte of 0 means 256).
+    std::size_t best = count;
+    std::uint32_t bestPixels = 0, bestBits = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* e = data + 6 + 16 * i;
+        const std::uint32_t w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256, bits = U16(e + 6);
+        if (best == count || w * h > bestPixels || (w * h == bestPixels && bits > bestBits)) {
+            best = i;
+            bestPixels = w * h;
+            bestBits = bits;
+        }
+    }
+    const std::uint8_t* e = data + 6 + 16 * best;
+    const std::uint32_t bytes = U32(e + 8), offset = U32(e + 12);
+    if (offset > size || bytes > size - offset) return fail("truncated image");
+    const std::uint8_t* dib = data + offset;
+    if (bytes >= 8 && std::memcmp(dib, "\x89PNG\r\n\x1a\n", 8) == 0) return fail("PNG-compressed icon images are not read");
+    if (bytes < 40 || U32(dib) < 40) return fail("bad image header");
+    // The header's height counts the image and its mask: read the image alone.
+    const std::int32_t doubled = static_cast<std::int32_t>(U32(dib + 8));
+    if (doubled <= 0 || doubled % 2 != 0) return fail("bad image height");
+    std::vector<std::uint8_t> copy(dib, dib + bytes);
+    const std::uint32_t height = static_cast<std::uint32_t>(doubled / 2);
+    copy[8] = static_cast<std::uint8_t>(height);
+    copy[9] = static_cast<std::uint8_t>(height >> 8);
+    copy[10] = static_cast<std::uint8_t>(height >> 16);
+    copy[11] = static_cast<std::uint8_t>(height >> 24);
+    std::size_t used = 0;
+    std::string why;
+    HBITMAP img = ReadBmp(copy.data(), copy.size(), false, &used, &why);
+    if (!img) {
+        if (error) *error = why;
+        return false;
+    }
+    auto bmp = detail::GetBitmap(img);
+    const int w = bmp->width, h = bmp->height;
+    HBITMAP and_ = CreateBitmap(w, h, 1, 1, nullptr);
+    auto m = detail::GetBitmap(and_);
+    const std::size_t stride = static_cast<std::size_t>(detail::StrideOf(w, 1));
+    if (copy.size() >= used && copy.size() - used >= stride * static_cast<std::size_t>(h))
+        for (int y = 0; y < h; ++y)  // bottom-up, like the image
+            std::memcpy(m->Row(y), copy.data() + used + static_cast<std::size_t>(h - 1 - y) * stride, stride);
+    *image = img;
+    *mask = and_;
+    return true;
 }
 
 std::vector<std::uint8_t> WriteBmp(HBITMAP hbmp, bool fileHeader) {

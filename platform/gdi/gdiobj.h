@@ -29,6 +29,9 @@ struct Bitmap : Object {
     int stride = 0;
     bool bottomUp = false;          // row 0 in memory is the bottom image row
     bool rgb565 = false;            // 16 bits: 5-6-5 instead of 5-5-5
+    // A monochrome device bitmap (CreateBitmap with 1 bit): drawn into colour with the target DC's
+    // text (0) and background (1) colours. Every other 1-bit bitmap is drawn with its colour table.
+    bool monoDevice = false;
     std::vector<std::uint8_t> bits;
     std::vector<RGBQUAD> colors;    // bpp <= 8
     HDC selectedInto = nullptr;
@@ -65,6 +68,9 @@ struct Region : Object {
 };
 // Combines two band lists (RGN_AND, RGN_OR, RGN_XOR, RGN_DIFF).
 std::vector<Band> Combine(const std::vector<Band>& a, const std::vector<Band>& b, int mode);
+// a := a OR b, touching only the bands of a from b's first row down: a region grown downwards
+// (b below or overlapping the bottom of a) costs the size of b, not of a.
+void UniteInPlace(std::vector<Band>& a, const std::vector<Band>& b);
 
 struct Palette : Object {
     Palette() : Object(Kind::Palette) {}

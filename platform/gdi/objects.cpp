@@ -1,5 +1,6 @@
-// The handle table, device contexts, object selection, stock objects, device capabilities, system
-// colours, rectangles, global memory and MulDiv.
+// The handle table, device contexts (with their clipping, viewport origin and saved states), object
+// selection, stock objects, the halftone colour table, device capabilities, system colours,
+// rectangles, global memory and MulDiv.
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -294,6 +295,7 @@ struct Stock {
         pal->entries.assign(DefaultPaletteEntries(), DefaultPaletteEntries() + 20);
         objs[DEFAULT_PALETTE] = MakeStock(pal);
         auto bmp = MakeBitmap(1, 1, 1, false);
+        bmp->monoDevice = true;
         bitmap1x1 = reinterpret_cast<HBITMAP>(MakeStock(bmp));
         for (int i = 0; i < kSysColorCount; ++i)
             sysBrushes[i] = reinterpret_cast<HBRUSH>(brush(GetSysColor(i), false));
@@ -678,4 +680,107 @@ HBITMAP CurrentBitmap(HDC h) {
     return dc->bitmap;
 }
 std::size_t LiveObjectCount() { return gdi::detail::Count(); }
+}  // namespace gdi
+
+// ---- Clipping and origin ----
+int SelectClipRgn(HDC h, HRGN hr) {
+    auto dc = GetDCObj(h);
+    if (!dc) return ERROR;
+    if (!hr) {
+        dc->clip.reset();
+        return SIMPLEREGION;
+    }
+    auto rg = GetRegion(hr);
+    if (!rg) return ERROR;
+    dc->clip = rg->bands;
+    Region tmp;
+    tmp.bands = rg->bands;
+    return tmp.Type();
+}
+
+int IntersectClipRect(HDC h, int l, int t, int r, int b) {
+    auto dc = GetDCObj(h);
+    if (!dc) return ERROR;
+    Region rr;
+    rr.SetRects({RECT{l + dc->org.x, t + dc->org.y, r + dc->org.x, b + dc->org.y}});
+    if (dc->clip) dc->clip = Combine(*dc->clip, rr.bands, RGN_AND);
+    else dc->clip = rr.bands;
+    Region tmp;
+    tmp.bands = *dc->clip;
+    return tmp.Type();
+}
+
+int GetClipBox(HDC h, RECT* r) {
+    auto dc = GetDCObj(h);
+    if (!dc || !r) return ERROR;
+    auto b = Target(*dc);
+    RECT full{0, 0, b ? b->width : 0, b ? b->height : 0};
+    if (dc->screen) full = RECT{0, 0, kScreenWidth, kScreenHeight};
+    int type = SIMPLEREGION;
+    if (dc->clip) {
+        Region tmp;
+        tmp.bands = *dc->clip;
+        RECT box = tmp.Box();
+        IntersectRect(&full, &full, &box);
+        type = tmp.Type();
+    }
+    OffsetRect(&full, -dc->org.x, -dc->org.y);
+    *r = full;
+    return IsRectEmpty(&full) ? NULLREGION : type;
+}
+
+BOOL SetViewportOrgEx(HDC h, int x, int y, POINT* old) {
+    auto dc = GetDCObj(h);
+    if (!dc) return FALSE;
+    if (old) *old = dc->org;
+    dc->org = POINT{x, y};
+    return TRUE;
+}
+
+BOOL GetViewportOrgEx(HDC h, POINT* out) {
+    auto dc = GetDCObj(h);
+    if (!dc || !out) return FALSE;
+    *out = dc->org;
+    return TRUE;
+}
+
+int SaveDC(HDC h) {
+    auto dc = GetDCObj(h);
+    if (!dc) return 0;
+    dc->saved.push_back(DC::Saved{dc->brush, dc->pen, dc->font, dc->palette, dc->textColor, dc->bkColor, dc->bkMode,
+                                  dc->stretchMode, dc->clip, dc->org, dc->penPos});
+    return static_cast<int>(dc->saved.size());
+}
+
+BOOL RestoreDC(HDC h, int n) {
+    auto dc = GetDCObj(h);
+    if (!dc) return FALSE;
+    int count = static_cast<int>(dc->saved.size());
+    if (n < 0) n = count + 1 + n;
+    if (n < 1 || n > count) return FALSE;
+    DC::Saved s = dc->saved[static_cast<std::size_t>(n - 1)];
+    dc->saved.resize(static_cast<std::size_t>(n - 1));
+    dc->brush = s.brush; dc->pen = s.pen; dc->font = s.font; dc->palette = s.palette;
+    dc->textColor = s.textColor; dc->bkColor = s.bkColor; dc->bkMode = s.bkMode; dc->stretchMode = s.stretchMode;
+    dc->clip = s.clip; dc->org = s.org; dc->penPos = s.penPos;
+    return TRUE;
+}
+
+namespace gdi {
+
+void HalftoneColors(RGBQUAD out[256]) {
+    const PALETTEENTRY* d = DefaultPaletteEntries();
+    for (int i = 0; i < 10; ++i) out[i] = RGBQUAD{d[i].peBlue, d[i].peGreen, d[i].peRed, 0};
+    for (int i = 0; i < 10; ++i) out[246 + i] = RGBQUAD{d[10 + i].peBlue, d[10 + i].peGreen, d[10 + i].peRed, 0};
+    for (int i = 0; i < 216; ++i) {
+        BYTE r = static_cast<BYTE>((i / 36) * 51), g = static_cast<BYTE>(((i / 6) % 6) * 51),
+             b = static_cast<BYTE>((i % 6) * 51);
+        out[10 + i] = RGBQUAD{b, g, r, 0};
+    }
+    for (int i = 0; i < 20; ++i) {
+        BYTE v = static_cast<BYTE>(8 + i * 12);
+        out[226 + i] = RGBQUAD{v, v, v, 0};
+    }
+}
+
 }  // namespace gdi

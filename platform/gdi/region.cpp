@@ -1,4 +1,4 @@
-// Regions as sorted band lists, and the window shape.
+// Regions as sorted band lists.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -94,6 +94,32 @@ std::vector<Band> Combine(const std::vector<Band>& a, const std::vector<Band>& b
         if (!s.empty()) out.push_back(Band{y0, y1, std::move(s)});
     }
     return Coalesce(std::move(out));
+}
+
+void UniteInPlace(std::vector<Band>& a, const std::vector<Band>& b) {
+    if (b.empty()) return;
+    if (a.empty()) {
+        a = b;
+        return;
+    }
+    // Bands of a that end above b's first row stay as they are; only the rest meets b.
+    const int top = b.front().top;
+    auto first = std::upper_bound(a.begin(), a.end(), top, [](int v, const Band& x) { return v < x.bottom; });
+    std::vector<Band> merged;
+    if (first == a.end()) {
+        merged = b;
+    } else {
+        std::vector<Band> tail(std::make_move_iterator(first), std::make_move_iterator(a.end()));
+        a.erase(first, a.end());
+        merged = Combine(tail, b, RGN_OR);
+    }
+    std::size_t i = 0;
+    if (!a.empty() && !merged.empty() && a.back().bottom == merged.front().top && a.back().spans == merged.front().spans) {
+        a.back().bottom = merged.front().bottom;
+        i = 1;
+    }
+    a.insert(a.end(), std::make_move_iterator(merged.begin() + static_cast<std::ptrdiff_t>(i)),
+             std::make_move_iterator(merged.end()));
 }
 
 void Region::SetRects(std::vector<RECT> rects) {
@@ -203,6 +229,11 @@ int CombineRgn(HRGN dst, HRGN a, HRGN b, int mode) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return ERROR;
     }
+    if (mode == RGN_OR && d == ra && rb != ra) {
+        // Joining a region with one below it (a shape built top-down in batches) appends bands.
+        UniteInPlace(d->bands, rb->bands);
+        return d->Type();
+    }
     d->bands = Combine(ra->bands, rb->bands, mode);
     return d->Type();
 }
@@ -268,93 +299,3 @@ DWORD GetRegionData(HRGN h, DWORD size, RGNDATA* data) {
                     rects.size() * sizeof(RECT));
     return need;
 }
-
-// ---- Window shape and surface ----
-namespace {
-
-const char kRegionKey[] = "gdi.region";
-const char kSurfaceKey[] = "gdi.surface";
-
-// Window data holding a GDI handle; the handle is deleted when the data goes.
-struct OwnedHandle {
-    HGDIOBJ h = nullptr;
-    ~OwnedHandle() {
-        if (h) DeleteObject(h);
-    }
-};
-
-void InstallDestroyHook() {
-    static bool once = [] {
-        win::AddDestroyHook([](HWND hwnd) {
-            win::SetWindowData(hwnd, kRegionKey, nullptr);
-            win::SetWindowData(hwnd, kSurfaceKey, nullptr);
-        });
-        return true;
-    }();
-    (void)once;
-}
-
-}  // namespace
-
-int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL) {
-    if (!IsWindow(hwnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    if (rgn && !GetRegion(rgn)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    InstallDestroyHook();
-    auto cur = std::static_pointer_cast<OwnedHandle>(win::GetWindowData(hwnd, kRegionKey));
-    if (cur && cur->h == ToGdiObj(rgn)) return 1;  // the same region again: keep it
-    if (!rgn) {
-        win::SetWindowData(hwnd, kRegionKey, nullptr);
-        return 1;
-    }
-    auto owned = std::make_shared<OwnedHandle>();
-    owned->h = ToGdiObj(rgn);
-    win::SetWindowData(hwnd, kRegionKey, owned);
-    return 1;
-}
-
-int GetWindowRgn(HWND hwnd, HRGN rgn) {
-    HRGN cur = gdi::WindowRegion(hwnd);
-    if (!cur || !GetRegion(rgn)) return ERROR;
-    return CombineRgn(rgn, cur, nullptr, RGN_COPY);
-}
-
-namespace gdi {
-
-HRGN WindowRegion(HWND hwnd) {
-    if (!IsWindow(hwnd)) return nullptr;
-    auto cur = std::static_pointer_cast<OwnedHandle>(win::GetWindowData(hwnd, kRegionKey));
-    return cur ? reinterpret_cast<HRGN>(cur->h) : nullptr;
-}
-
-HBITMAP GetWindowSurface(HWND hwnd) {
-    if (!IsWindow(hwnd)) return nullptr;
-    InstallDestroyHook();
-    RECT rc{};
-    GetClientRect(hwnd, &rc);
-    int w = std::max(0, static_cast<int>(rc.right - rc.left)), h = std::max(0, static_cast<int>(rc.bottom - rc.top));
-    auto cur = std::static_pointer_cast<OwnedHandle>(win::GetWindowData(hwnd, kSurfaceKey));
-    if (cur) {
-        auto b = GetBitmap(reinterpret_cast<HBITMAP>(cur->h));
-        if (b && b->width == w && b->height == h) return reinterpret_cast<HBITMAP>(cur->h);
-    }
-    auto nb = MakeBitmap(w, h, 32, false);
-    std::fill(nb->bits.begin(), nb->bits.end(), 0xFF);  // white until painted
-    if (cur) {
-        if (auto old = GetBitmap(reinterpret_cast<HBITMAP>(cur->h))) {
-            int cw = std::min(w, old->width), ch = std::min(h, old->height);
-            for (int y = 0; y < ch; ++y) std::memcpy(nb->Row(y), old->Row(y), static_cast<std::size_t>(cw) * 4);
-        }
-    }
-    auto owned = std::make_shared<OwnedHandle>();
-    owned->h = Add(nb);
-    win::SetWindowData(hwnd, kSurfaceKey, owned);
-    return reinterpret_cast<HBITMAP>(owned->h);
-}
-
-}  // namespace gdi

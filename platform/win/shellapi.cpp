@@ -1,7 +1,9 @@
-// The shell's open call: every request is recorded for whoever reads them back.
+// The shell: the open call records every request; the notification area keeps its icons.
 #include "platform/win/shellapi.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -17,7 +19,18 @@ std::vector<ShellRequest>& Recorded() {
     return r;
 }
 
+std::vector<shell::TrayIcon>& Icons() {
+    static std::vector<shell::TrayIcon> icons;
+    return icons;
+}
+
 std::string Str(const char* s) { return s ? std::string(s) : std::string(); }
+
+void Apply(shell::TrayIcon& icon, const NOTIFYICONDATAA& data) {
+    if (data.uFlags & NIF_MESSAGE) icon.callbackMessage = data.uCallbackMessage;
+    if (data.uFlags & NIF_ICON) icon.icon = data.hIcon;
+    if (data.uFlags & NIF_TIP) icon.tip.assign(data.szTip, strnlen(data.szTip, sizeof data.szTip));
+}
 
 }  // namespace
 
@@ -31,7 +44,42 @@ HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
     return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));  // above 32: done
 }
 
+BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
+    if (!lpData) return FALSE;
+    std::lock_guard<std::mutex> g(Lock());
+    auto& icons = Icons();
+    auto it = std::find_if(icons.begin(), icons.end(), [&](const shell::TrayIcon& i) {
+        return i.hwnd == lpData->hWnd && i.id == lpData->uID;
+    });
+    switch (dwMessage) {
+        case NIM_ADD: {
+            if (it != icons.end()) return FALSE;
+            shell::TrayIcon icon;
+            icon.hwnd = lpData->hWnd;
+            icon.id = lpData->uID;
+            Apply(icon, *lpData);
+            icons.push_back(std::move(icon));
+            return TRUE;
+        }
+        case NIM_MODIFY:
+            if (it == icons.end()) return FALSE;
+            Apply(*it, *lpData);
+            return TRUE;
+        case NIM_DELETE:
+            if (it == icons.end()) return FALSE;
+            icons.erase(it);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
 namespace shell {
+
+std::vector<TrayIcon> TrayIcons() {
+    std::lock_guard<std::mutex> g(Lock());
+    return Icons();
+}
 
 std::vector<ShellRequest> RecordedRequests() {
     std::lock_guard<std::mutex> g(Lock());

@@ -1,7 +1,13 @@
-// The shell's "open this document or address" call.
+// The shell: its "open this document or address" call and its notification area.
 //
-// There is no desktop shell under us: ShellExecuteA records every request (the last ones are kept)
-// and reports it as done; tests read the requests back.
+// ShellExecuteA records every request (the last ones are kept) and reports it as done; tests read
+// the requests back.
+//
+// Shell_NotifyIconA keeps the icons of the notification area, each named by its window and
+// identifier. A person's mouse action on an icon reaches the icon's window as its callback message,
+// with the identifier in wParam and the mouse message (WM_LBUTTONDOWN, WM_LBUTTONUP,
+// WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP) in lParam; shell::TrayIcons lists the icons so that
+// whoever plays the person (the scripting API, a desktop backend) can send them.
 #pragma once
 
 #include <string>
@@ -22,7 +28,41 @@ struct ShellRequest {
 HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
                         const char* lpParameters, const char* lpDirectory, int nShowCmd);
 
+// The notification area.
+constexpr DWORD NIM_ADD = 0;
+constexpr DWORD NIM_MODIFY = 1;
+constexpr DWORD NIM_DELETE = 2;
+constexpr UINT NIF_MESSAGE = 1;
+constexpr UINT NIF_ICON = 2;
+constexpr UINT NIF_TIP = 4;
+
+struct NOTIFYICONDATAA {
+    DWORD cbSize = sizeof(NOTIFYICONDATAA);
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    UINT uFlags = 0;            // which of the three below count (NIF_ values)
+    UINT uCallbackMessage = 0;  // NIF_MESSAGE
+    HICON hIcon = nullptr;      // NIF_ICON
+    char szTip[64] = {};        // NIF_TIP; zero-terminated
+};
+
+// NIM_ADD adds the icon (fails when one with the same window and identifier is there), NIM_MODIFY
+// changes the fields its flags name and NIM_DELETE removes it (both fail when it is not there).
+// Returns FALSE on failure, and for a null record or an unknown message.
+BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData);
+
 namespace shell {
+
+// One icon of the notification area, as last added or modified.
+struct TrayIcon {
+    HWND hwnd = nullptr;
+    UINT id = 0;
+    UINT callbackMessage = 0;  // 0: the icon has none and tells its window nothing
+    HICON icon = nullptr;
+    std::string tip;
+};
+// The icons present, oldest first.
+std::vector<TrayIcon> TrayIcons();
 
 // The requests made so far (the newest last; at most 64 are kept), and a way to forget them.
 std::vector<ShellRequest> RecordedRequests();

@@ -4,7 +4,10 @@
 // numbers, so a late message that names an old socket or request can always be told apart.
 // Asynchronous selection rides on the message wait of the window's thread (win::WatchFd): the
 // watch callback turns readiness into one posted message per event and then stops asking for that
-// event until the matching call (recv, send, accept) re-arms it.
+// event until the matching call (recv, send, accept) re-arms it. On a datagram socket an empty
+// datagram is signalled as data (FD_READ), never as a close. A nonblocking stream socket with
+// linger on and a linger time closes as on Windows: closesocket fails with WSAEWOULDBLOCK while
+// sent data is unacknowledged, and resets the connection once the linger time is up.
 #include "platform/winsock/winsock.h"
 
 #include <arpa/inet.h>
@@ -98,6 +101,10 @@ struct Sock {
     bool acceptSignalled = false;
     bool closeSignalled = false;
     bool writeArmed = false;
+    bool lingerOn = false;      // SO_LINGER with a time: a nonblocking close waits for the data
+    int lingerSeconds = 0;
+    bool closing = false;       // a close was refused with WSAEWOULDBLOCK and is being retried
+    DWORD closeDeadline = 0;
 };
 
 std::recursive_mutex gMutex;
@@ -192,7 +199,8 @@ void OnReady(SOCKET s, short revents) {
     if ((revents & (POLLIN | POLLHUP | POLLERR)) && !k->readSignalled && !k->closeSignalled) {
         char c;
         ssize_t n = ::recv(k->fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (n > 0) {
+        // A datagram socket has no end of stream: an empty datagram is data like any other.
+        if (n > 0 || (n == 0 && k->type == SOCK_DGRAM)) {
             if (k->mask & FD_READ) {
                 k->readSignalled = true;
                 Post(*k, s, FD_READ, 0);
@@ -601,6 +609,24 @@ int closesocket_(SOCKET s) {
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);
     if (!k) return SOCKET_ERROR;
+    if (k->type == SOCK_STREAM && k->lingerOn && k->lingerSeconds > 0 && (fcntl(k->fd, F_GETFL) & O_NONBLOCK)) {
+        // A lingering close of a nonblocking socket does not block the thread: while sent data is
+        // not yet acknowledged it fails with WSAEWOULDBLOCK, and the caller tries again. When the
+        // linger time is up the connection is reset, as a blocking close would do.
+        int unsent = 0;
+        if (ioctl(k->fd, TIOCOUTQ, &unsent) == 0 && unsent > 0) {
+            if (!k->closing) {
+                k->closing = true;
+                k->closeDeadline = GetTickCount() + static_cast<DWORD>(k->lingerSeconds) * 1000;
+            }
+            if (static_cast<int>(GetTickCount() - k->closeDeadline) < 0) return Fail(WSAEWOULDBLOCK), SOCKET_ERROR;
+            linger reset{1, 0};
+            ::setsockopt(k->fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        } else {
+            linger off{0, 0};  // all acknowledged: nothing left to wait for
+            ::setsockopt(k->fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+        }
+    }
     StopWatch(*k);
     ::close(k->fd);  // the linger option set on the descriptor decides between graceful and reset
     gSockets.erase(s);
@@ -728,12 +754,20 @@ int setsockopt_(SOCKET s, int level, int opt, const char* val, int len) {
                 std::memcpy(&l, val, sizeof l);
                 linger nl{l.l_onoff ? 1 : 0, l.l_linger};
                 rc = ::setsockopt(k->fd, SOL_SOCKET, SO_LINGER, &nl, sizeof nl);
+                if (rc == 0) {
+                    k->lingerOn = l.l_onoff != 0;
+                    k->lingerSeconds = l.l_linger;
+                }
                 break;
             }
             case WS_SO_DONTLINGER: {
                 if (!intValue(v)) return Fail(WSAEFAULT), SOCKET_ERROR;
                 linger nl{v ? 0 : 1, 0};
                 rc = ::setsockopt(k->fd, SOL_SOCKET, SO_LINGER, &nl, sizeof nl);
+                if (rc == 0) {
+                    k->lingerOn = !v;
+                    k->lingerSeconds = 0;
+                }
                 break;
             }
             case WS_SO_KEEPALIVE:

@@ -94,3 +94,48 @@ TEST(TolvarConsole, EndOfInputEndsWithoutWriting) {
     EXPECT_EQ(r.output.find("exit 0"), std::string::npos) << r.output;
     EXPECT_EQ(testsupport::ReadAll(IniPath()), Seeded());
 }
+
+TEST(TolvarConsole, ATrayDoubleClickBringsTheMinimisedWindowBack) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    const RunResult r = RunTolvar(state,
+                                  "help\n"
+                                  "tray dblclick\n"  // no icon while the window shows
+                                  "minimize\n"
+                                  "tray dblclick\n"
+                                  "show\n"
+                                  "tray click\n"  // the double click took the icon away
+                                  "close Form1\n"
+                                  "answer yes\n");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("tray click | tray dblclick | tray menu ITEM"), std::string::npos) << r.output;
+    const std::string noIcon = "error: There is no icon in the notification area\n";
+    const size_t first = r.output.find(noIcon);
+    ASSERT_NE(first, std::string::npos) << r.output;
+    EXPECT_NE(r.output.find(noIcon, first + 1), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("hidden Form1 \"Tolvar[a] 1.81\"\n"
+                            "shown Form1 \"Tolvar[a] 1.81\"\n"
+                            "Form1 \"Tolvar[a] 1.81\"\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("exit 0"), std::string::npos) << r.output;
+}
+
+TEST(TolvarConsole, TheTrayMenuOpensTheWindowAndExits) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    const RunResult r = RunTolvar(state,
+                                  "minimize\n"
+                                  "tray menu Aç\n"     // by caption: the window comes back
+                                  "tray menu k1\n"     // by name: the icon stayed, its exit asks
+                                  "answer yes\n");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string popup = "popup Form1.PopupMenu1 items=N1,Servisler1,k1\n";
+    EXPECT_NE(r.output.find("hidden Form1 \"Tolvar[a] 1.81\"\n" + popup + "shown Form1 \"Tolvar[a] 1.81\"\n" +
+                            popup + "box \"Çıkış\" \"Gerçekten çıkmak istiyormusunuz?\""),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("exit 0"), std::string::npos) << r.output;
+    TIniFile ini("tolvar17.ini");
+    EXPECT_EQ(ini.ReadInteger("Ayarlar", "Toplam", -1), 2);  // the exit wrote the book back
+}

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/classlib/graphics.h"
@@ -146,6 +147,20 @@ TEST(MaskRegion, MaskHeldByItsCanvas) {
     EXPECT_FALSE(PtInRegion(rgn.get(), 0, 0));
     EXPECT_TRUE(PtInRegion(rgn.get(), 0, 1));
     EXPECT_TRUE(PtInRegion(rgn.get(), 4, 0));
+}
+
+TEST(MaskRegion, WhiteFirstMonochromeMaskGivesTheShapeOfItsBlackPixels) {
+    // A 1-bit mask whose table starts with white (tests/corpus/pictures): the window is where the
+    // picture is black, as drawn with the file's own colours.
+    TBitmap mask;
+    mask.LoadFromFile(std::string(PICTURE_CORPUS) + "/bmp1-white-first.bmp");
+    ASSERT_TRUE(mask.Monochrome());
+    Rgn rgn(BuildMaskRegion(&mask, clWhite, clBlack));
+    ASSERT_TRUE(rgn);
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(PtInRegion(rgn.get(), x, 0) != FALSE, x == 0) << x;
+        EXPECT_EQ(PtInRegion(rgn.get(), x, 1) != FALSE, x >= 4) << x;
+    }
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // The socket component core: loading, the message trap, connect, listen, close and errors.
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/classlib/messages.h"
 #include "platform/win/modules.h"
 #include "platform/winsock/winsock.h"
 #include "support/tempstate.h"
@@ -209,7 +212,7 @@ TEST(Connect, RefusalsAndSetterRules) {
     winsock::ClearTestHosts();
 }
 
-TEST(Close, PeerCloseFiresClosedOnceAndAbortTurnsLingerOff) {
+TEST(Close, PeerCloseFiresClosedOnceAndAbortCloses) {
     {
         ScriptedPeer peer([](int fd) { WriteAll(fd, "bye"); });
         Recorder rec;
@@ -230,9 +233,7 @@ TEST(Close, PeerCloseFiresClosedOnceAndAbortTurnsLingerOff) {
         ScriptedPeer peer([](int fd) { ReadToEnd(fd); });
         Recorder rec;
         auto s = Connected(peer, rec);
-        s->LingerOnOff = wsLingerOn;
         s->Abort();
-        EXPECT_EQ(s->LingerOnOff, wsLingerOff);
         EXPECT_TRUE(rec.Has("closed 0"));
         EXPECT_EQ(s->State(), wsClosed);
     }
@@ -245,26 +246,183 @@ TEST(Close, PeerCloseFiresClosedOnceAndAbortTurnsLingerOff) {
     }
 }
 
-TEST(Close, ResetSocketClosesGracefullySoQueuedDataArrives) {
-    // The peer reads only after our close: with a hard reset the data would be thrown away.
-    const std::string payload(64 * 1024, 'q');
+// CPU time of the calling thread, in milliseconds.
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
+
+TEST(Close, GracefulCloseSendsWhatIsQueuedFirst) {
+    // A slow reader: most of the data is still in the send queue when Close is called.
+    const size_t total = 8 * 1024 * 1024;
+    std::string payload(total, '\0');
+    for (size_t i = 0; i < total; ++i) payload[i] = static_cast<char>('a' + i % 23);
     std::string received;
     bool reset = true;
-    std::atomic<bool> closed{false};
     ScriptedPeer peer([&](int fd) {
-        for (int i = 0; i < 10000 && !closed; ++i) usleep(1000);
-        received = ReadToEnd(fd, &reset);
-    });
+        usleep(100000);
+        received = ReadToEnd(fd, &reset, 20000);
+    }, 8192);
     Recorder rec;
     auto s = Connected(peer, rec);
-    EXPECT_EQ(s->LingerOnOff, wsLingerOff);
-    EXPECT_EQ(s->Send(payload.data(), static_cast<int>(payload.size())), static_cast<int>(payload.size()));
-    s->Flush();
+    ASSERT_EQ(s->Send(payload.data(), static_cast<int>(total)), static_cast<int>(total));
+    ASSERT_FALSE(s->AllSent()) << "the test needs data left in the queue";
     s->Close();
-    closed = true;
+    EXPECT_EQ(s->State(), wsClosed);
     peer.Join();
     EXPECT_FALSE(reset);
-    EXPECT_EQ(received.size(), payload.size());
+    EXPECT_EQ(received.size(), total);
+    EXPECT_TRUE(received == payload) << "bytes lost or out of order";
+    EXPECT_TRUE(rec.Has("closed 0"));
+}
+
+TEST(Close, AFlushThatTimesOutIsReportedAndDoesNotBurnTheProcessor) {
+    // The peer reads nothing: after FlushTimeout the close gives up and says why.
+    std::atomic<bool> release{false};
+    ScriptedPeer peer([&](int fd) {
+        for (int i = 0; i < 20000 && !release; ++i) usleep(1000);
+        ReadToEnd(fd, nullptr, 2000);
+    }, 8192);
+    Recorder rec;
+    auto s = Connected(peer, rec);
+    s->FlushTimeout = 1;
+    const std::string block(16 * 1024 * 1024, 'x');
+    s->Send(block.data(), static_cast<int>(block.size()));
+    ASSERT_FALSE(s->AllSent());
+    const DWORD start = GetTickCount();
+    const double cpuStart = ThreadCpuMs();
+    s->Close();
+    const double cpu = ThreadCpuMs() - cpuStart;
+    const DWORD took = GetTickCount() - start;
+    release = true;
+    EXPECT_GE(took, 950u);
+    EXPECT_LT(took, 5000u);
+    EXPECT_LT(cpu, 0.3 * took) << "the wait sleeps in the message queue, it does not spin";
+    EXPECT_EQ(s->State(), wsClosed);
+    EXPECT_EQ(s->LastError(), 10060);
+    EXPECT_TRUE(rec.Has("closed 10060")) << ::testing::PrintToString(rec.log);
+    EXPECT_EQ(rec.Count("closed"), 1);
+}
+
+TEST(Close, AbortDiscardsWhatIsQueued) {
+    std::string received;
+    std::atomic<bool> go{false};
+    ScriptedPeer peer([&](int fd) {
+        for (int i = 0; i < 10000 && !go; ++i) usleep(1000);
+        received = ReadToEnd(fd);
+    }, 8192);
+    Recorder rec;
+    auto s = Connected(peer, rec);
+    const std::string block(16 * 1024 * 1024, 'x');
+    s->Send(block.data(), static_cast<int>(block.size()));
+    ASSERT_FALSE(s->AllSent());
+    s->Abort();
+    go = true;
+    peer.Join();
+    EXPECT_LT(received.size(), block.size());
+    EXPECT_EQ(s->SendQueueChunks(), 0);
+    EXPECT_TRUE(rec.Has("closed 0"));
+}
+
+TEST(Close, AbortTurnsLingeringOffBeforeTheClose) {
+    // Connected with linger on and time 0, a close resets the connection; Abort switches
+    // lingering off first, so the peer sees a plain end of the stream.
+    bool reset = true;
+    std::string got = "unset";
+    ScriptedPeer peer([&](int fd) { got = ReadToEnd(fd, &reset); });
+    Recorder rec;
+    auto s = std::make_unique<TAsyncSocket>(nullptr);
+    rec.Attach(s.get());
+    s->LingerOnOff = wsLingerOn;
+    s->LingerTimeout = 0;
+    s->SetAddr("127.0.0.1");
+    s->SetPort(peer.PortText());
+    s->Connect();
+    ASSERT_TRUE(PumpUntil([&] { return rec.Has("connected 0"); }));
+    s->Abort();
+    peer.Join();
+    EXPECT_FALSE(reset);
+    EXPECT_EQ(got, "");
+}
+
+TEST(Close, ALingeringCloseKeepsPumpingAndIsBoundedByTheLingerTime) {
+    for (bool peerReads : {true, false}) {
+        SCOPED_TRACE(peerReads ? "the peer reads late" : "the peer never reads");
+        std::atomic<bool> release{false};
+        std::string received;
+        bool reset = false;
+        ScriptedPeer peer([&](int fd) {
+            if (peerReads) usleep(300000);
+            else
+                for (int i = 0; i < 20000 && !release; ++i) usleep(1000);
+            received = ReadToEnd(fd, &reset, 5000);
+        }, 8192);
+        Recorder rec;
+        auto s = std::make_unique<TAsyncSocket>(nullptr);
+        rec.Attach(s.get());
+        s->LingerOnOff = wsLingerOn;
+        s->LingerTimeout = 1;
+        s->SetAddr("127.0.0.1");
+        s->SetPort(peer.PortText());
+        s->Connect();
+        ASSERT_TRUE(PumpUntil([&] { return rec.Has("connected 0"); }));
+        PumpFor(10);
+        s->FlushTimeout = 1;
+        // Little enough for the kernel to take at once: what waits is unacknowledged data.
+        const std::string block(32 * 1024, 'y');
+        s->Send(block.data(), static_cast<int>(block.size()));
+        int ticks = 0;
+        HWND w = AllocateHWnd([&](TMessage& m) {
+            if (m.Msg == WM_TIMER) ++ticks;
+        });
+        SetTimer(w, 1, 20, nullptr);
+        const DWORD start = GetTickCount();
+        s->Close();
+        const DWORD took = GetTickCount() - start;
+        release = true;
+        KillTimer(w, 1);
+        DeallocateHWnd(w);
+        peer.Join();
+        EXPECT_EQ(s->State(), wsClosed);
+        EXPECT_LT(took, 4500u) << "bounded by the flush and linger times";
+        if (peerReads) {
+            EXPECT_GE(took, 250u) << "the close waited for the peer";
+            EXPECT_GT(ticks, 3) << "messages were served while the close waited";
+            EXPECT_EQ(received.size(), block.size());
+            EXPECT_FALSE(reset);
+        } else {
+            EXPECT_GE(took, 950u);
+            EXPECT_GT(ticks, 10);
+            EXPECT_TRUE(reset) << "the linger time ran out: the connection is reset";
+        }
+    }
+}
+
+TEST(Close, ANewConnectionAfterAResetReportsItsCloseAgain) {
+    // A 10057 met by another call closes the socket and fires OnSessionClosed once; the next
+    // connection of the same object reports its own close again.
+    ScriptedPeer first([](int fd) {
+        ReadN(fd, 1);
+        CloseWithReset(fd);
+    });
+    Recorder rec;
+    auto s = Connected(first, rec);
+    s->SendStr("x");
+    first.Join();
+    s->OnError = [](TObject*) {};
+    DWORD end = GetTickCount() + 3000;
+    while (s->PeerAddr() != "error" && static_cast<int>(GetTickCount() - end) < 0) Sleep(1);
+    ASSERT_EQ(s->State(), wsClosed);
+    ASSERT_EQ(rec.Count("closed"), 1);
+    s->OnError = nullptr;
+    ScriptedPeer second([](int fd) { WriteAll(fd, "bye"); });
+    s->SetAddr("127.0.0.1");
+    s->SetPort(second.PortText());
+    s->Connect();
+    ASSERT_TRUE(PumpUntil([&] { return rec.Count("connected") == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return rec.Count("closed") == 2; })) << ::testing::PrintToString(rec.log);
+    EXPECT_TRUE(rec.Has("closed 0"));
 }
 
 TEST(Close, AResetSeenByAnotherCallStillFiresClosedOnce) {

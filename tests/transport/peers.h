@@ -22,6 +22,7 @@
 
 #include "platform/win/winbase.h"
 #include "platform/win/winuser.h"
+#include "support/loopback.h"
 
 extern char** environ;
 
@@ -46,27 +47,8 @@ inline bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000)
 // Dispatches whatever arrives within ms (to show that nothing more comes).
 inline void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
-inline int ListenLoopback(int& port, int rcvbuf = 0) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    // Set before listening, so accepted connections start with the small window.
-    if (rcvbuf > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd, 8);
-    socklen_t l = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &l);
-    port = ntohs(a.sin_port);
-    return fd;
-}
-
-inline int FreePort() {
-    int port = 0;
-    int fd = ListenLoopback(port);
-    ::close(fd);
-    return port;
-}
+using testsupport::FreePort;
+using testsupport::ListenLoopback;
 
 // Reads exactly n bytes (or fewer at the end of the stream / after timeoutMs).
 inline std::string ReadN(int fd, size_t n, int timeoutMs = 5000) {
@@ -223,14 +205,11 @@ private:
 inline bool WaitForPort(int port, int timeoutMs = 5000) {
     DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
     while (static_cast<int>(end - GetTickCount()) > 0) {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        ::close(fd);
-        if (ok) return true;
+        int fd = testsupport::ConnectLoopback(port);
+        if (fd >= 0) {
+            ::close(fd);
+            return true;
+        }
         usleep(10000);
     }
     return false;

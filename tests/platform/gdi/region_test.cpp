@@ -157,4 +157,31 @@ TEST(Region, ExtCreateRegionRejectsShortBuffers) {
     DeleteObject(ToGdiObj(r));
 }
 
+TEST(Region, JoiningIntoItselfEqualsJoiningIntoAThirdRegion) {
+    // dst == a takes the appending path: random rectangle sets above, overlapping and below.
+    std::mt19937 rng(77);
+    auto randomRgn = [&](int top, int rows) {
+        std::vector<unsigned char> buf(sizeof(RGNDATAHEADER) + 12 * sizeof(RECT));
+        auto* d = reinterpret_cast<RGNDATA*>(buf.data());
+        d->rdh = RGNDATAHEADER{};
+        d->rdh.nCount = 12;
+        RECT* r = reinterpret_cast<RECT*>(d->Buffer);
+        for (int i = 0; i < 12; ++i) {
+            const int l = static_cast<int>(rng() % 50), t = top + static_cast<int>(rng() % rows);
+            r[i] = RECT{l, t, l + 1 + static_cast<int>(rng() % 20), t + 1 + static_cast<int>(rng() % 6)};
+        }
+        return ExtCreateRegion(nullptr, static_cast<DWORD>(buf.size()), d);
+    };
+    for (int round = 0; round < 200; ++round) {
+        const int topB = static_cast<int>(rng() % 40);
+        HRGN a = randomRgn(0, 20), b = randomRgn(topB, 20);
+        HRGN expect = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(CombineRgn(expect, a, b, RGN_OR), ERROR);
+        ASSERT_NE(CombineRgn(a, a, b, RGN_OR), ERROR);
+        ASSERT_TRUE(EqualRgn(a, expect)) << "round " << round;
+        for (HRGN h : {a, b, expect}) DeleteObject(ToGdiObj(h));
+    }
+}
+
 }  // namespace
+

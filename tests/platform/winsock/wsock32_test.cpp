@@ -14,6 +14,7 @@
 #include "platform/win/winbase.h"
 #include "platform/win/winuser.h"
 #include "platform/winsock/winsock.h"
+#include "support/loopback.h"
 
 namespace {
 
@@ -138,28 +139,8 @@ SOCKADDR_IN Loopback(int port) {
     return a;
 }
 
-// A raw POSIX listener on a free loopback port.
-struct RawListener {
-    int fd = -1;
-    int port = 0;
-    RawListener() {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd, 4);
-        socklen_t l = sizeof a;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &l);
-        port = ntohs(a.sin_port);
-    }
-    ~RawListener() { ::close(fd); }
-};
-
-int FreePort() {
-    RawListener l;
-    return l.port;  // closed again at once; nothing listens there
-}
+using RawListener = testsupport::LoopbackListener;
+using testsupport::FreePort;
 
 class Wsock : public ::testing::Test {
 protected:
