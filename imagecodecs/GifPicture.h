@@ -20,6 +20,7 @@
 #include "imagecodecs/GifPicture/messages.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/strings.h"
+#include "platform/gdi/picturelimits.h"
 
 // ==== Support: errors, warnings, stream routines =================================================
 
@@ -29,9 +30,9 @@ CLASSLIB_EXCEPTION(GIFException, EInvalidGraphic);
 [[noreturn]] void RaiseGIFError(const std::string& text);
 [[noreturn]] inline void RaiseGIFError(TGIFMessageId id) { RaiseGIFError(std::string(GIFMessage(id))); }
 
-// The one cap of every picture reader and writer: pictures of more pixels are refused with
-// "Invalid image dimensions".
-constexpr std::int64_t GIFMaxPixels = std::int64_t{1} << 26;
+// The one cap of every picture reader (platform/gdi/picturelimits.h): pictures of more pixels are
+// refused with "Invalid image dimensions".
+constexpr std::int64_t GIFMaxPixels = static_cast<std::int64_t>(gdi::kMaxPicturePixels);
 // Width x height within 1 .. GIFMaxPixels (both above 0); otherwise "Invalid image dimensions".
 void CheckImageDimensions(std::int64_t width, std::int64_t height);
 

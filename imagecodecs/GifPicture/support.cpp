@@ -9,7 +9,7 @@
 void RaiseGIFError(const std::string& text) { throw GIFException(text); }
 
 void CheckImageDimensions(std::int64_t width, std::int64_t height) {
-    if (width <= 0 || height <= 0 || width * height > GIFMaxPixels) RaiseGIFError(TGIFMessageId::InvalidDimensions);
+    if (!gdi::PictureSizeAllowed(width, height)) RaiseGIFError(TGIFMessageId::InvalidDimensions);
 }
 
 void PutByte(TStream* stream, BYTE b) { stream->WriteBuffer(&b, 1); }
