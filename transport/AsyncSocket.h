@@ -212,22 +212,9 @@ protected:
     // Sends what is queued while pumping, for at most TimeoutMs; true when the queue drained (or
     // the connection went away meanwhile).
     bool FlushQueue(DWORD TimeoutMs);
-    // Blocks in the thread's message wait until a message, a timer or a socket event is ready;
-    // returns at once when a WM_QUIT was taken.
-    void WaitForEvent();
-    // A timer of the socket window that wakes WaitForEvent every IntervalMs while it lives
-    // (INFINITE: none). Set once per waiting loop: setting a timer wakes the queue's wait.
-    class TWaitTimer {
-    public:
-        TWaitTimer(TCustomAsyncSocket& Socket, DWORD IntervalMs);
-        ~TWaitTimer();
-        TWaitTimer(const TWaitTimer&) = delete;
-        TWaitTimer& operator=(const TWaitTimer&) = delete;
-
-    private:
-        TCustomAsyncSocket& FSocket;
-        UINT_PTR FId = 0;
-    };
+    // Blocks in the thread's message wait until a message, a timer or a socket event is ready,
+    // or for at most TimeoutMs; returns at once when a WM_QUIT was taken.
+    void WaitForEvent(DWORD TimeoutMs = INFINITE);
     // A WM_QUIT was taken by the socket's pump or the application is terminating.
     bool QuitSeen() const;
     void FreeSendQueue();
@@ -264,7 +251,6 @@ protected:
     alignas(8) char FDnsBuffer[1025] = {};
 
 private:
-    static constexpr UINT_PTR WaitTimerId = 1;  // the first timer of the waiting loops
     static constexpr DWORD LingerPollMs = 10;   // how often a lingering close is tried again
     HWND CreateSocketWindow();
     void WriteTarget(const char* Name, const std::string& Value, std::string& Text, bool& Assigned, bool& Resolved);
@@ -282,7 +268,6 @@ private:
     std::string FDnsResult;
     std::unique_ptr<TStringList> FDnsResultList;
     HWND FWindowHandle = nullptr;
-    int FWaitDepth = 0;  // waiting loops running inside one another, each with its own timer
     bool FTerminated = false;
     bool FCounted = false;
 };

@@ -175,10 +175,6 @@ void TCustomAsyncSocket::HandleMessage(TMessage& Msg) {
         case WM_CLOSE_DELAYED: Close(); break;
         case WM_WSOCKET_RELEASE: delete this; return;
         case WM_TRIGGER_EXCEPTION: throw ESocketException("Test exception in AsyncSocket");
-        case WM_TIMER:
-            if (Msg.WParam >= WaitTimerId && Msg.WParam < WaitTimerId + 64) break;  // it only ends a wait
-            Msg.Result = DefWindowProcA(FWindowHandle, Msg.Msg, Msg.WParam, Msg.LParam);
-            break;
         default: Msg.Result = DefWindowProcA(FWindowHandle, Msg.Msg, Msg.WParam, Msg.LParam);
     }
 }
@@ -224,19 +220,7 @@ void TCustomAsyncSocket::PumpPending() {
 
 bool TCustomAsyncSocket::QuitSeen() const { return FTerminated || (Application && Application->Terminated()); }
 
-void TCustomAsyncSocket::WaitForEvent() {
+void TCustomAsyncSocket::WaitForEvent(DWORD TimeoutMs) {
     if (QuitSeen()) return;  // the quit message is consumed: nothing would wake the wait
-    WaitMessage();
-}
-
-TCustomAsyncSocket::TWaitTimer::TWaitTimer(TCustomAsyncSocket& Socket, DWORD IntervalMs) : FSocket(Socket) {
-    if (IntervalMs == INFINITE || !Socket.FWindowHandle) return;
-    FId = WaitTimerId + static_cast<UINT_PTR>(Socket.FWaitDepth++);
-    SetTimer(Socket.FWindowHandle, FId, std::max<DWORD>(IntervalMs, 1), nullptr);
-}
-
-TCustomAsyncSocket::TWaitTimer::~TWaitTimer() {
-    if (!FId) return;
-    KillTimer(FSocket.FWindowHandle, FId);
-    --FSocket.FWaitDepth;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, TimeoutMs, QS_ALLINPUT);
 }

@@ -436,7 +436,6 @@ void TCustomAsyncSocket::DoClose(bool Shut, int Error) {
     if (FState == wsClosed) return;
     if (Shut) Shutdown(SD_SEND);
     const SOCKET closing = FHSocket;
-    std::unique_ptr<TWaitTimer> retry;  // made when the first try is refused
     for (;;) {
         if (closesocket_(closing) == 0) break;
         int code = WSAGetLastError_();
@@ -446,8 +445,7 @@ void TCustomAsyncSocket::DoClose(bool Shut, int Error) {
             FLastError = code;
             PumpPending();
             if (FHSocket != closing) return;
-            if (!retry) retry = std::make_unique<TWaitTimer>(*this, LingerPollMs);
-            WaitForEvent();
+            WaitForEvent(LingerPollMs);
             if (FHSocket != closing) return;
             continue;
         }

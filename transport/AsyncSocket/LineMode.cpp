@@ -174,15 +174,15 @@ int TCustomSyncSocket::RunAndWait(const std::function<void()>& Proc, bool& Done)
 
 int TCustomSyncSocket::WaitUntilDone(bool& Done) {
     FTimeStop = GetTickCount() + FTimeout;
-    TWaitTimer limit(*this, FTimeout > 0 ? FTimeout : INFINITE);
     while (!Done) {
         if (FTimeout > 0 && static_cast<int>(GetTickCount() - FTimeStop) > 0) return 12001;
         if (QuitSeen()) return 12001;
         PumpPending();
         if (Done) break;
         // Nothing left to dispatch: sleep in the queue's wait until the next message, timer or
-        // socket event (the timer above ends it at the time limit).
-        WaitForEvent();
+        // socket event, or the time limit.
+        WaitForEvent(FTimeout > 0 ? static_cast<DWORD>(std::max<int>(static_cast<int>(FTimeStop - GetTickCount()), 1))
+                                  : INFINITE);
     }
     return 0;
 }

@@ -146,7 +146,6 @@ void TCustomAsyncSocket::Flush() {
 
 bool TCustomAsyncSocket::FlushQueue(DWORD TimeoutMs) {
     const DWORD start = GetTickCount();
-    TWaitTimer deadline(*this, TimeoutMs);
     for (;;) {
         if (FHSocket == INVALID_SOCKET || FState != wsConnected) return true;
         TryToSend();
@@ -155,7 +154,7 @@ bool TCustomAsyncSocket::FlushQueue(DWORD TimeoutMs) {
         if (FHSocket == INVALID_SOCKET || FAllSent) return true;
         const DWORD spent = GetTickCount() - start;
         if (spent >= TimeoutMs || QuitSeen()) return false;
-        WaitForEvent();
+        WaitForEvent(TimeoutMs - spent);
     }
 }
 
