@@ -8,8 +8,10 @@
 
 #include <string>
 
+#include "messenger/gatewayfake.h"
 #include "platform/classlib/cp1254.h"
 #include "platform/classlib/inifiles.h"
+#include "platform/registry/registry.h"
 #include "platform/win/statedir.h"
 #include "support/tempstate.h"
 
@@ -140,4 +142,65 @@ TEST(TolvarConsole, TheTrayMenuOpensTheWindowAndExits) {
     EXPECT_NE(r.output.find("exit 0"), std::string::npos) << r.output;
     TIniFile ini("tolvar17.ini");
     EXPECT_EQ(ini.ReadInteger("Ayarlar", "Toplam", -1), 2);  // the exit wrote the book back
+}
+
+// A whole send as a person types it: the watcher ticks (the machine's dial-up value says online),
+// a contact, a text, "Yolla", the wait window, the gateway fake's success and the box.
+TEST(TolvarConsole, AWholeSendThroughTheGatewayFake) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    ASSERT_EQ(reg::SeedMachineValue("System\\CurrentControlSet\\Services\\RemoteAccess", "Remote Connection",
+                                    REG_BINARY, std::string("\x01\0\0\0", 4)),
+              ERROR_SUCCESS);
+    fixtures::GatewayFake fake(state.Path("gateway"), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    setenv("TOLVAR_MAKER_HOST", fake.Host().c_str(), 1);
+    const RunResult r = RunTolvar(state,
+                                  "wait 1300\n"  // the watcher's first tick
+                                  "select Form1.ListBox1 1\n"
+                                  "dblclick Form1.ListBox1 1\n"
+                                  "type Form2.Memo1 Merhaba dünya\n"
+                                  "click Form2.SpeedButton1\n"
+                                  "answer ok\n"
+                                  "close Form1\n"
+                                  "answer yes\n");
+    unsetenv("TOLVAR_MAKER_HOST");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("shown Form2 \"Tolvar [Mesaj Yolla]\"\n"
+                            "hidden Form2 \"Tolvar [Mesaj Yolla]\"\n"
+                            "shown Form18 \"\"\n"
+                            "hidden Form18 \"\"\n"
+                            "box \"Tolvar\" \"Mesajınız Başarıyla Gönderildi\" buttons=OK default=OK icon=none\n"),
+              std::string::npos)
+        << r.output;
+    ASSERT_EQ(fake.Count(), 1);
+    EXPECT_EQ(fake.Fields(1), (std::vector<std::string>{"telno=905321112233", "mesaj=Merhaba dunya-Tolvar",
+                                                        "ip=0.8.219.51"}));
+    TIniFile ini("tolvar17.ini");
+    EXPECT_EQ(ini.ReadString("Mesaj", "Mesaj0", ""), "Merhaba d\xfcnya") << "the history written at exit";
+}
+
+// The texts of the send road's windows as a person reads them (the driver shows 1254 as UTF-8).
+TEST(TolvarConsole, TheSendWindowsShowTheirTurkishTexts) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    const RunResult r = RunTolvar(state,
+                                  "dblclick Form1.ListBox1 0\n"
+                                  "show\n"
+                                  "click Form2.SpeedButton1\n"
+                                  "answer ok\n"
+                                  "click Form2.SpeedButton2\n"
+                                  "click Form1.ProgramAyarlar1\n"
+                                  "click Form1.Servisler2\n"
+                                  "show\n"
+                                  "click Form3.Button1\n"
+                                  "answer ok\n");
+    for (const char* text : {"Tolvar [Mesaj Yolla]", "Mesajınız: ", "Tolvar -Normal(160 Kar.-Rek.sız)", "&İptal",
+                             "Hazır Mesaj", "Geçmiş Mesaj", "box \"Tolvar\" \"İnternete Bağlı Değilsiniz!\"",
+                             "Tolvar[Diğer Ayarlar]", "Proxy Ayarları", "Proxy arkasındayım", "Proxy Port'u:",
+                             "Kul.Adı:", "Şifre:", "Diğerleri", "İsim Ekle", "İstemezseniz boş bırakın...",
+                             "Tolvar [Servis Girişleri]", "Bu bölüm sadece üyelikle sms yollanabilen",
+                             "servisler için kul. adı ve şifre ayarlamalarını yapar", "Kul. Adı",
+                             "box \"Tolvar\" \"Lütfen Bütün Alanları Doldurun\""})
+        EXPECT_NE(r.output.find(text), std::string::npos) << text << "\n" << r.output;
 }
