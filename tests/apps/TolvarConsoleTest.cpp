@@ -204,3 +204,24 @@ TEST(TolvarConsole, TheSendWindowsShowTheirTurkishTexts) {
                              "box \"Tolvar\" \"Lütfen Bütün Alanları Doldurun\""})
         EXPECT_NE(r.output.find(text), std::string::npos) << text << "\n" << r.output;
 }
+
+// The ready messages once the watcher says online: the browser's navigation is printed and the
+// status bar follows it.
+TEST(TolvarConsole, TheReadyMessagesNavigateWhenOnline) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    ASSERT_EQ(reg::SeedMachineValue("System\\CurrentControlSet\\Services\\RemoteAccess", "Remote Connection",
+                                    REG_DWORD, std::string("\x01\0\0\0", 4)),
+              ERROR_SUCCESS);
+    setenv("TOLVAR_MAKER_HOST", "127.0.0.1:8123", 1);
+    const RunResult r = RunTolvar(state,
+                                  "wait 1300\n"
+                                  "dblclick Form1.ListBox1 0\n"
+                                  "click Form2.SpeedButton3\n"
+                                  "show\n");
+    unsetenv("TOLVAR_MAKER_HOST");
+    EXPECT_NE(r.output.find("navigate http://127.0.0.1:8123/marendo/hazir.asp\nshown Form11 \"Tolvar HAZIR MESAJ\"\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("Marendo Hazır SMS Bölümü açıldı."), std::string::npos) << r.output;
+}
