@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/classlib/graphics.h"
+#include "platform/classlib/imagelist.h"
 #include "platform/classlib/menus.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/winuser.h"
@@ -15,6 +16,7 @@ TTrayIcon::TTrayIcon(TComponent* AOwner)
 }
 
 TTrayIcon::~TTrayIcon() {
+    if (FImageList) FImageList->RemoveFreeNotification(this);
     try {
         SetVisible(false);
     } catch (...) {
@@ -50,6 +52,25 @@ void TTrayIcon::UpDate() { Shell(NIM_MODIFY, "UpDate"); }
 
 void TTrayIcon::SetIcon(TIcon* icon) {
     FIcon->Assign(icon);
+    UpDate();
+}
+
+void TTrayIcon::SetImageList(TImageList* list) {
+    if (FImageList) FImageList->RemoveFreeNotification(this);
+    FImageList = list;
+    if (FImageList) FImageList->FreeNotification(this);
+    IconFromImageList();
+}
+
+void TTrayIcon::SetImageIndex(int index) {
+    FImageIndex = index;
+    IconFromImageList();
+}
+
+void TTrayIcon::IconFromImageList() {
+    if (!FImageList) return;
+    FIcon->Assign(nullptr);
+    FImageList->GetIcon(FImageIndex, FIcon.get());
     UpDate();
 }
 
@@ -148,6 +169,7 @@ void TTrayIcon::WndProc(TMessage& m) {
 
 void TTrayIcon::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
-    if (Operation == TOperation::opRemove && AComponent == static_cast<TComponent*>(PopupMenu))
-        PopupMenu = nullptr;
+    if (Operation != TOperation::opRemove) return;
+    if (AComponent == static_cast<TComponent*>(PopupMenu)) PopupMenu = nullptr;
+    if (AComponent == static_cast<TComponent*>(FImageList)) FImageList = nullptr;
 }

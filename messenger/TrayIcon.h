@@ -12,7 +12,7 @@
 //
 // The shell's answers are not acted on (a change while hidden passes silently), but InTaskbar
 // tells whether the icon is really there, so that an owner hides its window only when the icon can
-// bring it back. An exception while calling the shell becomes ETrayIcon "<Name>.AddToTaskbar
+// bring it back. An image list that is freed is forgotten. An exception while calling the shell becomes ETrayIcon "<Name>.AddToTaskbar
 // failed" (DeleteFromTaskbar, UpDate likewise).
 #pragma once
 
@@ -26,6 +26,7 @@
 
 class TPopupMenu;
 class TIcon;
+class TImageList;
 
 // The callback message the shell sends to the icon's window.
 constexpr UINT WmTrayNotify = 1025;
@@ -41,7 +42,12 @@ public:
     // The icon shown (owned); SetIcon copies the given one and updates the shell.
     TIcon* Icon() const { return FIcon.get(); }
     void SetIcon(TIcon* icon);
-    int ImageIndex = 0;
+    // When an image list is set, the icon is image ImageIndex of it (copied in, then the shell is
+    // updated) each time either changes.
+    TImageList* ImageList() const { return FImageList; }
+    void SetImageList(TImageList* list);
+    int ImageIndex() const { return FImageIndex; }
+    void SetImageIndex(int index);
     // The icon's identifier towards the shell; a change while shown removes the icon and adds it
     // again under the new identifier.
     int IconID() const { return FIconID; }
@@ -90,12 +96,15 @@ protected:
     virtual void AddToTaskbar();
     virtual void DeleteFromTaskbar();
     virtual void UpDate();
+    virtual void IconFromImageList();
 
 private:
     // Fills the notify-icon record and calls the shell; `what` names the operation in ETrayIcon.
     bool Shell(DWORD message, const char* what);
     HWND FWindow = nullptr;
     std::unique_ptr<TIcon> FIcon;
+    TImageList* FImageList = nullptr;
+    int FImageIndex = 0;
     int FIconID = 0;
     unsigned FFlags;            // NIF_ values
     bool FVisible = false;

@@ -2,6 +2,7 @@
 // the main window's minimise with and without a notification area.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,7 +12,10 @@
 #include "messenger/TrayIcon.h"
 #include "messenger/Unit1.h"
 #include "platform/classlib/application.h"
+#include "platform/classlib/graphics.h"
 #include "platform/classlib/headless.h"
+#include "platform/classlib/imagelist.h"
+#include "platform/classlib/streams.h"
 #include "platform/classlib/menus.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/winuser.h"
@@ -173,4 +177,56 @@ TEST_F(TrayMinimise, WithoutANotificationAreaTheWindowStays) {
     EXPECT_TRUE(Application->Minimized());
     headless::Restore();
     EXPECT_FALSE(Application->Minimized());
+}
+
+namespace {
+
+// A 32-bit icon file of n x n pixels of one colour.
+std::string IconFile(int n, std::uint32_t bgra) {
+    auto le = [](std::string& s, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    const int andRow = ((n + 31) / 32) * 4;
+    const std::uint32_t image = 40 + n * n * 4 + andRow * n;
+    std::string f;
+    le(f, 0, 2), le(f, 1, 2), le(f, 1, 2);                                  // the directory
+    le(f, n, 1), le(f, n, 1), le(f, 0, 1), le(f, 0, 1), le(f, 1, 2), le(f, 32, 2), le(f, image, 4), le(f, 22, 4);
+    le(f, 40, 4), le(f, n, 4), le(f, 2 * n, 4), le(f, 1, 2), le(f, 32, 2);  // the bitmap header
+    for (int i = 0; i < 6; ++i) le(f, 0, 4);
+    for (int i = 0; i < n * n; ++i) le(f, bgra, 4);
+    f += std::string(static_cast<size_t>(andRow * n), '\0');
+    return f;
+}
+
+std::unique_ptr<TIcon> LoadIcon(const std::string& bytes) {
+    auto icon = std::make_unique<TIcon>();
+    TMemoryStream s;
+    s.WriteString(bytes);
+    s.SetPosition(0);
+    icon->LoadFromStream(&s);
+    return icon;
+}
+
+}  // namespace
+
+TEST(TrayIcon, TheIconComesFromTheImageListAndAFreedListIsForgotten) {
+    headless::TSession session;
+    auto* list = new TImageList(nullptr);
+    list->AddIcon(LoadIcon(IconFile(2, 0xFF0000FF)).get());
+    list->AddIcon(LoadIcon(IconFile(3, 0xFF00FF00)).get());
+    TTrayIcon tray(nullptr);
+    tray.Show();
+    EXPECT_EQ(IconsOf(tray.Handle()).at(0).icon, nullptr) << "an empty icon";
+    tray.SetImageList(list);
+    EXPECT_EQ(tray.Icon()->Width(), 2) << "image 0";
+    EXPECT_NE(IconsOf(tray.Handle()).at(0).icon, nullptr) << "the shell was told";
+    tray.SetImageIndex(1);
+    EXPECT_EQ(tray.Icon()->Width(), 3);
+    tray.SetImageIndex(5);
+    EXPECT_TRUE(tray.Icon()->Empty()) << "an index past the list empties the icon";
+    EXPECT_EQ(IconsOf(tray.Handle()).at(0).icon, nullptr);
+    delete list;
+    EXPECT_EQ(tray.ImageList(), nullptr);
+    tray.SetImageIndex(0);  // nothing to read from any more
+    EXPECT_TRUE(tray.Icon()->Empty());
 }
