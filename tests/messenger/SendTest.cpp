@@ -364,3 +364,28 @@ TEST_F(SendRun, TheProxyOfTheSettingsCarriesTheSendWithItsAuthorisation) {
     EXPECT_EQ(fake.Request(2).find("\r\nVia: "), std::string::npos) << "the switch off goes direct";
     EXPECT_EQ(Boxes(), Strings{"Mesajınız Başarıyla Gönderildi"_w});
 }
+
+TEST_F(SendRun, TheSuperOnlineReferrerStaysForTheLaterSendsOfTheRun) {
+    fixtures::GatewayFake fake(Dir(), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Send(1, 0, "once");
+    Send(1, 3, "sonra");
+    Send(1, 0, "yine");
+    ASSERT_EQ(fake.Count(), 3);
+    const std::string referer = "Referer: http://" + fake.Host() + "/sms/sms_send/1,1206,0,00.html\r\n";
+    EXPECT_EQ(fake.Request(1).find(referer), std::string::npos);
+    EXPECT_NE(fake.Request(2).find(referer), std::string::npos);
+    EXPECT_NE(fake.Request(3).find(referer), std::string::npos) << "nothing clears the client's referrer";
+    EXPECT_EQ(fake.Fields(2).at(0), "IP=95.109.21.121") << "the draw after two shows";
+}
+
+TEST_F(SendRun, AFailedSuperOnlinePostShowsNoSuccessText) {
+    fixtures::GatewayFake fake(Dir(), "500");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Send(1, 3, "olmadi");
+    EXPECT_EQ(Boxes(), Strings{"error: Internal Server Error"});
+    EXPECT_EQ(Form2->Memo1->Text(), "olmadi");
+    EXPECT_TRUE(History().empty());
+}
