@@ -92,7 +92,9 @@ bool TINetDetector::LocalCheck() {
     auto byname = lib.Proc<LPFN_GETHOSTBYNAME>("gethostbyname");
     auto ntoa = lib.Proc<LPFN_INET_NTOA>("inet_ntoa");
     if (!hostname || !byname || !ntoa) return false;
-    char name[64] = {};
+    // Room for any host name the system allows (a 64-byte buffer would turn a 64-character name
+    // into "offline" for good).
+    char name[256] = {};
     if (hostname(name, sizeof name) != 0) return false;
     HOSTENT* host = byname(name);
     if (!host || !host->h_addr_list) return false;

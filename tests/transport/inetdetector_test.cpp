@@ -84,6 +84,13 @@ TEST_F(Watcher, DecidesFromTheOwnAddressAndTheDialUpValue) {
     }
 }
 
+TEST_F(Watcher, AHostNameOfSixtyFourCharactersStillResolves) {
+    const std::string longName(64, 'h');
+    winsock::SetTestHostName(longName);
+    winsock::SetTestHosts({{longName, {{"10.0.0.2"}, 0, 0}}});
+    EXPECT_TRUE(TINetDetector::LocalCheck());
+}
+
 TEST_F(Watcher, AChangeFiresTwiceInTheTickAndStayingFiresNothing) {
     OwnAddresses({"10.0.0.2"});
     auto w = Make();
