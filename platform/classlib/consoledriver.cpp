@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <sstream>
 
@@ -10,6 +12,7 @@
 #include "platform/classlib/cp1254.h"
 #include "platform/classlib/dialogs.h"
 #include "platform/classlib/headless.h"
+#include "platform/classlib/messages.h"
 #include "platform/win/shellapi.h"
 
 namespace {
@@ -73,7 +76,8 @@ const char* HelpText =
     "  mouse down|up|move FORM X Y [left|right|middle]\n"
     "  answer yes|no|ok|cancel|abort|retry|ignore   (while a box is open)\n"
     "  file NAME | cancel                           (while a dialog is open)\n"
-    "  show | pump | wait MS (let the message loop and its timers run MS milliseconds) | help\n";
+    "  show | pump | wait MS (let the message loop and its timers run MS milliseconds) | help\n"
+    "  after MS COMMAND   (runs COMMAND in MS milliseconds, from whatever loop runs then: a send's wait)\n";
 
 }  // namespace
 
@@ -83,7 +87,32 @@ struct TConsoleDriver::Impl {
     TConsoleDriver* self;
     int boxDepth = 0;
 
+    // Commands waiting for their time (`after`): each on a hidden window with a one-shot timer, so
+    // it runs from whatever message loop is running then (a send's post included).
+    std::vector<HWND> pending;
+
     Impl(std::istream& i, std::ostream& o, TConsoleDriver* s) : in(i), out(o), self(s) {}
+    ~Impl() {
+        for (HWND w : pending) DeallocateHWnd(w);
+    }
+
+    void After(DWORD ms, const std::string& line) {
+        auto window = std::make_shared<HWND>(nullptr);
+        *window = AllocateHWnd([this, window, line](TMessage& m) {
+            if (m.Msg != WM_TIMER) {
+                m.Result = DefWindowProcA(*window, m.Msg, m.WParam, m.LParam);
+                return;
+            }
+            const HWND w = *window;
+            KillTimer(w, 1);
+            pending.erase(std::remove(pending.begin(), pending.end(), w), pending.end());
+            Execute(line);
+            DeallocateHWnd(w);
+        });
+        if (!*window) throw headless::EScriptError("after: no timer window");
+        pending.push_back(*window);
+        SetTimer(*window, 1, ms, nullptr);
+    }
 
     void Print(const std::string& utf8Line) {
         out << utf8Line << '\n';
@@ -218,6 +247,11 @@ struct TConsoleDriver::Impl {
                 out.flush();
             } else if (cmd == "pump") {
                 headless::Pump();
+            } else if (cmd == "after") {
+                const int ms = Number(Word(rest), "the milliseconds");
+                const std::string line = Trim(rest);
+                if (ms < 0 || line.empty()) throw headless::EScriptError("after MS COMMAND");
+                After(static_cast<DWORD>(ms), line);
             } else if (cmd == "wait") {
                 const int ms = Number(Word(rest), "the milliseconds");
                 if (ms < 0) throw headless::EScriptError("wait needs milliseconds of 0 or more");

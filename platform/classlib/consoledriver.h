@@ -26,6 +26,8 @@
 //   show                  (visible windows and their controls' texts)
 //   pump                  (let the message loop run)      help
 //   wait MS               (let the message loop and its timers run for MS milliseconds)
+//   after MS COMMAND      (run COMMAND in MS milliseconds from whatever message loop runs then, so a
+//                          script can act while the program waits, as during a send)
 // Empty lines and lines starting with '#' are skipped. End of input ends the process at once
 // without writing anything (OnEndOfInput; the default is _exit(0)).
 #pragma once

@@ -225,3 +225,32 @@ TEST(TolvarConsole, TheReadyMessagesNavigateWhenOnline) {
         << r.output;
     EXPECT_NE(r.output.find("Marendo Hazır SMS Bölümü açıldı."), std::string::npos) << r.output;
 }
+
+// A gateway that never answers, and a person who presses the wait window's "İptal" a little into
+// the send (a command scheduled with `after` runs from the send's own message loop).
+TEST(TolvarConsole, TheWaitWindowsCancelEndsASilentSend) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    ASSERT_EQ(reg::SeedMachineValue("System\\CurrentControlSet\\Services\\RemoteAccess", "Remote Connection",
+                                    REG_DWORD, std::string("\x01\0\0\0", 4)),
+              ERROR_SUCCESS);
+    fixtures::GatewayFake fake(state.Path("gateway"), "silent");
+    ASSERT_TRUE(fake.Started());
+    setenv("TOLVAR_MAKER_HOST", fake.Host().c_str(), 1);
+    const RunResult r = RunTolvar(state,
+                                  "wait 1300\n"
+                                  "dblclick Form1.ListBox1 1\n"
+                                  "type Form2.Memo1 bekle\n"
+                                  "after 700 click Form18.Button1\n"
+                                  "click Form2.SpeedButton1\n"
+                                  "answer ok\n"
+                                  "answer ok\n");
+    unsetenv("TOLVAR_MAKER_HOST");
+    EXPECT_NE(r.output.find("shown Form18 \"\"\n"
+                            "box \"Tolvar\" \"MESAJ GÖNDERİLEMEDİ\" buttons=OK default=OK icon=none\n"
+                            "hidden Form18 \"\"\n"
+                            "box \"Tolvar\" \"Connection aborted on request\" buttons=OK default=OK icon=error\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(fake.Count(), 1);
+}
