@@ -134,10 +134,11 @@ void THeadlessBackend::Navigate(TWebBrowser* browser, const std::string& url) {
     NavigationRecord r;
     r.Control = (f ? FormName(f) + "." : std::string()) + browser->Name();
     r.URL = url;
+    const size_t index = FNavigations.size();  // a handler may navigate again meanwhile
     FNavigations.push_back(r);
     if (OnNavigate) OnNavigate(r);
     if (browser->BeforeNavigate(url)) browser->NavigateComplete(url);
-    else FNavigations.back().Cancelled = true;
+    else FNavigations[index].Cancelled = true;
 }
 
 void THeadlessBackend::ModalIdle(TCustomForm* form) {
