@@ -44,8 +44,14 @@ HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
     return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));  // above 32: done
 }
 
-BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
-    if (!lpData) return FALSE;
+namespace {
+
+shell::TrayObserver& Observer() {
+    static shell::TrayObserver observer;
+    return observer;
+}
+
+BOOL ChangeTray(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
     std::lock_guard<std::mutex> g(Lock());
     auto& icons = Icons();
     auto it = std::find_if(icons.begin(), icons.end(), [&](const shell::TrayIcon& i) {
@@ -74,7 +80,28 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
     }
 }
 
+}  // namespace
+
+BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
+    if (!lpData) return FALSE;
+    if (!ChangeTray(dwMessage, lpData)) return FALSE;
+    shell::TrayObserver observer;
+    {
+        std::lock_guard<std::mutex> g(Lock());
+        observer = Observer();
+    }
+    if (observer) observer();
+    return TRUE;
+}
+
 namespace shell {
+
+TrayObserver SetTrayObserver(TrayObserver observer) {
+    std::lock_guard<std::mutex> g(Lock());
+    TrayObserver old = std::move(Observer());
+    Observer() = std::move(observer);
+    return old;
+}
 
 std::vector<TrayIcon> TrayIcons() {
     std::lock_guard<std::mutex> g(Lock());

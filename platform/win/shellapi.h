@@ -10,6 +10,7 @@
 // whoever plays the person (the scripting API, a desktop backend) can send them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,10 @@ struct TrayIcon {
 };
 // The icons present, oldest first.
 std::vector<TrayIcon> TrayIcons();
+// Told (on the calling thread, after the change) of every icon added, modified or removed; a
+// desktop backend shows the icons from it. Returns the previous observer.
+using TrayObserver = std::function<void()>;
+TrayObserver SetTrayObserver(TrayObserver observer);
 
 // The requests made so far (the newest last; at most 64 are kept), and a way to forget them.
 std::vector<ShellRequest> RecordedRequests();
