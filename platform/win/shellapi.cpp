@@ -53,6 +53,11 @@ HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
 
 namespace {
 
+shell::TrayObserver& Observer() {
+    static shell::TrayObserver observer;
+    return observer;
+}
+
 BOOL Notify(DWORD dwMessage, const NOTIFYICONDATAA* lpData, shell::TrayIcon& changed) {
     if (!lpData || lpData->cbSize != NOTIFYICONDATA_V1_SIZE) return FALSE;
     std::lock_guard<std::mutex> g(Lock());
@@ -103,10 +108,23 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
     Tell(changed, dwMessage == NIM_ADD      ? shell::TrayChange::Added
                   : dwMessage == NIM_MODIFY ? shell::TrayChange::Modified
                                             : shell::TrayChange::Removed);
+    shell::TrayObserver observer;
+    {
+        std::lock_guard<std::mutex> g(Lock());
+        observer = Observer();
+    }
+    if (observer) observer();
     return TRUE;
 }
 
 namespace shell {
+
+TrayObserver SetTrayObserver(TrayObserver observer) {
+    std::lock_guard<std::mutex> g(Lock());
+    TrayObserver old = std::move(Observer());
+    Observer() = std::move(observer);
+    return old;
+}
 
 std::vector<TrayIcon> TrayIcons() {
     std::lock_guard<std::mutex> g(Lock());

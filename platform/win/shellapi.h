@@ -71,6 +71,10 @@ struct TrayIcon {
 };
 // The icons present, oldest first.
 std::vector<TrayIcon> TrayIcons();
+// Told (on the calling thread, after the change) of every icon added, modified or removed; a
+// desktop backend shows the icons from it. Returns the previous observer.
+using TrayObserver = std::function<void()>;
+TrayObserver SetTrayObserver(TrayObserver observer);
 
 // What happened to an icon, for the watcher.
 enum class TrayChange { Added, Modified, Removed };
