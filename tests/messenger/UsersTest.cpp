@@ -481,3 +481,26 @@ TEST_F(Users, SessionIsKeptAcrossARestart) {
     Login("mehmet", "1234");
     EXPECT_TRUE(Items(Form1->ListBox1->Items()).empty()) << "each user has a book of their own";
 }
+
+// The login makes the user's Liste and Gecmis keys when they are missing; when the hive cannot take
+// them the login does not happen, and nothing of it is left behind.
+TEST_F(Users, LoginThatCannotMakeTheUsersKeysChangesNothing) {
+    SeedUsers({{"mehmet", "m"}});
+    Start();
+    const std::string hive = HiveBytes();
+    {
+        fixtures::FileSizeLimit limit(16);
+        Login("mehmet", "m");
+    }
+    EXPECT_EQ(Headless().Boxes().back().Icon, "error");
+    EXPECT_EQ(LastBoxText(), "Failed to create key " + UserKey("mehmet", "Liste"));
+    EXPECT_TRUE(Form17->Visible());
+    EXPECT_EQ(Form1->Label1->Caption(), "GENEL");
+    EXPECT_EQ(HiveBytes(), hive);
+    EXPECT_FALSE(RegistryKeyExists(UserKey("mehmet", "Liste")));
+
+    headless::Click("Form17.BitBtn1");
+    EXPECT_EQ(Form1->Label1->Caption(), "mehmet");
+    EXPECT_TRUE(RegistryKeyExists(UserKey("mehmet", "Liste")));
+    EXPECT_TRUE(RegistryKeyExists(UserKey("mehmet", "Gecmis")));
+}
