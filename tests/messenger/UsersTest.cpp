@@ -394,6 +394,27 @@ TEST_F(Users, AUserWhosePasswordHasTheWrongTypeIsShownAsAnErrorAtStartAndListsSt
     EXPECT_TRUE(Form13->RadioButton2->Checked());
 }
 
+TEST_F(Users, AModeOfTheWrongTypeIsShownAsAnErrorAtStartAndTheUsersAreStillListed) {
+    SeedUsers({{"ayse", "a"}});
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(storedstate::ProgramKey, true));
+        reg.WriteString("1kisi", "0");
+    }
+    Start();
+    ASSERT_FALSE(Headless().Boxes().empty());
+    EXPECT_EQ(Headless().Boxes().front().Text, "Invalid data type for '1kisi'");
+    EXPECT_EQ(Items(Form13->ListBox1->Items()), (Strings{"ayse"}));
+    EXPECT_EQ(Items(Form13->ListBox2->Items()), (Strings{"a"}));
+    EXPECT_TRUE(Form13->RadioButton1->Checked()) << "the stored choice stays";
+    // A save writes the choice again, as a number.
+    OpenUserSettings();
+    SaveUserSettings();
+    Start();
+    EXPECT_TRUE(Headless().Boxes().empty());
+    EXPECT_TRUE(Form13->RadioButton1->Checked());
+}
+
 // Saving when the hive cannot be written: the error is shown, the window stays, and the registry
 // keeps every password it had (all of the save or none of it).
 TEST_F(Users, FailedSaveKeepsTheStoredPasswordsWhole) {
