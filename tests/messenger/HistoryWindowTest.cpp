@@ -55,7 +55,7 @@ TEST_F(History, ShowingDisablesTheMainAndSendWindowsUntilItCloses) {
     EXPECT_FALSE(Form15->Visible());
     EXPECT_EQ(messenger::HoldCount(Form1), mainHolds);
     EXPECT_TRUE(Form2->Enabled());
-    headless::CloseBox("Form2");
+    Form2->Close();  // what its close button does
     EXPECT_TRUE(Form1->Enabled());
 }
 
@@ -105,7 +105,7 @@ TEST_F(History, ClearingTheHistoryTurnsTheCopyOff) {
     headless::Select("Form15.ListBox1", 1);
     EXPECT_TRUE(Form15->SpeedButton4->Enabled());
     headless::Click("Form15.SpeedButton5");
-    headless::CloseBox("Form2");
+    Form2->Close();  // what its close button does
     Headless().QueueBoxAnswer(IDYES);
     headless::Click("Form1.GemiiTemizle1");
     EXPECT_TRUE(Items(Form15->ListBox1->Items()).empty());
