@@ -69,7 +69,8 @@ std::string EncodeIniText(const std::string& text) {
 void ReadBook(TCustomIniFile& ini, TStrings* names, TStrings* numbers) {
     TStringList sections;
     ini.ReadSections(&sections);
-    const int count = std::min(ini.ReadInteger(kBookSection, "toplam", 0), HighestNumbered(sections));
+    const int count =
+        std::min({ini.ReadInteger(kBookSection, "toplam", 0), HighestNumbered(sections), MostEntries});
     for (int n = 1; n <= count; ++n) {
         const std::string section = IntToStr(n);
         names->Add(ini.ReadString(section, "isim", ""));
@@ -80,7 +81,8 @@ void ReadBook(TCustomIniFile& ini, TStrings* names, TStrings* numbers) {
 void ReadHistory(TCustomIniFile& ini, TStrings* texts) {
     TStringList keys;
     ini.ReadSection(kHistorySection, &keys);
-    const int count = std::min(ini.ReadInteger(kHistorySection, "Toplam", 0), HighestNumbered(keys, "Mesaj") + 1);
+    const int count = std::min(
+        {ini.ReadInteger(kHistorySection, "Toplam", 0), HighestNumbered(keys, "Mesaj") + 1, MostEntries});
     for (int i = 0; i < count; ++i) texts->Add(ini.ReadString(kHistorySection, "Mesaj" + IntToStr(i), ""));
 }
 

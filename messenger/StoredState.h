@@ -9,7 +9,9 @@
 //   [Mesaj]   Toplam=<texts>  Mesaj0= Mesaj1= ...
 //   [Otomatik] İsim=                 (list files: written again with every contact)
 // Readers stop at the counts, so sections beyond them are ignored (and kept); a count never goes
-// beyond what the file holds (the last numbered section, the last MesajN key present).
+// beyond what the file holds (the last numbered section, the last MesajN key present), nor beyond
+// MostEntries, so a small file naming a far section ([99999999]) cannot make a start or a list load
+// read without end.
 //
 // Registry, HKEY_CURRENT_USER\Software\Marendo\Tolvar\Kullanıcılar\<user>:
 //   Liste\<contact name> = <number>     Gecmis\gecmis0, gecmis1, ... = <text>
@@ -28,6 +30,9 @@ inline const std::string MainIniName = "tolvar17.ini";
 inline const std::string ProgramKey = "Software\\Marendo\\Tolvar";
 inline const std::string UsersKey = "Software\\Marendo\\Tolvar\\Kullanıcılar"_w;
 inline const std::string DefaultUser = "GENEL";
+// The most contacts, and the most history texts, a file is read for (what a list box of the
+// system holds).
+inline constexpr int MostEntries = 32767;
 
 // A history text in an ini file is stored byte for byte, except that a line break (CR LF, LF or CR),
 // which the one line of a key cannot hold, is written as one space. Nothing else is escaped, so a

@@ -31,7 +31,8 @@ namespace {
 
 constexpr UINT kAskFlags = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;
 
-// Characters 3 to 5 of a stored number are the operator prefix, 6 to the end the subscriber digits.
+// Characters 1 and 2 of a stored number are the country code, 3 to 5 the operator prefix, 6 to the end
+// the subscriber digits.
 std::string CountryOf(const std::string& number) { return Copy(number, 1, 2); }
 std::string PrefixOf(const std::string& number) { return Copy(number, 3, 3); }
 std::string SubscriberOf(const std::string& number) { return Copy(number, 6, INT_MAX); }

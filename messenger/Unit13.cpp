@@ -1,5 +1,7 @@
 #include "messenger/Unit13.h"
 
+#include <exception>
+
 #include "messenger/FormParts.h"
 #include "messenger/StoredState.h"
 #include "messenger/Unit1.h"
@@ -86,14 +88,21 @@ TForm13::TForm13(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TForm13::FormCreate(TObject*) {
-    TRegistry reg;
-    if (reg.OpenKey(storedstate::ProgramKey, true) && reg.ValueExists("1kisi")) {
-        if (reg.ReadBool("1kisi"))
-            RadioButton1->SetChecked(true);
-        else
-            RadioButton2->SetChecked(true);
+    // A choice that cannot be read is reported once the users are listed, so they still are.
+    std::exception_ptr choiceError;
+    try {
+        TRegistry reg;
+        if (reg.OpenKey(storedstate::ProgramKey, true) && reg.ValueExists("1kisi")) {
+            if (reg.ReadBool("1kisi"))
+                RadioButton1->SetChecked(true);
+            else
+                RadioButton2->SetChecked(true);
+        }
+    } catch (const ERegistryException&) {
+        choiceError = std::current_exception();
     }
     storedstate::ReadUsers(ListBox1->Items(), ListBox2->Items());
+    if (choiceError) std::rethrow_exception(choiceError);
 }
 
 void TForm13::FormShow(TObject*) { UpdateControls(); }

@@ -204,3 +204,21 @@ TEST(StoredState, HistoryTextsAreStoredByteForByteWithLineBreaksAsSpaces) {
     EXPECT_EQ(Items(back), (std::vector<std::string>{"iki satır"_w, "c:\\new\\text", "tek LF", "CR yalnız"_w,
                                                      "\\n ve \\\\"}));
 }
+
+// A small file naming a far section or text reads a bounded number of entries: the start and a
+// list load end.
+TEST(StoredState, FarNumberedSectionsAreReadOnlyUpToTheMostEntries) {
+    testsupport::TempState state;
+    fixtures::SeedMainIni(fixtures::CrLf({"[Ayarlar]", "Toplam=99999999", "[1]", "isim=Bir", "numara=905321111111",
+                                          "[99999999]", "isim=Uzak", "[Mesaj]", "Toplam=999999999",
+                                          "Mesaj999999999=son"}));
+    TIniFile ini(MainIniName);
+    TStringList names, numbers, history;
+    ReadBook(ini, &names, &numbers);
+    ReadHistory(ini, &history);
+    ASSERT_EQ(names.Count(), MostEntries);
+    EXPECT_EQ(numbers.Count(), MostEntries);
+    EXPECT_EQ(names.Get(0), "Bir");
+    EXPECT_EQ(names.Get(MostEntries - 1), "");
+    EXPECT_EQ(history.Count(), MostEntries);
+}

@@ -394,6 +394,27 @@ TEST_F(Users, AUserWhosePasswordHasTheWrongTypeIsShownAsAnErrorAtStartAndListsSt
     EXPECT_TRUE(Form13->RadioButton2->Checked());
 }
 
+TEST_F(Users, AModeOfTheWrongTypeIsShownAsAnErrorAtStartAndTheUsersAreStillListed) {
+    SeedUsers({{"ayse", "a"}});
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(storedstate::ProgramKey, true));
+        reg.WriteString("1kisi", "0");
+    }
+    Start();
+    ASSERT_FALSE(Headless().Boxes().empty());
+    EXPECT_EQ(Headless().Boxes().front().Text, "Invalid data type for '1kisi'");
+    EXPECT_EQ(Items(Form13->ListBox1->Items()), (Strings{"ayse"}));
+    EXPECT_EQ(Items(Form13->ListBox2->Items()), (Strings{"a"}));
+    EXPECT_TRUE(Form13->RadioButton1->Checked()) << "the stored choice stays";
+    // A save writes the choice again, as a number.
+    OpenUserSettings();
+    SaveUserSettings();
+    Start();
+    EXPECT_TRUE(Headless().Boxes().empty());
+    EXPECT_TRUE(Form13->RadioButton1->Checked());
+}
+
 // Saving when the hive cannot be written: the error is shown, the window stays, and the registry
 // keeps every password it had (all of the save or none of it).
 TEST_F(Users, FailedSaveKeepsTheStoredPasswordsWhole) {
@@ -480,4 +501,27 @@ TEST_F(Users, SessionIsKeptAcrossARestart) {
     EXPECT_EQ(Items(Form1->ListBox2->Items()), (Strings{"905321112233", "491717654321"}));
     Login("mehmet", "1234");
     EXPECT_TRUE(Items(Form1->ListBox1->Items()).empty()) << "each user has a book of their own";
+}
+
+// The login makes the user's Liste and Gecmis keys when they are missing; when the hive cannot take
+// them the login does not happen, and nothing of it is left behind.
+TEST_F(Users, LoginThatCannotMakeTheUsersKeysChangesNothing) {
+    SeedUsers({{"mehmet", "m"}});
+    Start();
+    const std::string hive = HiveBytes();
+    {
+        fixtures::FileSizeLimit limit(16);
+        Login("mehmet", "m");
+    }
+    EXPECT_EQ(Headless().Boxes().back().Icon, "error");
+    EXPECT_EQ(LastBoxText(), "Failed to create key " + UserKey("mehmet", "Liste"));
+    EXPECT_TRUE(Form17->Visible());
+    EXPECT_EQ(Form1->Label1->Caption(), "GENEL");
+    EXPECT_EQ(HiveBytes(), hive);
+    EXPECT_FALSE(RegistryKeyExists(UserKey("mehmet", "Liste")));
+
+    headless::Click("Form17.BitBtn1");
+    EXPECT_EQ(Form1->Label1->Caption(), "mehmet");
+    EXPECT_TRUE(RegistryKeyExists(UserKey("mehmet", "Liste")));
+    EXPECT_TRUE(RegistryKeyExists(UserKey("mehmet", "Gecmis")));
 }
