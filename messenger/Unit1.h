@@ -102,6 +102,10 @@ public:
     void k3Click(TObject* Sender);
     void taskbarDblClick(TObject* Sender);
     void ApplicationEvents1Minimize(TObject* Sender);
+    // The news check: coming online starts the download of the news file; a downloaded file with a
+    // newer stamp fills and shows the news window.
+    void INetDetector1Changed(TObject* Sender);
+    void HTTPGet1DoneFile(TObject* Sender, const std::string& FileName, int FileSize);
 
 private:
     TMenuItem* AddItem(TMenuItem* parent, const char* name, const std::string& caption,
