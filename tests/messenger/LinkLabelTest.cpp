@@ -199,3 +199,23 @@ TEST_F(LinkLabel, AClickOpensTheURL) {
     EXPECT_EQ(shell::RecordedRequests().size(), 3u);
     EXPECT_EQ(clicks, 5);
 }
+
+TEST_F(LinkLabel, TheAcceleratorFocusesItsControlAndARemovedControlIsForgotten) {
+    auto* edit = new TEdit(form_);
+    edit->SetParent(form_);
+    auto* other = new TEdit(form_);
+    other->SetParent(form_);
+    other->SetFocus();
+    label_->SetCaption("&Posta");
+    EXPECT_EQ(label_->Perform(CM_DIALOGCHAR, 'p'), 0) << "no focus control: not handled";
+    label_->SetFocusControl(edit);
+    EXPECT_EQ(label_->Perform(CM_DIALOGCHAR, 'x'), 0);
+    EXPECT_EQ(form_->ActiveControl(), other);
+    EXPECT_EQ(label_->Perform(CM_DIALOGCHAR, 'p'), 1);
+    EXPECT_EQ(form_->ActiveControl(), edit);
+    label_->SetShowAccelChar(false);
+    other->SetFocus();
+    EXPECT_EQ(label_->Perform(CM_DIALOGCHAR, 'p'), 0);
+    delete edit;
+    EXPECT_EQ(label_->FocusControl(), nullptr);
+}
