@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "messenger/NewsFile.h"
@@ -15,14 +16,24 @@ void Check(bool ok) {
     if (!ok) __builtin_trap();
 }
 
-// A state folder of this run, made once.
+// A state folder of this run, made once and removed at exit.
+struct StateFolder {
+    std::string dir;
+    StateFolder() {
+        char tmpl[] = "/tmp/news-fuzz-XXXXXX";
+        if (!mkdtemp(tmpl)) __builtin_trap();
+        dir = tmpl;
+        setenv("MARENDO_HOME", dir.c_str(), 1);
+    }
+    ~StateFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+};
+
 const std::string& NewsPath() {
-    static const std::string path = [] {
-        char dir[] = "/tmp/news-fuzz-XXXXXX";
-        if (!mkdtemp(dir)) __builtin_trap();
-        setenv("MARENDO_HOME", dir, 1);
-        return win::LocalPath(news::FileName);
-    }();
+    static StateFolder folder;
+    static const std::string path = win::LocalPath(news::FileName);
     return path;
 }
 
