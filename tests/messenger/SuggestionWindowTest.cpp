@@ -7,10 +7,12 @@
 #include <string>
 
 #include "messenger/TolvarProgram.h"
+#include "messenger/Unit1.h"
 #include "messenger/Unit12.h"
 #include "platform/classlib/headless.h"
 #include "platform/codepage/cp1254.h"
 #include "support/tempstate.h"
+#include "transport/INetDetector.h"
 #include "support/webservers.h"
 #include "transport/HttpClient.h"
 
@@ -25,6 +27,8 @@ protected:
         session_ = std::make_unique<headless::TSession>();
         tolvar::CreateForms();
         tolvar::ShowMainForm();
+        // The tests start every download themselves: the watcher does not tick.
+        Form1->INetDetector1->SetEnabled(false);
         headless::Pump();
     }
     void TearDown() override { session_.reset(); }
