@@ -28,6 +28,8 @@ void Exchange::Reset() {
     if (FEasy) curl_easy_cleanup(FEasy);
     if (FMulti) curl_multi_cleanup(FMulti);
     if (FHeaderList) curl_slist_free_all(FHeaderList);
+    if (FResolveList) curl_slist_free_all(FResolveList);
+    FResolveList = nullptr;
     FEasy = nullptr;
     FMulti = nullptr;
     FHeaderList = nullptr;
@@ -126,6 +128,10 @@ DWORD Exchange::Send(const ExchangeSettings& s) {
     curl_easy_setopt(e, CURLOPT_URL, s.url.c_str());
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, FErrorText);
+    if (!s.resolve.empty()) {
+        FResolveList = curl_slist_append(nullptr, s.resolve.c_str());
+        curl_easy_setopt(e, CURLOPT_RESOLVE, FResolveList);
+    }
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);

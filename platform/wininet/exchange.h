@@ -18,6 +18,7 @@ namespace wininet {
 
 struct ExchangeSettings {
     std::string url;                   // "http://host[:port]/object"
+    std::string resolve;               // "host:port:address" for the first connection, or empty
     std::string verb = "GET";
     bool http10 = false;
     std::string agent;                 // empty: no User-Agent
@@ -62,6 +63,7 @@ private:
     CURL* FEasy = nullptr;
     CURLM* FMulti = nullptr;
     curl_slist* FHeaderList = nullptr;
+    curl_slist* FResolveList = nullptr;
     std::mutex FWakeMutex;  // guards FMulti against a concurrent Cancel
     std::atomic<bool> FCancelled{false};
     bool FDone = false;

@@ -13,6 +13,7 @@
 #include "platform/win/modules.h"
 #include "platform/win/winbase.h"
 #include "platform/wininet/exchange.h"
+#include "platform/wininet/names.h"
 
 namespace {
 
@@ -206,7 +207,15 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
         s.body.assign(static_cast<const char*>(optional), optionalLength);
         s.hasBody = true;
     }
+    const std::string host = r->host;
+    const INTERNET_PORT port = r->port;
+    const bool viaProxy = r->accessType == INTERNET_OPEN_TYPE_PROXY && !r->proxy.empty();
     lock.unlock();
+    if (!viaProxy) {  // a proxy looks the name up itself
+        std::string address;
+        if (DWORD err = wininet::ResolveHost(host, address)) return Fail(err);
+        if (!address.empty() && address != host) s.resolve = host + ":" + std::to_string(port) + ":" + address;
+    }
     r->sent = false;
     DWORD err = r->exchange->Send(s);
     if (err) return Fail(err);
