@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "messenger/FormParts.h"
+#include "messenger/NewsFile.h"
 #include "messenger/SiteConfig.h"
 #include "messenger/StoredState.h"
 #include "messenger/TrayIcon.h"
@@ -15,6 +16,7 @@
 #include "messenger/Unit3.h"
 #include "messenger/Unit4.h"
 #include "messenger/Unit5.h"
+#include "messenger/Unit7.h"
 #include "messenger/Unit9.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/classlib/inifiles.h"
@@ -137,6 +139,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     INetDetector1 = NewPart<TINetDetector>(this, "INetDetector1");
     INetDetector1->SetEnabled(true);
     INetDetector1->SetDispatchInterval(1000);
+    INetDetector1->OnChanged = [this](TObject* s) { INetDetector1Changed(s); };
 
     HTTPGet1 = NewPart<THTTPGet>(this, "HTTPGet1");
     HTTPGet1->AcceptTypes = "*/*";
@@ -144,8 +147,9 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     HTTPGet1->BinaryData = false;
     HTTPGet1->URL = std::string("http://") + siteconfig::MakerHost + siteconfig::NewsPath;
     HTTPGet1->UseCache = false;
-    HTTPGet1->FileName = "c:\\yenilik";
+    HTTPGet1->FileName = news::FileName;
     HTTPGet1->WaitThread = false;
+    HTTPGet1->OnDoneFile = [this](TObject* s, const std::string& f, int n) { HTTPGet1DoneFile(s, f, n); };
 
     SaveDialog1 = NewPart<TSaveDialog>(this, "SaveDialog1");
     SaveDialog1->DefaultExt = "ini";
@@ -340,6 +344,20 @@ void TForm1::taskbarDblClick(TObject*) {
 void TForm1::ApplicationEvents1Minimize(TObject*) {
     taskbar->Show();
     if (taskbar->InTaskbar()) Hide();
+}
+
+void TForm1::INetDetector1Changed(TObject*) {
+    if (INetDetector1->Online()) HTTPGet1->StartDownload();
+}
+
+void TForm1::HTTPGet1DoneFile(TObject*, const std::string&, int) {
+    const news::TNews n = news::ReadNews(news::FileName, siteconfig::MakerSiteUrl);
+    if (!n.Newer()) return;
+    Form7->Memo1->SetText(n.Yazi1);
+    Form7->Memo2->SetText(n.Yazi2);
+    Form7->Label1->SetCaption(n.Url1);
+    Form7->Label2->SetCaption(n.Url2);
+    Form7->Show();
 }
 
 void TForm1::ExitProgram() {

@@ -102,6 +102,10 @@ public:
     void k3Click(TObject* Sender);
     void taskbarDblClick(TObject* Sender);
     void ApplicationEvents1Minimize(TObject* Sender);
+    // The news check: coming online starts the download of the news file; a downloaded file with a
+    // newer stamp fills and shows the news window.
+    void INetDetector1Changed(TObject* Sender);
+    void HTTPGet1DoneFile(TObject* Sender, const std::string& FileName, int FileSize);
 
     // The commands that act on the selected contact (send, delete, edit, in both menus) are
     // enabled exactly while a contact is selected.

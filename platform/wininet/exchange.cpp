@@ -16,26 +16,6 @@ void GlobalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-int StatusOf(const std::string& statusLine) {
-    // "HTTP/1.1 200 OK": the number after the first blank.
-    size_t sp = statusLine.find(' ');
-    if (sp == std::string::npos) return 0;
-    int code = 0;
-    for (size_t i = sp + 1; i < statusLine.size() && i < sp + 4; ++i) {
-        if (statusLine[i] < '0' || statusLine[i] > '9') return 0;
-        code = code * 10 + (statusLine[i] - '0');
-    }
-    return code;
-}
-
-bool IsFollowedRedirect(int code) { return code == 301 || code == 302 || code == 303 || code == 307 || code == 308; }
-
-bool HasLocation(const std::vector<std::string>& lines) {
-    for (const auto& l : lines)
-        if (strncasecmp(l.c_str(), "location:", 9) == 0) return true;
-    return false;
-}
-
 }  // namespace
 
 Exchange::Exchange() { GlobalInit(); }
@@ -48,17 +28,16 @@ void Exchange::Reset() {
     if (FEasy) curl_easy_cleanup(FEasy);
     if (FMulti) curl_multi_cleanup(FMulti);
     if (FHeaderList) curl_slist_free_all(FHeaderList);
+    if (FResolveList) curl_slist_free_all(FResolveList);
+    FResolveList = nullptr;
     FEasy = nullptr;
     FMulti = nullptr;
     FHeaderList = nullptr;
-    FHeaderDone = FDone = FPaused = false;
+    FDone = FPaused = false;
     FResult = CURLE_OK;
     FBuffer.clear();
     FBufferPos = 0;
-    FBlockStatus.clear();
-    FBlockLines.clear();
-    FStatusLine.clear();
-    FHeaderLines.clear();
+    FHeader = HeaderReader();
     FErrorText[0] = 0;
 }
 
@@ -73,21 +52,7 @@ size_t Exchange::OnHeader(char* data, size_t size, size_t count, void* self) {
     size_t n = size * count;
     std::string line(data, n);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    if (line.compare(0, 5, "HTTP/") == 0) {
-        x->FBlockStatus = line;
-        x->FBlockLines.clear();
-    } else if (line.empty()) {
-        int code = StatusOf(x->FBlockStatus);
-        bool interim = code >= 100 && code < 200;
-        bool redirected = IsFollowedRedirect(code) && HasLocation(x->FBlockLines);
-        if (!interim && !redirected && !x->FHeaderDone) {
-            x->FHeaderDone = true;
-            x->FStatusLine = x->FBlockStatus;
-            x->FHeaderLines = x->FBlockLines;
-        }
-    } else {
-        x->FBlockLines.push_back(line);
-    }
+    x->FHeader.Line(line);
     return n;
 }
 
@@ -103,11 +68,7 @@ size_t Exchange::OnBody(char* data, size_t size, size_t count, void* self) {
         x->FBufferPos = 0;
     }
     x->FBuffer.append(data, n);
-    if (!x->FHeaderDone) {  // body bytes come only after the final header
-        x->FHeaderDone = true;
-        x->FStatusLine = x->FBlockStatus;
-        x->FHeaderLines = x->FBlockLines;
-    }
+    x->FHeader.Finish();  // body bytes come only after the final header
     return n;
 }
 
@@ -167,6 +128,10 @@ DWORD Exchange::Send(const ExchangeSettings& s) {
     curl_easy_setopt(e, CURLOPT_URL, s.url.c_str());
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, FErrorText);
+    if (!s.resolve.empty()) {
+        FResolveList = curl_slist_append(nullptr, s.resolve.c_str());
+        curl_easy_setopt(e, CURLOPT_RESOLVE, FResolveList);
+    }
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
@@ -211,22 +176,20 @@ DWORD Exchange::Send(const ExchangeSettings& s) {
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
     curl_multi_add_handle(FMulti, e);
 
-    Drive([this] { return FHeaderDone; });
+    Drive([this] { return FHeader.Done(); });
     if (FCancelled) return ERROR_INTERNET_OPERATION_CANCELLED;
-    if (!FHeaderDone) {
+    if (!FHeader.Done()) {
         if (FResult != CURLE_OK) return ErrorOfResult();
-        FHeaderDone = true;  // ended cleanly without a header block of its own
-        FStatusLine = FBlockStatus;
-        FHeaderLines = FBlockLines;
+        FHeader.Finish();  // ended cleanly without an empty line after the header
     }
-    if (FStatusLine.empty()) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    if (FHeader.StatusLine().empty()) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     return 0;
 }
 
 DWORD Exchange::Read(char* out, DWORD n, DWORD* got) {
     *got = 0;
     if (FCancelled) return ERROR_INTERNET_OPERATION_CANCELLED;
-    if (!FEasy || !FHeaderDone) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+    if (!FEasy || !FHeader.Done()) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
     if (FBuffer.size() == FBufferPos && !FDone) {
         if (FPaused) {
             FPaused = false;

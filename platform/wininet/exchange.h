@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "platform/win/wintypes.h"
+#include "platform/wininet/header.h"
 
 namespace wininet {
 
 struct ExchangeSettings {
     std::string url;                   // "http://host[:port]/object"
+    std::string resolve;               // "host:port:address" for the first connection, or empty
     std::string verb = "GET";
     bool http10 = false;
     std::string agent;                 // empty: no User-Agent
@@ -45,8 +47,8 @@ public:
     // Copies up to n body bytes; *got 0 at the end. 0 or a WinInet error.
     DWORD Read(char* out, DWORD n, DWORD* got);
     // The final answer's status line and header lines (without line ends).
-    const std::string& StatusLine() const { return FStatusLine; }
-    const std::vector<std::string>& HeaderLines() const { return FHeaderLines; }
+    const std::string& StatusLine() const { return FHeader.StatusLine(); }
+    const std::vector<std::string>& HeaderLines() const { return FHeader.Lines(); }
     // Ends a blocked Send or Read from any thread: they return ERROR_INTERNET_OPERATION_CANCELLED.
     void Cancel();
 
@@ -61,19 +63,15 @@ private:
     CURL* FEasy = nullptr;
     CURLM* FMulti = nullptr;
     curl_slist* FHeaderList = nullptr;
+    curl_slist* FResolveList = nullptr;
     std::mutex FWakeMutex;  // guards FMulti against a concurrent Cancel
     std::atomic<bool> FCancelled{false};
-    bool FHeaderDone = false;
     bool FDone = false;
     bool FPaused = false;
     CURLcode FResult = CURLE_OK;
     std::string FBuffer;  // body bytes received and not yet read
     size_t FBufferPos = 0;
-    // The header block being received; FHeaderDone when a final one ended.
-    std::string FBlockStatus;
-    std::vector<std::string> FBlockLines;
-    std::string FStatusLine;
-    std::vector<std::string> FHeaderLines;
+    HeaderReader FHeader;
     char FErrorText[CURL_ERROR_SIZE] = {};
 };
 

@@ -13,6 +13,7 @@
 #include "platform/win/modules.h"
 #include "platform/win/winbase.h"
 #include "platform/wininet/exchange.h"
+#include "platform/wininet/names.h"
 
 namespace {
 
@@ -114,20 +115,6 @@ std::vector<std::string> SplitHeaders(const char* headers, DWORD length) {
     return out;
 }
 
-// The value of header `name` in the answer, or false when it has none.
-bool HeaderValue(const std::vector<std::string>& lines, const char* name, std::string& value) {
-    size_t n = std::strlen(name);
-    for (const auto& l : lines) {
-        if (l.size() > n && strncasecmp(l.c_str(), name, n) == 0 && l[n] == ':') {
-            size_t b = l.find_first_not_of(" \t", n + 1);
-            size_t e = l.find_last_not_of(" \t");
-            value = b == std::string::npos ? "" : l.substr(b, e - b + 1);
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 HINTERNET InternetOpenA(const char* agent, DWORD accessType, const char* proxy, const char* proxyBypass, DWORD) {
@@ -220,7 +207,15 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
         s.body.assign(static_cast<const char*>(optional), optionalLength);
         s.hasBody = true;
     }
+    const std::string host = r->host;
+    const INTERNET_PORT port = r->port;
+    const bool viaProxy = r->accessType == INTERNET_OPEN_TYPE_PROXY && !r->proxy.empty();
     lock.unlock();
+    if (!viaProxy) {  // a proxy looks the name up itself
+        std::string address;
+        if (DWORD err = wininet::ResolveHost(host, address)) return Fail(err);
+        if (!address.empty() && address != host) s.resolve = host + ":" + std::to_string(port) + ":" + address;
+    }
     r->sent = false;
     DWORD err = r->exchange->Send(s);
     if (err) return Fail(err);
@@ -233,37 +228,9 @@ BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, void* buffer, DWORD* buf
     if (!r) return FALSE;
     if (!r->sent) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     if (!bufferLength) return Fail(ERROR_INVALID_PARAMETER);
-    const auto& lines = r->exchange->HeaderLines();
-    const std::string& status = r->exchange->StatusLine();
     std::string value;
-    switch (infoLevel & 0xFFFFu) {
-        case HTTP_QUERY_CONTENT_TYPE:
-            if (!HeaderValue(lines, "Content-Type", value)) return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
-            break;
-        case HTTP_QUERY_CONTENT_LENGTH:
-            if (!HeaderValue(lines, "Content-Length", value)) return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
-            break;
-        case HTTP_QUERY_LOCATION:
-            if (!HeaderValue(lines, "Location", value)) return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
-            break;
-        case HTTP_QUERY_STATUS_CODE: {
-            size_t sp = status.find(' ');
-            value = sp == std::string::npos ? "" : status.substr(sp + 1, 3);
-            break;
-        }
-        case HTTP_QUERY_STATUS_TEXT: {
-            size_t sp = status.find(' ');
-            sp = sp == std::string::npos ? sp : status.find(' ', sp + 1);
-            value = sp == std::string::npos ? "" : status.substr(sp + 1);
-            break;
-        }
-        case HTTP_QUERY_RAW_HEADERS_CRLF:
-            value = status + "\r\n";
-            for (const auto& l : lines) value += l + "\r\n";
-            value += "\r\n";
-            break;
-        default: return Fail(ERROR_HTTP_INVALID_QUERY_REQUEST);
-    }
+    if (DWORD err = wininet::QueryHeader(r->exchange->StatusLine(), r->exchange->HeaderLines(), infoLevel & 0xFFFFu, value))
+        return Fail(err);
     if (infoLevel & HTTP_QUERY_FLAG_NUMBER) {
         if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
             return Fail(ERROR_HTTP_INVALID_QUERY_REQUEST);

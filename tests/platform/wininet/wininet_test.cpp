@@ -11,6 +11,7 @@
 
 #include "platform/win/winbase.h"
 #include "platform/wininet/wininet.h"
+#include "platform/winsock/winsock.h"
 #include "support/webservers.h"
 #include "transport/http/httppeers.h"
 
@@ -300,4 +301,37 @@ TEST(WinInet, HandlesOfTheWrongKindAndTheModuleTable) {
     EXPECT_EQ(GetProcAddress(lib, "InternetReadFile"), reinterpret_cast<FARPROC>(&InternetReadFile));
     EXPECT_EQ(GetProcAddress(lib, "InternetCloseHandle"), reinterpret_cast<FARPROC>(&InternetCloseHandle));
     EXPECT_TRUE(FreeLibrary(lib));
+}
+
+TEST(WinInet, NamesAreLookedUpThroughTheSocketsLibrary) {
+    // With a name table installed in the sockets library, WinInet answers from it and asks no name
+    // server: a listed name reaches the loopback peer, an unlisted one is not found.
+    winsock::SetTestHosts({{"news.marendo.example", {{"127.0.0.1"}}}, {"down.marendo.example", {{}, 11001}}});
+    std::string request;
+    ScriptedPeer peer([&](int fd) {
+        request = ReadRequest(fd);
+        WriteAll(fd, "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    for (const char* name : {"news.marendo.example", "down.marendo.example", "other.marendo.example"}) {
+        SCOPED_TRACE(name);
+        HINTERNET s = InternetOpenA("", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        HINTERNET c = InternetConnectA(s, name, static_cast<INTERNET_PORT>(peer.Port()), "", "",
+                                       INTERNET_SERVICE_HTTP, 0, 0);
+        HINTERNET r = HttpOpenRequestA(c, "GET", "/smsyeni.txt", "HTTP/1.0", "", nullptr, 0, 0);
+        BOOL ok = HttpSendRequestA(r, nullptr, 0, nullptr, 0);
+        if (std::string(name) == "news.marendo.example") {
+            EXPECT_TRUE(ok) << GetLastError();
+            char buf[8];
+            DWORD got = 0;
+            EXPECT_TRUE(InternetReadFile(r, buf, sizeof buf, &got));
+            EXPECT_EQ(std::string(buf, got), "ok");
+        } else {
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(GetLastError(), ERROR_INTERNET_NAME_NOT_RESOLVED);
+        }
+        InternetCloseHandle(s);
+    }
+    winsock::ClearTestHosts();
+    peer.Join();
+    EXPECT_EQ(HeaderLine(request, "Host:"), "Host: news.marendo.example:" + peer.PortText());
 }
