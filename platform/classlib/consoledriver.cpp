@@ -155,7 +155,7 @@ struct TConsoleDriver::Impl {
         try {
             if (cmd.empty() || cmd[0] == '#') return true;
             if (cmd == "help") {
-                out << HelpText;
+                out << HelpText << self->ExtraHelp;
                 out.flush();
             } else if (cmd == "click" || cmd == "menu") {
                 headless::Click(Word(rest));
@@ -217,7 +217,7 @@ struct TConsoleDriver::Impl {
                 out.flush();
             } else if (cmd == "pump") {
                 headless::Pump();
-            } else {
+            } else if (!self->OnCommand || !self->OnCommand(line1254)) {
                 throw headless::EScriptError("unknown command '" + cmd + "' (try help)");
             }
             return true;
