@@ -86,7 +86,10 @@ bool SkinCommand(const std::string& line) {
         for (const auto& b : skin->TrackBars()) {
             if (!SameText(b.ID, id)) continue;
             const int from = b.ThumbOffset + b.Extent() / 2;
-            const int to = TrackBarOffset(b, p) + b.Extent() / 2;
+            // The smallest thumb offset that reads back as the position asked for.
+            const int travel = b.Travel();
+            const int target = travel > 0 ? (p * travel + 99) / 100 : 0;
+            const int to = target + b.Extent() / 2;
             const int cx = b.Horizontal ? b.X + from : b.X + b.ThumbWidth / 2;
             const int cy = b.Horizontal ? b.Y + b.ThumbHeight / 2 : b.Y + from;
             const int tx = b.Horizontal ? b.X + to : cx;

@@ -125,8 +125,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
 
 TForm1::~TForm1() {
     BeforeDestruction();
-    // The decoder goes with the window's components; the playlist and presets after them.
-    DestroyComponents();
+    // The decoder goes with the window's components, when the form's own destructor has run.
     delete FPlayList;
     FPlayList = nullptr;
     delete dorlin::PresetNames;
@@ -173,7 +172,6 @@ void TForm1::OpenSong(const std::string& FileName) {
     if (FPlayList->IndexOf(FileName) < 0) FPlayList->Add(FileName);
     Player->InputOpen(FileName);
     Loaded = true;
-    FEndHandled = false;
     ResetDisplay();
     Skin->SetText("TEXT_SONG", "");
     FSongTitle = SongTitleOf(FileName);

@@ -1,5 +1,7 @@
 // Dorlin.ini: reading the settings at start and writing them back when the window closes.
 #include "platform/classlib/application.h"
+#include "platform/registry/profile.h"
+#include "platform/win/statedir.h"
 #include "platform/classlib/inifiles.h"
 #include "player/DefaultSkin.h"
 #include "player/Main.h"
@@ -35,15 +37,29 @@ void TForm1::LoadSettings() {
 }
 
 void TForm1::SaveSettings() {
-    TIniFile ini(dorlin::ExeDir + "Dorlin.ini");
+    const std::string file = dorlin::ExeDir + "Dorlin.ini";
+    TIniFile ini(file);
+    profile::FileUpdate batch(file);
     if (FGenelRead) {
         ini.WriteString("Genel", "Skin", SkinDir);
         ini.WriteInteger("Genel", "Sarki", FPlayList->Index - 1);
         ini.WriteString("Genel", "EQ", dorlin::EQValuesToStr(EQ));
         ini.WriteBool("Genel", "UseEQ", UseEQ);
     }
-    if (FMusicsRead) {
-        ini.EraseSection("Musics");
-        for (int i = 0; i < FPlayList->Count(); ++i) ini.WriteString("Musics", FPlayList->Get(i), "");
+    if (FMusicsRead) ini.EraseSection("Musics");
+    if (!batch.Commit()) throw EIniFileException(Format("Unable to write to %s", {file}));
+    if (!FMusicsRead) return;
+    // The playlist goes last, as lines of its own: a path may hold "=", which no key of the
+    // profile functions may, and is read back up to the last "=".
+    const std::string local = win::LocalPath(file);
+    std::string text;
+    win::ReadFile(local, text);
+    if (!text.empty() && text.back() != '\n') text += "\r\n";
+    text += "[Musics]\r\n";
+    for (int i = 0; i < FPlayList->Count(); ++i) {
+        const std::string& path = FPlayList->Get(i);
+        if (path.find_first_of("\r\n") != std::string::npos) continue;  // no file has such a name
+        text += path + "=\r\n";
     }
+    if (!win::WriteFileAtomic(local, text, 0644)) throw EIniFileException(Format("Unable to write to %s", {file}));
 }
