@@ -197,8 +197,8 @@ const std::vector<Button>& MainButtons() {
 const std::vector<Bar>& MainBars() {
     static const std::vector<Bar> b = {
         {"TRACKBAR_POS", 10, 70, 380, true, 0, "thumbpos", "Şarkı Konumu"},
-        {"TRACKBAR_VOLUME", 200, 116, 90, true, 100, "thumbvol", "Ses"},
-        {"TRACKBAR_BALANCE", 300, 116, 90, true, 50, "thumbbal", "Denge"},
+        {"TRACKBAR_VOLUME", 196, 116, 80, true, 100, "thumbvol", "Ses"},
+        {"TRACKBAR_BALANCE", 310, 116, 80, true, 50, "thumbbal", "Denge"},
     };
     return b;
 }
@@ -215,8 +215,8 @@ void InstallMain(const std::string& folder) {
         Box(c, 10, 20, 390, 64, Rgb(70, 80, 100));
         Box(c, 11, 21, 389, 63, kPanel);
         Text(c, "/", 55, 44, kGlow, 8, true, kPanel);
-        Text(c, "VOL", 174, 114, kLabel, 6, true, kBody);
-        Text(c, "BAL", 296, 104, kLabel, 6, true, kBody);
+        Text(c, "VOL", 174, 115, kLabel, 6, true, kBody);
+        Text(c, "BAL", 286, 115, kLabel, 6, true, kBody);
         for (const auto& b : MainButtons()) DrawButton(c, b, f);
         DrawGroove(c, MainBars()[0], 14, 10);
         DrawGroove(c, MainBars()[1], 8, 10);

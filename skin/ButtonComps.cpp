@@ -182,7 +182,8 @@ void TSquareButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y
     TGraphicControl::MouseUp(Button, Shift, X, Y);
     if (Button != mbLeft || !FEnabled) return;
     if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
-    if (X >= 0 && Y >= 0 && X < Width() && Y < Height()) SetLook(TButtonLook::Hover);
+    FReleasedOver = X >= 0 && Y >= 0 && X < Width() && Y < Height();
+    if (FReleasedOver) SetLook(TButtonLook::Hover);
 }
 
 void TSquareButton::MouseEnter() {
@@ -193,7 +194,10 @@ void TSquareButton::MouseLeave() { SetLook(TButtonLook::Normal); }
 
 void TSquareButton::Click() {
     TGraphicControl::Click();
-    SetLook(TButtonLook::Normal);
+    // The form runs the click after the release: a button released under the pointer keeps the
+    // hover look that the release gave it.
+    if (!FReleasedOver) SetLook(TButtonLook::Normal);
+    FReleasedOver = false;
     if (FEnabled && OnClick) OnClick(this);
 }
 

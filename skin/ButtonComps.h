@@ -109,4 +109,5 @@ private:
     TButtonLook FLook = TButtonLook::Normal;
     // The colours the last press drew with (the canvas font colour and the down border).
     TColor FPressedBorder = clWhite;
+    bool FReleasedOver = false;
 };
