@@ -6,9 +6,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/classlib/dialogs.h"
 #include "platform/classlib/forms.h"
+#include "platform/classlib/inifiles.h"
 #include "platform/classlib/menus.h"
 #include "platform/classlib/strings.h"
 #include "player/XaudioPlayer.h"
@@ -59,6 +61,22 @@ int GainFromPos(int Position);
 // reads as 0 and is reported through Report with the conversion error's text.
 void StrToEQValues(const std::string& Text, TEQValues& Values, const std::function<void(const std::string&)>& Report);
 std::string EQValuesToStr(const TEQValues& Values);
+
+// What Dorlin.ini holds, as the main window reads it at start.
+struct TStoredSettings {
+    TEQValues EQ{};
+    bool UseEQ = true;
+    std::string SkinDir;
+    std::int32_t Sarki = 0;
+    std::vector<std::string> Presets;   // key names of EQ_DATA, in file order
+    std::vector<std::string> Playlist;  // Musics, each line up to its last "=", without repeats
+};
+// Reads the settings (missing values take their defaults; ExeDir gives the default skin folder).
+// A gain item that is not a number reads as 0 and is told to Report.
+void ReadStoredSettings(TCustomIniFile& Ini, const std::string& ExeDir, TStoredSettings& Out,
+                        const std::function<void(const std::string&)>& Report);
+// The playlist path of one "key=value" line of Musics: up to its last "=".
+std::string PlaylistPathOf(const std::string& Line);
 // The decoder's record: gain i's low byte in its bands, the right channel a copy of the left.
 XA_EqualizerInfo EqualizerRecord(const TEQValues& Values);
 

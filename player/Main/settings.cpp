@@ -6,33 +6,57 @@
 #include "player/DefaultSkin.h"
 #include "player/Main.h"
 
+namespace dorlin {
+
+std::string PlaylistPathOf(const std::string& Line) {
+    const std::size_t eq = Line.rfind('=');
+    return eq == std::string::npos ? Line : Line.substr(0, eq);
+}
+
+void ReadStoredSettings(TCustomIniFile& Ini, const std::string& ExeDir, TStoredSettings& Out,
+                        const std::function<void(const std::string&)>& Report) {
+    StrToEQValues(Ini.ReadString("Genel", "EQ", "0,0,0,0,0,0,0,0,0,0,"), Out.EQ, Report);
+    Out.UseEQ = Ini.ReadBool("Genel", "UseEQ", true);
+    Out.SkinDir = Ini.ReadString("Genel", "Skin", ExeDir + "Default\\");
+    TStringList names;
+    Ini.ReadSection("EQ_DATA", &names);
+    Out.Presets.clear();
+    for (int i = 0; i < names.Count(); ++i) Out.Presets.push_back(names.Get(i));
+    TStringList lines, seen;
+    Ini.ReadSectionValues("Musics", &lines);
+    Out.Playlist.clear();
+    for (int i = 0; i < lines.Count(); ++i) {
+        const std::string path = PlaylistPathOf(lines.Get(i));
+        if (path.empty() || seen.IndexOf(path) >= 0) continue;
+        seen.Add(path);
+        Out.Playlist.push_back(path);
+    }
+    Out.Sarki = Ini.ReadInteger("Genel", "Sarki", 0);
+}
+
+}  // namespace dorlin
+
 void TForm1::LoadSettings() {
     dorlin::ExeDir = dorlin::ProgramFolder;
     // A first start installs the default skin (there is no other skin here to start with).
     if (!FileExists(dorlin::ExeDir + "Default\\skin.ini")) dorlin::InstallDefaultSkin(dorlin::ExeDir + "Default\\");
     TIniFile ini(dorlin::ExeDir + "Dorlin.ini");
-
-    dorlin::StrToEQValues(ini.ReadString("Genel", "EQ", "0,0,0,0,0,0,0,0,0,0,"), EQ, [](const std::string& m) {
+    dorlin::TStoredSettings s;
+    s.EQ = EQ;
+    dorlin::ReadStoredSettings(ini, dorlin::ExeDir, s, [](const std::string& m) {
         Application->MessageBox(m, "", MB_OK | MB_ICONERROR);
     });
-    UseEQ = ini.ReadBool("Genel", "UseEQ", true);
-    SkinDir = ini.ReadString("Genel", "Skin", dorlin::ExeDir + "Default\\");
+    EQ = s.EQ;
+    UseEQ = s.UseEQ;
+    SkinDir = s.SkinDir;
     FGenelRead = true;
-
-    ini.ReadSection("EQ_DATA", dorlin::PresetNames);
-    // A playlist path may hold "=": each line is read up to its last "=".
-    TStringList lines;
-    ini.ReadSectionValues("Musics", &lines);
+    dorlin::PresetNames->Clear();
+    for (const auto& n : s.Presets) dorlin::PresetNames->Add(n);
     FPlayList->Clear();
-    for (int i = 0; i < lines.Count(); ++i) {
-        const std::string line = lines.Get(i);
-        const std::size_t eq = line.rfind('=');
-        const std::string path = eq == std::string::npos ? line : line.substr(0, eq);
-        if (!path.empty() && FPlayList->IndexOf(path) < 0) FPlayList->Add(path);
-    }
+    for (const auto& p : s.Playlist) FPlayList->Add(p);
     FMusicsRead = true;
-
-    FPlayList->Index = ini.ReadInteger("Genel", "Sarki", 0);
+    // Stored unchanged: the next-song step at show time adds one.
+    FPlayList->Index = s.Sarki;
     ApplyEqualizer();
 }
 
