@@ -8,6 +8,7 @@
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/headless.h"
 #include "platform/classlib/jpeg.h"
+#include "platform/win/winuser.h"
 #include "player/Main.h"
 #include "skin/SkinForm.h"
 
@@ -45,6 +46,8 @@ std::map<std::string, std::string>& Shown() {
 
 }  // namespace
 
+std::function<void()> ConsoleIdle;
+
 void Startup() {
     for (const auto& m : kModules) m.startup();
 }
@@ -65,7 +68,8 @@ TSkinForm* SkinOf(TCustomForm* form) {
 const char* const kSkinCommandHelp =
     "  skin FORM click|rclick|down|up|hover ID     (a hot area of a skinned window, by identifier)\n"
     "  skin FORM drag ID POSITION                  (a track bar's thumb to 0..100)\n"
-    "  skin FORM texts                             (every display's text)\n";
+    "  skin FORM texts                             (every display's text)\n"
+    "  skin FORM wait ID TEXT                      (run until the display shows TEXT, at most 60 s)\n";
 
 bool SkinCommand(const std::string& line) {
     std::string rest = line;
@@ -75,6 +79,27 @@ bool SkinCommand(const std::string& line) {
     if (!skin) throw headless::EScriptError(form->Name() + " has no skin");
     const std::string what = LowerCase(Word(rest));
     const std::string id = Word(rest);
+    if (what == "wait") {
+        // Lets the message loop run until the display shows the text (at most 60 seconds).
+        std::string want = rest;
+        const std::size_t b = want.find_first_not_of(" \t");
+        want = b == std::string::npos ? std::string() : want.substr(b);
+        if (want.size() >= 2 && want.front() == '"' && want.back() == '"') want = want.substr(1, want.size() - 2);
+        auto shows = [&] {
+            for (const auto& d : skin->Displays())
+                if (SameText(d.ID, id)) return d.Text == want;
+            throw headless::EScriptError("no display " + id + " in " + form->Name());
+        };
+        const DWORD start = GetTickCount();
+        for (;;) {
+            Application->ProcessMessages();
+            if (ConsoleIdle) ConsoleIdle();
+            if (shows()) return true;
+            const DWORD spent = GetTickCount() - start;
+            if (spent >= 60000) throw headless::EScriptError(id + " did not show \"" + want + "\"");
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 60000 - spent, QS_ALLINPUT);
+        }
+    }
     if (what == "texts") {
         for (const auto& d : skin->Displays()) Shown().erase(form->Name() + "." + d.ID);
         return true;

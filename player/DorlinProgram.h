@@ -23,6 +23,9 @@ TSkinForm* SkinOf(TCustomForm* form);
 // A console line of the player's own ("skin FORM click ID", ...): true when it took the line.
 // Raises headless::EScriptError for a bad one.
 bool SkinCommand(const std::string& line);
+// Run by the commands that let the message loop run, after each look at the queue (the console
+// prints the displays there).
+extern std::function<void()> ConsoleIdle;
 extern const char* const kSkinCommandHelp;
 
 // Calls Print with a line "text FORM.ID \"TEXT\"" for every display of a visible skinned form

@@ -8,7 +8,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
+#include <string>
 #include <streambuf>
 
 #include "platform/classlib/application.h"
@@ -37,12 +39,20 @@ protected:
             if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
             // A program that ended while waiting: one empty command lets the driver see it.
             if (Application->Terminated() || headless::Halted()) return Give("pump\n");
+            // One line at a time, so that the loop runs again between two commands.
+            if (!FPending.empty() && FPending.find('\n') != std::string::npos) return GiveLine();
             pollfd p{0, POLLIN, 0};
-            if (poll(&p, 1, 0) > 0) {
-                const ssize_t n = read(0, FBuffer, sizeof FBuffer);
-                if (n <= 0) return traits_type::eof();
-                setg(FBuffer, FBuffer, FBuffer + n);
-                return traits_type::to_int_type(*gptr());
+            if (!FEnd && poll(&p, 1, 0) > 0) {
+                char chunk[4096];
+                const ssize_t n = read(0, chunk, sizeof chunk);
+                if (n <= 0) FEnd = true;
+                else FPending.append(chunk, static_cast<std::size_t>(n));
+                continue;
+            }
+            if (FEnd) {
+                if (FPending.empty()) return traits_type::eof();
+                FPending += '\n';
+                return GiveLine();
             }
             if (!FWatch) FWatch = win::WatchFd(nullptr, 0, POLLIN, [this](int, short) { win::SetFdEvents(FWatch, 0); });
             win::SetFdEvents(FWatch, POLLIN);
@@ -51,6 +61,13 @@ protected:
     }
 
 private:
+    int_type GiveLine() {
+        const std::size_t n = std::min(FPending.find('\n') + 1, sizeof FBuffer);
+        FPending.copy(FBuffer, n);
+        FPending.erase(0, n);
+        setg(FBuffer, FBuffer, FBuffer + n);
+        return traits_type::to_int_type(*gptr());
+    }
     int_type Give(const char* text) {
         const std::size_t n = std::char_traits<char>::length(text);
         std::char_traits<char>::copy(FBuffer, text, n);
@@ -59,6 +76,8 @@ private:
     }
     std::function<void()> FIdle;
     char FBuffer[4096];
+    std::string FPending;
+    bool FEnd = false;
     int FWatch = 0;
 };
 
@@ -70,7 +89,8 @@ int main() {
     {
         headless::TSession session;
         auto print = [](const std::string& line) { std::cout << line << '\n' << std::flush; };
-        PumpingInput input([&] { dorlin::ReportDisplays(print); });
+        dorlin::ConsoleIdle = [&] { dorlin::ReportDisplays(print); };
+        PumpingInput input([] { dorlin::ConsoleIdle(); });
         std::istream in(&input);
         TConsoleDriver driver(in, std::cout);
         driver.OnCommand = [](const std::string& line) { return dorlin::SkinCommand(line); };
