@@ -354,8 +354,13 @@ void TSkinForm::LoadSkin(const std::string& FileName) {
     FGroupNames.Clear();
     FGroupSelections.Clear();
 
+    // A description that is not there, or of a version this control does not know, is said as
+    // such, not as a fault of whatever would be read next.
+    if (!FileExists(FileName)) throw EFOpenError(Format("Cannot open file %s", {FileName}));
     TIniFile ini(FileName);
     FVersion = ini.ReadInteger("Version", "Ver", skin::kVersion140);
+    if (FVersion != skin::kVersion140 && FVersion != skin::kVersion150)
+        throw ESkinError(Format("Unsupported skin version %d", {FVersion}));
 
     const std::string maskName = ini.ReadString("BITMAPINFO", "MaskBitmap", "ERROR");
     const std::string upName = ini.ReadString("BITMAPINFO", "MouseUpBitmap", maskName);

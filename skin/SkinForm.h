@@ -76,6 +76,8 @@ void LetterGlyphCell(char c, int& row, int& column);
 HRGN BuildMaskRegion(TBitmap* Bitmap, TColor KeyColor, TColor Tolerance);
 
 CLASSLIB_EXCEPTION(EAssertionFailed, Exception);
+// A skin description this control cannot read ("Unsupported skin version N").
+CLASSLIB_EXCEPTION(ESkinError, Exception);
 
 class TSkinForm : public TImage {
 public:

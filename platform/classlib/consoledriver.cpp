@@ -185,7 +185,7 @@ struct TConsoleDriver::Impl {
         try {
             if (cmd.empty() || cmd[0] == '#') return true;
             if (cmd == "help") {
-                out << HelpText;
+                out << HelpText << self->ExtraHelp;
                 out.flush();
             } else if (cmd == "click" || cmd == "menu") {
                 headless::Click(Word(rest));
@@ -256,7 +256,7 @@ struct TConsoleDriver::Impl {
                 const int ms = Number(Word(rest), "the milliseconds");
                 if (ms < 0) throw headless::EScriptError("wait needs milliseconds of 0 or more");
                 headless::Wait(static_cast<DWORD>(ms));
-            } else {
+            } else if (!self->OnCommand || !self->OnCommand(line1254)) {
                 throw headless::EScriptError("unknown command '" + cmd + "' (try help)");
             }
             return true;

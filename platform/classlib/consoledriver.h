@@ -52,6 +52,11 @@ public:
     bool Execute(const std::string& line);
 
     std::function<void()> OnEndOfInput;
+    // A program's own commands: asked with a line (Windows-1254) whose command word the driver does
+    // not know; true when it took the line. An exception it raises is printed as an error.
+    std::function<bool(const std::string& line)> OnCommand;
+    // Lines added to the help text.
+    std::string ExtraHelp;
 
 private:
     struct Impl;

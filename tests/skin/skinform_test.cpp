@@ -167,8 +167,8 @@ TEST_F(SkinLoad, FailuresReachTheCaller) {
         }
         return "(loaded)";
     };
-    // No description at all: every default; the mask "ERROR" has no extension.
-    EXPECT_EQ(message("c:\\skins\\none\\skin.ini"), "Unknown picture file extension (.)");
+    // No description at all.
+    EXPECT_EQ(message("c:\\skins\\none\\skin.ini"), "Cannot open file c:\\skins\\none\\skin.ini");
 
     SkinSpec missing = StandardSkin();
     missing.upName = "gone.bmp";
@@ -194,9 +194,9 @@ TEST_F(SkinLoad, FailuresReachTheCaller) {
 
     SkinSpec badVersion = StandardSkin();
     badVersion.version = "120";
-    EXPECT_EQ(message(Write("v120", badVersion)), "List index out of bounds (-1)");
+    EXPECT_EQ(message(Write("v120", badVersion)), "Unsupported skin version 120");
     badVersion.hotLines.clear();
-    EXPECT_EQ(message(Write("v120empty", badVersion)), "(loaded)");
+    EXPECT_EQ(message(Write("v120empty", badVersion)), "Unsupported skin version 120");
 
     SkinSpec noTrackLine = StandardSkin();
     noTrackLine.trackLines.pop_back();

@@ -1,0 +1,89 @@
+// Dorlin.ini: reading the settings at start and writing them back when the window closes.
+#include "platform/classlib/application.h"
+#include "platform/registry/profile.h"
+#include "platform/win/statedir.h"
+#include "platform/classlib/inifiles.h"
+#include "player/DefaultSkin.h"
+#include "player/Main.h"
+
+namespace dorlin {
+
+std::string PlaylistPathOf(const std::string& Line) {
+    const std::size_t eq = Line.rfind('=');
+    return eq == std::string::npos ? Line : Line.substr(0, eq);
+}
+
+void ReadStoredSettings(TCustomIniFile& Ini, const std::string& ExeDir, TStoredSettings& Out,
+                        const std::function<void(const std::string&)>& Report) {
+    StrToEQValues(Ini.ReadString("Genel", "EQ", "0,0,0,0,0,0,0,0,0,0,"), Out.EQ, Report);
+    Out.UseEQ = Ini.ReadBool("Genel", "UseEQ", true);
+    Out.SkinDir = Ini.ReadString("Genel", "Skin", ExeDir + "Default\\");
+    TStringList names;
+    Ini.ReadSection("EQ_DATA", &names);
+    Out.Presets.clear();
+    for (int i = 0; i < names.Count(); ++i) Out.Presets.push_back(names.Get(i));
+    TStringList lines, seen;
+    Ini.ReadSectionValues("Musics", &lines);
+    Out.Playlist.clear();
+    for (int i = 0; i < lines.Count(); ++i) {
+        const std::string path = PlaylistPathOf(lines.Get(i));
+        if (path.empty() || seen.IndexOf(path) >= 0) continue;
+        seen.Add(path);
+        Out.Playlist.push_back(path);
+    }
+    Out.Sarki = Ini.ReadInteger("Genel", "Sarki", 0);
+}
+
+}  // namespace dorlin
+
+void TForm1::LoadSettings() {
+    dorlin::ExeDir = dorlin::ProgramFolder;
+    // A first start installs the default skin (there is no other skin here to start with).
+    if (!FileExists(dorlin::ExeDir + "Default\\skin.ini")) dorlin::InstallDefaultSkin(dorlin::ExeDir + "Default\\");
+    TIniFile ini(dorlin::ExeDir + "Dorlin.ini");
+    dorlin::TStoredSettings s;
+    s.EQ = EQ;
+    dorlin::ReadStoredSettings(ini, dorlin::ExeDir, s, [](const std::string& m) {
+        Application->MessageBox(m, "", MB_OK | MB_ICONERROR);
+    });
+    EQ = s.EQ;
+    UseEQ = s.UseEQ;
+    SkinDir = s.SkinDir;
+    FGenelRead = true;
+    dorlin::PresetNames->Clear();
+    for (const auto& n : s.Presets) dorlin::PresetNames->Add(n);
+    FPlayList->Clear();
+    for (const auto& p : s.Playlist) FPlayList->Add(p);
+    FMusicsRead = true;
+    // Stored unchanged: the next-song step at show time adds one.
+    FPlayList->Index = s.Sarki;
+    ApplyEqualizer();
+}
+
+void TForm1::SaveSettings() {
+    const std::string file = dorlin::ExeDir + "Dorlin.ini";
+    TIniFile ini(file);
+    profile::FileUpdate batch(file);
+    if (FGenelRead) {
+        ini.WriteString("Genel", "Skin", SkinDir);
+        ini.WriteInteger("Genel", "Sarki", FPlayList->Index - 1);
+        ini.WriteString("Genel", "EQ", dorlin::EQValuesToStr(EQ));
+        ini.WriteBool("Genel", "UseEQ", UseEQ);
+    }
+    if (FMusicsRead) ini.EraseSection("Musics");
+    if (!batch.Commit()) throw EIniFileException(Format("Unable to write to %s", {file}));
+    if (!FMusicsRead) return;
+    // The playlist goes last, as lines of its own: a path may hold "=", which no key of the
+    // profile functions may, and is read back up to the last "=".
+    const std::string local = win::LocalPath(file);
+    std::string text;
+    win::ReadFile(local, text);
+    if (!text.empty() && text.back() != '\n') text += "\r\n";
+    text += "[Musics]\r\n";
+    for (int i = 0; i < FPlayList->Count(); ++i) {
+        const std::string& path = FPlayList->Get(i);
+        if (path.find_first_of("\r\n") != std::string::npos) continue;  // no file has such a name
+        text += path + "=\r\n";
+    }
+    if (!win::WriteFileAtomic(local, text, 0644)) throw EIniFileException(Format("Unable to write to %s", {file}));
+}

@@ -1,0 +1,151 @@
+// The main window's track control on the real decoder: opening, playing, the end of a track and
+// the playlist moving on, seeking, the displays, the decoder's refusals and the menu.
+#include "playerfixture.h"
+
+#include "platform/win/shellapi.h"
+
+namespace playertest {
+namespace {
+
+class Track : public PlayerFixture {
+protected:
+    void ThreeSongs(int sarki = 0) {
+        const auto& a = testsupport::Audio();
+        WriteIni("[Genel]\nSarki=" + std::to_string(sarki) + "\n[Musics]\n" + a.cbr + "=\n" + a.mono22 + "=\n" +
+                 a.layer2 + "=\n");
+    }
+};
+
+TEST_F(Track, ResumedSongIsOpenedNotPlayed) {
+    ThreeSongs(0);
+    Start();
+    EXPECT_EQ(form->PlayList()->Index, 1);
+    EXPECT_TRUE(form->Loaded);
+    ASSERT_TRUE(PumpUntil([&] { return Text("TEXT_LEN") == "00:03"; }));
+    // Nothing plays: the time stays.
+    testsupport::PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(Text("TEXT_POS"), "00:00");
+    EXPECT_EQ(form->PlayList()->Index, 1);
+}
+
+TEST_F(Track, EachEndMovesToTheNextSongOnceAndWraps) {
+    ThreeSongs(0);
+    Start();
+    std::vector<std::string> titles;
+    form->Skin->OnSkinChanged = nullptr;
+    Click("BUTTON_PLAY");
+    // Every song plays to its end (as fast as decoding goes) and the next one starts: 2, 3, 1.
+    for (int want : {2, 3, 1}) {
+        ASSERT_TRUE(PumpUntil([&] { return form->PlayList()->Index == want; })) << want;
+        titles.push_back(Text("TEXT_SONG"));
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"mono22", "layer2", "cbr"}));
+}
+
+TEST_F(Track, BothEndSignalsOfOneTrackAdvanceOnce) {
+    ThreeSongs(0);
+    Start();
+    form->PlayerNotifyInputPosition(form->Player, 400, 400);
+    form->PlayerNotifyPlayerState(form->Player, 3);
+    EXPECT_EQ(form->PlayList()->Index, 2);
+    // The next track playing can end again.
+    form->PlayerNotifyPlayerState(form->Player, 1);
+    form->PlayerNotifyPlayerState(form->Player, 3);
+    EXPECT_EQ(form->PlayList()->Index, 3);
+}
+
+TEST_F(Track, DisplaysFollowTheNotifications) {
+    Start();
+    form->PlayerNotifyInputDuration(form->Player, 3725);
+    EXPECT_EQ(Text("TEXT_LEN"), "02:05");  // the hours are dropped
+    EXPECT_EQ(form->LengthText(), "02:05");
+    form->PlayerNotifyInputTimecode(form->Player, 1, 7, 9, 50);
+    EXPECT_EQ(Text("TEXT_POS"), "07:09");
+    form->PlayerNotifyInputPosition(form->Player, 399, 400);
+    EXPECT_EQ(form->Skin->GetTrackBarPos("TRACKBAR_POS"), 99);
+}
+
+TEST_F(Track, SeekingForwardAndBack) {
+    setenv("XAUDIO_OUTPUT", "null:manual", 1);  // nothing plays on: the songs stay where they are put
+    ThreeSongs(0);
+    Start();
+    Settle();
+    form->Skin->SetTrackBarPos("TRACKBAR_POS", 85);
+    Click("BUTTON_NEXTTRACK");
+    EXPECT_EQ(form->Skin->GetTrackBarPos("TRACKBAR_POS"), 95);
+    // The decoder lands at 380 of 400: 95 on the bar.
+    ASSERT_TRUE(PumpUntil([&] { return Text("TEXT_POS") == "00:02"; }));
+    form->Skin->SetTrackBarPos("TRACKBAR_POS", 90);
+    Click("BUTTON_NEXTTRACK");
+    EXPECT_EQ(form->PlayList()->Index, 2);
+    form->Skin->SetTrackBarPos("TRACKBAR_POS", 10);
+    Click("BUTTON_PREVTRACK");
+    EXPECT_EQ(form->PlayList()->Index, 1);
+    form->Skin->SetTrackBarPos("TRACKBAR_POS", 50);
+    Click("BUTTON_PREVTRACK");
+    EXPECT_EQ(form->Skin->GetTrackBarPos("TRACKBAR_POS"), 40);
+    EXPECT_EQ(form->PlayList()->Index, 1);
+}
+
+TEST_F(Track, NothingIsLoadedButtonsDoNothing) {
+    Start();
+    Click("BUTTON_PLAY");
+    Click("BUTTON_STOP");
+    Click("BUTTON_EQUALIZER");
+    Click("BUTTON_NEXT");
+    testsupport::PumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(headless::Headless().Boxes().empty());
+    EXPECT_TRUE(headless::Headless().WindowEvents().size() == 1);  // only the main window was shown
+    // The menu's equalizer opens all the same.
+    headless::Headless().QueueModalAction([](TCustomForm* f) { f->Close(); });
+    headless::Click("Form1.Ekolayzer1");
+    bool shownEq = false;
+    for (const auto& e : headless::Headless().WindowEvents()) shownEq |= e.Shown && e.Form == "EQForm";
+    EXPECT_TRUE(shownEq);
+}
+
+TEST_F(Track, AFileTheDecoderRefusesIsReported) {
+    Start();
+    headless::Headless().QueueFileAnswer(testsupport::Audio().text);
+    Click("BUTTON_EJECT");
+    ASSERT_TRUE(PumpUntil([&] { return !headless::Headless().Boxes().empty(); }));
+    EXPECT_EQ(headless::Headless().Boxes()[0].Text, T("Dosya Açılamadı"));
+    EXPECT_TRUE(form->Loaded);
+    EXPECT_EQ(Text("TEXT_SONG"), "notes");
+    EXPECT_EQ(Text("TEXT_LEN"), "00:00");
+    // Opening through the dialog appends the file but keeps the position.
+    EXPECT_EQ(form->PlayList()->Count(), 1);
+    EXPECT_EQ(form->PlayList()->Index, 0);
+}
+
+TEST_F(Track, HintsFollowThePointerAndClearOnRelease) {
+    Start();
+    dorlin::SkinCommand("skin Form1 hover BUTTON_EXIT");
+    EXPECT_EQ(Text("TEXT_HINT"), T("Çıkış"));
+    dorlin::SkinCommand("skin Form1 hover BUTTON_PLAY");
+    EXPECT_EQ(Text("TEXT_HINT"), T("Başla"));
+    Click("BUTTON_PLAY");
+    EXPECT_EQ(Text("TEXT_HINT"), "");
+}
+
+TEST_F(Track, RightReleaseRunsTheCommandAndOpensTheMenu) {
+    Start();
+    dorlin::SkinCommand("skin Form1 rclick BUTTON_WEB");
+    const auto reqs = shell::RecordedRequests();
+    ASSERT_FALSE(reqs.empty());
+    EXPECT_EQ(reqs.back().file, dorlin::kWebSite);
+    EXPECT_EQ(reqs.back().verb, "open");
+    EXPECT_EQ(reqs.back().show, SW_SHOWNORMAL);
+    EXPECT_EQ(headless::Headless().OpenPopup(), form->PopupMenu1);
+}
+
+TEST_F(Track, ExitButtonClosesAndSaves) {
+    Start();
+    Click("BUTTON_EXIT");
+    Pump();
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_NE(IniText().find("[Genel]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace playertest
