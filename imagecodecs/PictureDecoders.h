@@ -105,11 +105,21 @@ public:
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 
+// A Targa packet cut at the end of one call's output, carried into the next call (the next scan
+// line): the pixels of a run still to write, or the raw pixels still to copy.
+struct TTargaRLEState {
+    std::size_t RunLeft = 0;
+    std::size_t RawLeft = 0;
+    std::uint8_t Pixel[4] = {};
+};
+
 // Decodes Targa run-length packets from Source (SourceSize bytes) until Count bytes are written to
-// Target; a packet that crosses Count is cut there. BitsPerPixel 8, 15, 16, 24 or 32; any other
-// depth decodes nothing. Returns the source bytes used (a cut packet counts whole).
+// Target. BitsPerPixel 8, 15, 16, 24 or 32; any other depth decodes nothing. Without State a packet
+// that crosses Count is cut there and its source bytes count whole; with State (Count a whole
+// number of pixels) the rest of the packet is kept for the next call, which writes it first.
+// Returns the source bytes used.
 std::size_t DecodeTargaRLE(const std::uint8_t* Source, std::size_t SourceSize, std::uint8_t* Target,
-                           std::size_t Count, int BitsPerPixel);
+                           std::size_t Count, int BitsPerPixel, TTargaRLEState* State = nullptr);
 
 // Encodes PixelCount pixels of BytesPerPixel (1 to 4) bytes as Targa run-length packets into Target,
 // which holds at least TargaRLEBound bytes. Returns the bytes written.

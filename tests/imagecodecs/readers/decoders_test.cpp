@@ -55,6 +55,17 @@ TEST(TargaRLE, DecoderRunsRawPacketsAndCuts) {
     EXPECT_EQ(DecodeTargaRLE(run.data(), run.size(), out.data(), out.size(), 12), 0u);
 }
 
+TEST(TargaRLE, PacketsCarriedFromRowToRow) {
+    // A raw packet of 3 and a run of 3 over rows of 2 one-byte pixels.
+    const Bytes packets = {0x02, 1, 2, 3, 0x82, 9};
+    TTargaRLEState carry;
+    Bytes rows(6, 0);
+    std::size_t used = 0;
+    for (int r = 0; r < 3; ++r) used += DecodeTargaRLE(packets.data() + used, packets.size() - used, rows.data() + 2 * r, 2, 8, &carry);
+    EXPECT_EQ(rows, (Bytes{1, 2, 3, 9, 9, 9}));
+    EXPECT_EQ(used, packets.size());
+}
+
 TEST(RunLengthDecoders, EdgeCasesOfEachScheme) {
     TPackbitsRLE pb;
     EXPECT_EQ(DecodeInto(pb, {0x80, 0x00, 5, 0xFE, 6}, 4), (Bytes{5, 6, 6, 6}));  // -128 skipped, 0 copies one
