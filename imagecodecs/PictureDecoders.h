@@ -18,8 +18,9 @@ using TCardinalArray = std::vector<std::uint32_t>;
 class TDecoder {
 public:
     virtual ~TDecoder() = default;
-    virtual void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                        std::uint32_t UnpackedSize) = 0;
+    // Returns the bytes written to Dest.
+    virtual std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                                 std::uint32_t UnpackedSize) = 0;
     // The encoding slot: no decompressor encodes.
     virtual void Encode(const std::uint8_t* Source, std::uint8_t* Target, std::uint32_t Count) = 0;
 };
@@ -39,8 +40,8 @@ struct TLZWTable {
 // Raises Exception "TIF LZW: invalid opcode." for a code above the next free code.
 class TTIFFLZW : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 
 private:
@@ -53,8 +54,8 @@ private:
 // above 11.
 class TGIFLZW : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
     std::uint8_t InitialCodeSize = 8;
 
@@ -65,16 +66,16 @@ private:
 // PackBits (TIFF compression 32773).
 class TPackbitsRLE : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 
 // PCX run-length coding: a byte with both top bits set is a count of the byte that follows.
 class TPCXRLE : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 
@@ -82,8 +83,8 @@ public:
 // significant byte, so the output holds one byte per sample.
 class TSGIRLE : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
     std::uint8_t SampleSize = 1;
 };
@@ -92,16 +93,16 @@ public:
 // at the end of the packed bytes when the row has no terminator).
 class TCUTRLE : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 
 // One Wavefront RLA channel of a row.
 class TRLADecoder : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 

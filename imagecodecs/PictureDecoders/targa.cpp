@@ -37,7 +37,7 @@ std::size_t DecodeTargaRLE(const std::uint8_t* Source, std::size_t SourceSize, s
         if (State->RawLeft > 0) {
             const std::size_t want = std::min(State->RawLeft * b, (Count - written) / b * b);
             const std::size_t k = std::min(want, SourceSize);
-            std::memcpy(Target + written, Source, k);
+            if (k > 0) std::memcpy(Target + written, Source, k);
             written += k;
             used += k;
             State->RawLeft -= want / b;
