@@ -18,8 +18,9 @@ using TCardinalArray = std::vector<std::uint32_t>;
 class TDecoder {
 public:
     virtual ~TDecoder() = default;
-    virtual void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                        std::uint32_t UnpackedSize) = 0;
+    // Returns the bytes written to Dest.
+    virtual std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                                 std::uint32_t UnpackedSize) = 0;
     // The encoding slot: no decompressor encodes.
     virtual void Encode(const std::uint8_t* Source, std::uint8_t* Target, std::uint32_t Count) = 0;
 };
@@ -39,8 +40,8 @@ struct TLZWTable {
 // Raises Exception "TIF LZW: invalid opcode." for a code above the next free code.
 class TTIFFLZW : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 
 private:
@@ -53,8 +54,8 @@ private:
 // above 11.
 class TGIFLZW : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
     std::uint8_t InitialCodeSize = 8;
 
@@ -65,16 +66,16 @@ private:
 // PackBits (TIFF compression 32773).
 class TPackbitsRLE : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 
 // PCX run-length coding: a byte with both top bits set is a count of the byte that follows.
 class TPCXRLE : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 
@@ -82,8 +83,8 @@ public:
 // significant byte, so the output holds one byte per sample.
 class TSGIRLE : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
     std::uint8_t SampleSize = 1;
 };
@@ -92,24 +93,34 @@ public:
 // at the end of the packed bytes when the row has no terminator).
 class TCUTRLE : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 
 // One Wavefront RLA channel of a row.
 class TRLADecoder : public TDecoder {
 public:
-    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                std::uint32_t UnpackedSize) override;
+    std::uint32_t Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                         std::uint32_t UnpackedSize) override;
     void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
 };
 
+// A Targa packet cut at the end of one call's output, carried into the next call (the next scan
+// line): the pixels of a run still to write, or the raw pixels still to copy.
+struct TTargaRLEState {
+    std::size_t RunLeft = 0;
+    std::size_t RawLeft = 0;
+    std::uint8_t Pixel[4] = {};
+};
+
 // Decodes Targa run-length packets from Source (SourceSize bytes) until Count bytes are written to
-// Target; a packet that crosses Count is cut there. BitsPerPixel 8, 15, 16, 24 or 32; any other
-// depth decodes nothing. Returns the source bytes used (a cut packet counts whole).
+// Target. BitsPerPixel 8, 15, 16, 24 or 32; any other depth decodes nothing. Without State a packet
+// that crosses Count is cut there and its source bytes count whole; with State (Count a whole
+// number of pixels) the rest of the packet is kept for the next call, which writes it first.
+// Returns the source bytes used.
 std::size_t DecodeTargaRLE(const std::uint8_t* Source, std::size_t SourceSize, std::uint8_t* Target,
-                           std::size_t Count, int BitsPerPixel);
+                           std::size_t Count, int BitsPerPixel, TTargaRLEState* State = nullptr);
 
 // Encodes PixelCount pixels of BytesPerPixel (1 to 4) bytes as Targa run-length packets into Target,
 // which holds at least TargaRLEBound bytes. Returns the bytes written.

@@ -63,8 +63,8 @@ inline void Define(TLZWTable& t, std::uint32_t next, std::uint32_t old, std::uin
 
 }  // namespace
 
-void TTIFFLZW::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                      std::uint32_t UnpackedSize) {
+std::uint32_t TTIFFLZW::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                              std::uint32_t UnpackedSize) {
     constexpr std::uint32_t kClear = 256, kEnd = 257;
     TLZWTable& t = FTable;
     InitLiterals(t, 256);
@@ -77,13 +77,13 @@ void TTIFFLZW::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint
     std::uint32_t bits = 0;
     for (;;) {
         while (bits < width) {
-            if (in == inEnd) return;
+            if (in == inEnd) return static_cast<std::uint32_t>(out - Dest);
             acc = (acc << 8) | *in++;
             bits += 8;
         }
         bits -= width;
         const std::uint32_t code = static_cast<std::uint32_t>(acc >> bits) & mask;
-        if (code == kEnd || out == outEnd) return;
+        if (code == kEnd || out == outEnd) return static_cast<std::uint32_t>(out - Dest);
         if (code == kClear) {
             width = 9;
             mask = 511;
@@ -112,8 +112,8 @@ void TTIFFLZW::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint
     }
 }
 
-void TGIFLZW::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                     std::uint32_t UnpackedSize) {
+std::uint32_t TGIFLZW::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                              std::uint32_t UnpackedSize) {
     if (InitialCodeSize > 11) throw Exception("GIF LZW: invalid opcode.");
     const std::uint32_t codeSize = InitialCodeSize < 2 ? 2 : InitialCodeSize;
     const std::uint32_t clear = 1u << codeSize, end = clear + 1;
@@ -130,11 +130,11 @@ void TGIFLZW::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint3
     for (;;) {
         while (bits < width) {
             while (blockLeft == 0) {
-                if (in == inEnd) return;
+                if (in == inEnd) return static_cast<std::uint32_t>(out - Dest);
                 blockLeft = *in++;
-                if (blockLeft == 0) return;  // the block terminator
+                if (blockLeft == 0) return static_cast<std::uint32_t>(out - Dest);  // the block terminator
             }
-            if (in == inEnd) return;
+            if (in == inEnd) return static_cast<std::uint32_t>(out - Dest);
             acc |= static_cast<std::uint64_t>(*in++) << bits;
             bits += 8;
             --blockLeft;
@@ -142,7 +142,7 @@ void TGIFLZW::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint3
         const std::uint32_t code = static_cast<std::uint32_t>(acc) & mask;
         acc >>= width;
         bits -= width;
-        if (code == end || out == outEnd) return;
+        if (code == end || out == outEnd) return static_cast<std::uint32_t>(out - Dest);
         if (code == clear) {
             width = codeSize + 1;
             mask = (1u << width) - 1;

@@ -32,8 +32,8 @@ struct Cursor {
 
 }  // namespace
 
-void TPackbitsRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                          std::uint32_t UnpackedSize) {
+std::uint32_t TPackbitsRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                              std::uint32_t UnpackedSize) {
     Cursor c{Source, Source + PackedSize, Dest, Dest + UnpackedSize};
     while (c.InLeft() > 0 && c.OutLeft() > 0) {
         const int h = static_cast<std::int8_t>(*c.in++);
@@ -44,10 +44,11 @@ void TPackbitsRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::
             c.Fill(*c.in++, static_cast<std::size_t>(1 - h));
         }
     }
+    return static_cast<std::uint32_t>(c.out - Dest);
 }
 
-void TPCXRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                     std::uint32_t UnpackedSize) {
+std::uint32_t TPCXRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                              std::uint32_t UnpackedSize) {
     Cursor c{Source, Source + PackedSize, Dest, Dest + UnpackedSize};
     while (c.OutLeft() > 0 && c.InLeft() > 0) {
         const std::uint8_t b = *c.in++;
@@ -58,10 +59,11 @@ void TPCXRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint3
             *c.out++ = b;
         }
     }
+    return static_cast<std::uint32_t>(c.out - Dest);
 }
 
-void TSGIRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                     std::uint32_t UnpackedSize) {
+std::uint32_t TSGIRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                              std::uint32_t UnpackedSize) {
     Cursor c{Source, Source + PackedSize, Dest, Dest + UnpackedSize};
     if (SampleSize == 2) {
         // 16-bit big-endian counts and samples; the high byte of each sample is kept.
@@ -82,7 +84,7 @@ void TSGIRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint3
                 c.Fill(v, count);
             }
         }
-        return;
+        return static_cast<std::uint32_t>(c.out - Dest);
     }
     while (c.InLeft() > 0 && c.OutLeft() > 0) {
         const std::uint8_t b = *c.in++;
@@ -95,10 +97,11 @@ void TSGIRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint3
             c.Fill(*c.in++, count);
         }
     }
+    return static_cast<std::uint32_t>(c.out - Dest);
 }
 
-void TCUTRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                     std::uint32_t UnpackedSize) {
+std::uint32_t TCUTRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                              std::uint32_t UnpackedSize) {
     Cursor c{Source, Source + PackedSize, Dest, Dest + UnpackedSize};
     c.in += std::min<std::size_t>(2, c.InLeft());
     while (c.InLeft() > 0) {
@@ -113,10 +116,11 @@ void TCUTRLE::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint3
         }
     }
     Source = c.in;
+    return static_cast<std::uint32_t>(c.out - Dest);
 }
 
-void TRLADecoder::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
-                         std::uint32_t UnpackedSize) {
+std::uint32_t TRLADecoder::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                              std::uint32_t UnpackedSize) {
     Cursor c{Source, Source + PackedSize, Dest, Dest + UnpackedSize};
     while (c.InLeft() > 0 && c.OutLeft() > 0) {
         const int h = static_cast<std::int8_t>(*c.in++);
@@ -127,4 +131,5 @@ void TRLADecoder::Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::u
             c.Copy(static_cast<std::size_t>(-h));
         }
     }
+    return static_cast<std::uint32_t>(c.out - Dest);
 }

@@ -22,11 +22,28 @@ bool SamePixel(const std::uint8_t* a, const std::uint8_t* b, int bytes) { return
 }  // namespace
 
 std::size_t DecodeTargaRLE(const std::uint8_t* Source, std::size_t SourceSize, std::uint8_t* Target,
-                           std::size_t Count, int BitsPerPixel) {
+                           std::size_t Count, int BitsPerPixel, TTargaRLEState* State) {
     const int bpp = TargaBytesPerPixel(BitsPerPixel);
     if (bpp == 0) return 0;
     const std::size_t b = static_cast<std::size_t>(bpp);
     std::size_t used = 0, written = 0;
+    // First what a packet of the previous call left.
+    if (State) {
+        while (State->RunLeft > 0 && Count - written >= b) {
+            std::memcpy(Target + written, State->Pixel, b);
+            written += b;
+            --State->RunLeft;
+        }
+        if (State->RawLeft > 0) {
+            const std::size_t want = std::min(State->RawLeft * b, (Count - written) / b * b);
+            const std::size_t k = std::min(want, SourceSize);
+            if (k > 0) std::memcpy(Target + written, Source, k);
+            written += k;
+            used += k;
+            State->RawLeft -= want / b;
+            if (k < want) State->RawLeft = 0;  // the source ended inside the packet
+        }
+    }
     while (written < Count && used < SourceSize) {
         const std::uint8_t h = Source[used++];
         const std::size_t n = (h & 127u) + 1;
@@ -37,10 +54,15 @@ std::size_t DecodeTargaRLE(const std::uint8_t* Source, std::size_t SourceSize, s
             }
             const std::uint8_t* pixel = Source + used;
             used += b;
-            for (std::size_t i = 0; i < n && written < Count; ++i) {
+            std::size_t i = 0;
+            for (; i < n && written < Count; ++i) {
                 const std::size_t k = std::min(b, Count - written);
                 std::memcpy(Target + written, pixel, k);
                 written += k;
+            }
+            if (State && i < n) {
+                State->RunLeft = n - i;
+                std::memcpy(State->Pixel, pixel, b);
             }
         } else {
             const std::size_t want = n * b;
@@ -48,6 +70,12 @@ std::size_t DecodeTargaRLE(const std::uint8_t* Source, std::size_t SourceSize, s
             const std::size_t k = std::min(avail, Count - written);
             std::memcpy(Target + written, Source + used, k);
             written += k;
+            if (State && k < avail) {
+                // The rest of the raw pixels stay in the source for the next call.
+                State->RawLeft = (want - k) / b;
+                used += k;
+                break;
+            }
             used += avail;
         }
     }

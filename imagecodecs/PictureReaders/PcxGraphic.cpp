@@ -86,14 +86,15 @@ void TPCXGraphic::LoadFromStream(TStream* Stream) {
         const std::uint8_t* src = packed.data();
         decoder.Decode(src, data.data(), static_cast<std::uint32_t>(packed.size()), static_cast<std::uint32_t>(data.size()));
     } else {
-        std::memcpy(data.data(), packed.data(), std::min(packed.size(), data.size()));
+        if (!packed.empty() && !data.empty()) std::memcpy(data.data(), packed.data(), std::min(packed.size(), data.size()));
     }
 
     const TRows rows = RowsOf(this);
     const std::size_t scan = static_cast<std::size_t>(ScanLineBytes());
     const std::size_t bpl = static_cast<std::size_t>(bytesPerLine);
     const std::size_t w = static_cast<std::size_t>(width);
-    for (std::int64_t y = 0; y < height; ++y) {
+    // Lines of no bytes leave the picture as it was made.
+    for (std::int64_t y = 0; y < height && rowSize > 0; ++y) {
         const std::uint8_t* src = data.data() + static_cast<std::size_t>(y * rowSize);
         std::uint8_t* line = rows.Row(static_cast<int>(y));
         switch (format) {

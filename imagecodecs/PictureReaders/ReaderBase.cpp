@@ -104,9 +104,31 @@ void MakeImage(TBitmap* bitmap, TPixelFormat format, HPALETTE palette, std::int6
         if (palette) DeleteObject(ToGdiObj(palette));
         throw Exception("Invalid image dimensions");
     }
-    bitmap->SetPixelFormat(format);
+    // A new DIB section of the format: its pixels start zeroed, and no fill runs over them.
+    const int bpp = format == pf1bit ? 1 : format == pf4bit ? 4 : format == pf8bit ? 8 : format == pf15bit ? 16
+                  : format == pf24bit ? 24 : 32;
+    std::vector<std::uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
+    auto* bi = reinterpret_cast<BITMAPINFO*>(info.data());
+    bi->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi->bmiHeader.biWidth = static_cast<LONG>(width);
+    bi->bmiHeader.biHeight = -static_cast<LONG>(height);
+    bi->bmiHeader.biPlanes = 1;
+    bi->bmiHeader.biBitCount = static_cast<WORD>(bpp);
+    bi->bmiHeader.biCompression = BI_RGB;
+    if (bpp <= 8) {
+        std::vector<PALETTEENTRY> pe(256);
+        const UINT n = palette ? GetPaletteEntries(palette, 0, 256, pe.data()) : 0;
+        bi->bmiHeader.biClrUsed = n;
+        for (UINT i = 0; i < n; ++i) bi->bmiColors[i] = RGBQUAD{pe[i].peBlue, pe[i].peGreen, pe[i].peRed, 0};
+    }
+    void* bits = nullptr;
+    HBITMAP handle = CreateDIBSection(nullptr, bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!handle) {
+        if (palette) DeleteObject(ToGdiObj(palette));
+        throw EOutOfResources("Out of system resources");
+    }
+    bitmap->SetHandle(handle);
     if (palette) bitmap->SetPalette(palette);
-    bitmap->SetSize(static_cast<int>(width), static_cast<int>(height));
 }
 
 void Finished(TBitmap* bitmap) {

@@ -88,13 +88,13 @@ void TTargaGraphic::LoadFromStream(TStream* Stream) {
             if (in.ReadSome(lineOf(i), static_cast<std::int64_t>(rowBytes)) != static_cast<std::int64_t>(rowBytes))
                 throw Exception(kInvalid);
     } else if (imageType == 9 || imageType == 10 || imageType == 11) {
-        // Packets may run on from one row into the next: the rows are decoded as one stream.
+        // Packets may run on from one row into the next: what a row leaves is carried over.
         const std::int64_t start = Stream->Position();
         const std::vector<std::uint8_t> packed = in.ReadRest();
-        std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(height), 0);
-        const std::size_t used = DecodeTargaRLE(packed.data(), packed.size(), pixels.data(), pixels.size(), depth);
+        TTargaRLEState carry;
+        std::size_t used = 0;
         for (std::int64_t i = 0; i < height; ++i)
-            std::memcpy(lineOf(i), pixels.data() + static_cast<std::size_t>(i) * rowBytes, rowBytes);
+            used += DecodeTargaRLE(packed.data() + used, packed.size() - used, lineOf(i), rowBytes, depth, &carry);
         Stream->SetPosition(start + static_cast<std::int64_t>(used));
     }
     Finished(this);

@@ -364,18 +364,20 @@ void TTIFFGraphic::LoadFromStream(TStream* Stream) {
         const std::int64_t stripBytes = stripRows * f.RowBytes;
         if (offsets[s] > static_cast<std::uint64_t>(in.Size())) throw Exception(kInvalid);
         in.Seek(offsets[s]);
-        strip.assign(static_cast<std::size_t>(stripBytes), 0);
+        // What a short or broken strip does not fill is zero, never the last strip's bytes.
+        if (strip.size() < static_cast<std::size_t>(stripBytes)) strip.resize(static_cast<std::size_t>(stripBytes));
+        std::size_t filled;
         if (decoder) {
             std::int64_t count = s < byteCounts.size() && byteCounts[s] != 0 ? byteCounts[s] : in.Left();
             count = std::min(count, in.Left());
             packed.resize(static_cast<std::size_t>(count));
             packed.resize(static_cast<std::size_t>(in.ReadSome(packed.data(), count)));
             const std::uint8_t* src = packed.data();
-            decoder->Decode(src, strip.data(), static_cast<std::uint32_t>(packed.size()), static_cast<std::uint32_t>(stripBytes));
+            filled = decoder->Decode(src, strip.data(), static_cast<std::uint32_t>(packed.size()), static_cast<std::uint32_t>(stripBytes));
         } else {
-            // A last strip cut short by the end of the file keeps its zeroes.
-            in.ReadSome(strip.data(), stripBytes);
+            filled = static_cast<std::size_t>(in.ReadSome(strip.data(), stripBytes));
         }
+        std::memset(strip.data() + filled, 0, static_cast<std::size_t>(stripBytes) - filled);
         for (std::int64_t r = 0; r < stripRows; ++r, ++row) {
             std::uint8_t* src = strip.data() + r * f.RowBytes;
             if (predictor == 2) UndoPredictor(src, width, f.Samples, f.Bits, FBigEndian);

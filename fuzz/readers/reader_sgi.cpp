@@ -1,0 +1,4 @@
+// Fuzz target: the TSGIGraphic reader.
+#include "fuzz/readers/reader_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { return FuzzReader<TSGIGraphic>(data, size); }
