@@ -275,11 +275,12 @@ TBitmap* TGIFPicture::GetBufferBitmap() {
 }
 
 TBitmap* TGIFPicture::ScreenBitmap() {
-    if (Empty()) return nullptr;
+    // A screen of no size shows nothing.
+    if (Empty() || Width() == 0 || Height() == 0) return nullptr;
     std::lock_guard cache(CacheLock);
     if (CachedBitmap) return CachedBitmap.get();
     TGIFSubImage* first = Frame(0);
-    if (first->Width() == Width() && first->Height() == Height()) {
+    if (first->Width() == Width() && first->Height() == Height() && !first->IsBlank()) {
         CachedBitmap = std::make_unique<TBitmap>();
         CachedBitmap->Assign(first->GetFrameBitmap());
         CachedBitmap->OnChange = [this](TObject*) { Changed(this); };

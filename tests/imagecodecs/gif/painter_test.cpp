@@ -359,3 +359,25 @@ TEST_F(Painter, OneFramePicturesAreDrawnWithoutAPainter) {
 
 }  // namespace
 }  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST_F(Painter, AVanishedCanvasEndsACheckingPainterSilently) {
+    Make({2, 2, 2}, {2, 2, 2});
+    std::string frames;
+    picture->PainterEvents.OnAfterFramePaint = [&](TGIFPainter* p) {
+        frames += std::to_string(p->CurrentFrame);
+        // The bitmap's canvas lets its device context go: the painter's remembered one is gone.
+        static_cast<TBitmapCanvas*>(target->Canvas())->Release();
+    };
+    picture->Paint(target->Canvas(), RECT{0, 0, 4, 4}, poAnimated | poCheckCanvas);
+    EXPECT_EQ(frames, "0");
+    frames.clear();
+    picture->PainterEvents.OnAfterFramePaint = [&](TGIFPainter* p) { frames += std::to_string(p->CurrentFrame); };
+    picture->Paint(target->Canvas(), RECT{0, 0, 4, 4}, poAnimated | poCheckCanvas);
+    EXPECT_EQ(frames, "012");
+}
+
+}  // namespace
+}  // namespace giftest
