@@ -1004,6 +1004,9 @@ public:
     void DiscardBitmap();
     HPALETTE GetPalette();
     bool ShouldDither() const;
+    // A frame made from a picture of the class library (converted with ReductionMethod,
+    // ReductionDepth and DitherMethod), or a TGIFSubImage, which the picture then owns. Answers the
+    // frame's index; any other object raises "Object type not supported for operation".
     int Add(TPersistent* Source);
     // A threaded painter, not yet started; nullptr when nothing is painted or the painting is done.
     TGIFPainter* Paint(TCanvas* ACanvas, const RECT& R, TGIFPaintOptions Options);

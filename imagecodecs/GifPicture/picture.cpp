@@ -114,14 +114,18 @@ void TGIFPicture::Clear() {
 // ---- Notifications -------------------------------------------------------------------------------
 
 void TGIFPicture::Warning(TObject* Sender, int Severity, const std::string& Message) {
+    if (gifpainter::OnPainterThread()) {
+        gifpainter::Defer([this, Sender, Severity, Message] { Warning(Sender, Severity, Message); });
+        return;
+    }
     if (OnGIFWarning) OnGIFWarning(Sender, Severity, Message);
 }
 
 void TGIFPicture::Changed(TObject* Sender) {
-    // A painter's thread does not call the user-interface thread's handlers: its painter hands the
-    // change over once its frame is built.
+    // A painter's thread does not call the user-interface thread's handlers: its painter hands
+    // the notification over once its frame is built.
     if (gifpainter::OnPainterThread()) {
-        gifpainter::NoteChange();
+        gifpainter::Defer([this, Sender] { Changed(Sender); });
         return;
     }
     TGraphic::Changed(Sender);
@@ -129,7 +133,10 @@ void TGIFPicture::Changed(TObject* Sender) {
 
 void TGIFPicture::Progress(TObject* Sender, TProgressStage Stage, BYTE PercentDone, bool RedrawNow, const RECT& R,
                            const std::string& Msg) {
-    if (gifpainter::OnPainterThread()) return;
+    if (gifpainter::OnPainterThread()) {
+        gifpainter::Defer([=, this] { Progress(Sender, Stage, PercentDone, RedrawNow, R, Msg); });
+        return;
+    }
     TGraphic::Progress(Sender, Stage, PercentDone, RedrawNow, R, Msg);
 }
 

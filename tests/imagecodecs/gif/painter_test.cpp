@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <thread>
 
 #include "gif_bytes.h"
 #include "platform/win/winuser.h"
@@ -279,6 +280,13 @@ TEST_F(Painter, ThreadedLoopsUntilStoppedWithUnclampedDelays) {
     Record();
     std::atomic<int> painted{0};
     afterFrame = [&](TGIFPainter*) { ++painted; };
+    // The painter thread builds the frames' bitmaps; their reports arrive on this thread.
+    const std::thread::id self = std::this_thread::get_id();
+    int rendering = 0, elsewhere = 0;
+    picture->OnProgress = [&](TObject*, TProgressStage stage, BYTE, bool, const RECT&, const std::string& m) {
+        if (std::this_thread::get_id() != self) ++elsewhere;
+        if (m == "Rendering..." && stage == psStarting) ++rendering;
+    };
     TGIFPainter* painter = picture->Paint(target->Canvas(), RECT{0, 0, 4, 4}, kThreaded);
     ASSERT_NE(painter, nullptr);
     painter->StartPainting();
@@ -297,6 +305,8 @@ TEST_F(Painter, ThreadedLoopsUntilStoppedWithUnclampedDelays) {
     EXPECT_EQ(waits[2], 120u);
     EXPECT_EQ(waits[3], 60000u);
     EXPECT_EQ(Logged().substr(0, 12), "S F0 A0 F1 A");
+    EXPECT_EQ(rendering, 3);  // each frame built once: frame 0 here, frames 1 and 2 by the painter
+    EXPECT_EQ(elsewhere, 0);
 }
 
 TEST_F(Painter, ThreadedSpeedZeroWaitsForTheStopAndNegativeSpeedDoesNotWait) {
