@@ -452,3 +452,46 @@ TEST(GifPicture, CompactingCarriesDelaysAndTheLoopingBlock) {
 
 }  // namespace
 }  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST(GifPicture, TransparentAndTiledDrawingOfAFrame) {
+    // A 3x2 frame at (1, 1) of a 4x3 screen: index 3 (white) is transparent, index 1 grey.
+    const std::vector<std::uint8_t> px{1, 3, 1, 3, 1, 3};
+    auto p = LoadBytes(GifHeader(4, 3, 2) + Gce(0, 0, 3) + ImageBlock(1, 1, 3, 2, px, 2) + ";");
+    auto canvasOf = [](int w, int h) {
+        auto b = std::make_unique<TBitmap>();
+        b->SetSize(w, h);
+        b->Canvas()->Brush()->SetColor(clRed);
+        b->Canvas()->FillRect(RECT{0, 0, w, h});
+        return b;
+    };
+    auto at = [](TBitmap* b, int x, int y) { return gdi::BitmapPixel(b->Handle(), x, y) & 0xFFFFFF; };
+    // Transparent, stretched twice: the frame lands at (2, 2), its transparent pixels keep the red.
+    p->PaintOptions = poTransparent;
+    auto b = canvasOf(8, 6);
+    b->Canvas()->StretchDraw(RECT{0, 0, 8, 6}, p.get());
+    EXPECT_EQ(at(b.get(), 0, 0), 0x0000FFu);  // outside the frame
+    EXPECT_EQ(at(b.get(), 2, 2), 0x555555u);  // (0, 0) of the frame, grey
+    EXPECT_EQ(at(b.get(), 4, 2), 0x0000FFu);  // (1, 0), transparent
+    EXPECT_EQ(at(b.get(), 5, 3), 0x0000FFu);
+    EXPECT_EQ(at(b.get(), 7, 5), 0x0000FFu);  // (2, 1), transparent
+    // Opaque: the white shows.
+    p->PaintOptions = 0;
+    auto c = canvasOf(4, 3);
+    c->Canvas()->Draw(0, 0, p.get());
+    EXPECT_EQ(at(c.get(), 2, 1), 0xFFFFFFu);
+    // Tiled: the frame repeats every screen width and height from its own offset.
+    p->PaintOptions = poTiled;
+    auto t = canvasOf(10, 7);
+    t->Canvas()->StretchDraw(RECT{0, 0, 10, 7}, p.get());
+    EXPECT_EQ(at(t.get(), 1, 1), 0x555555u);
+    EXPECT_EQ(at(t.get(), 5, 1), 0x555555u);
+    EXPECT_EQ(at(t.get(), 9, 4), 0x555555u);
+    EXPECT_EQ(at(t.get(), 0, 0), 0x0000FFu);
+    EXPECT_EQ(at(t.get(), 4, 3), 0x0000FFu);
+}
+
+}  // namespace
+}  // namespace giftest
