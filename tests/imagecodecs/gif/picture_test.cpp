@@ -495,3 +495,39 @@ TEST(GifPicture, TransparentAndTiledDrawingOfAFrame) {
 
 }  // namespace
 }  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST(GifPicture, DitheredFramesUseTheColourCubeAndKeepTheirMask) {
+    // Colours on the cube's grid come through the ditherer unchanged; index 2 is transparent.
+    std::string gif = GifHeader(5, 3, 2);
+    const unsigned char table[12] = {0, 0, 0, 51, 102, 153, 255, 255, 255, 204, 0, 51};
+    gif.replace(13, 12, reinterpret_cast<const char*>(table), 12);
+    const std::vector<std::uint8_t> px{0, 1, 2, 3, 1, 3, 2, 1, 0, 0, 1, 1, 2, 3, 3};
+    auto p = LoadBytes(gif + Gce(0, 0, 2) + ImageBlock(0, 0, 5, 3, px, 2) + ";");
+    p->PaintOptions = poDither;  // dither whatever the display
+    ASSERT_TRUE(p->ShouldDither());
+    TGIFSubImage* f = p->Frame(0);
+    TBitmap* b = f->GetFrameBitmap();
+    ASSERT_NE(b, nullptr);
+    PALETTEENTRY cube[256];
+    ASSERT_GE(GetPaletteEntries(f->GetFramePalette(), 0, 256, cube), 216u);
+    EXPECT_EQ(cube[36 * 1 + 6 * 2 + 3].peRed, 51);  // entry 36r + 6g + b of the cube
+    EXPECT_EQ(cube[36 * 1 + 6 * 2 + 3].peGreen, 102);
+    EXPECT_EQ(cube[36 * 1 + 6 * 2 + 3].peBlue, 153);
+    ASSERT_TRUE(f->HasMaskBitmap());
+    b = f->GetFrameBitmap();
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const int i = px[static_cast<std::size_t>(y) * 5 + x];
+            const bool masked = (gdi::BitmapPixel(f->Mask(), x, y) & 0xFFFFFF) != 0;
+            EXPECT_EQ(masked, i == 2) << x << "," << y;
+            if (i == 2) continue;
+            EXPECT_EQ(gdi::BitmapPixel(b->Handle(), x, y) & 0xFFFFFF, RGB(table[3 * i], table[3 * i + 1], table[3 * i + 2]))
+                << x << "," << y;
+        }
+}
+
+}  // namespace
+}  // namespace giftest
