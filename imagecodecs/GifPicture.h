@@ -1060,7 +1060,10 @@ private:
     std::unique_ptr<TBitmap> CachedBitmap;
 };
 
-// The module's start-up and shutdown: "gif" in the picture-format list, the clipboard format.
+// The module's start-up and shutdown, called by the program on its user-interface thread: "gif"
+// (TGIFPicture, "GIF Image") in the picture-format list, the clipboard format "GIF Image", whether
+// the display has a palette, and the module's idle thread object; the shutdown also frees the
+// extension registries.
 void GIFStartup();
 void GIFShutdown();
 // The clipboard format number registered by GIFStartup (0 before).

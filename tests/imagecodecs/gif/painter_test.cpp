@@ -391,3 +391,32 @@ TEST_F(Painter, AVanishedCanvasEndsACheckingPainterSilently) {
 
 }  // namespace
 }  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST_F(Painter, TransparentPaintingRestoresWhatTheCanvasShowedBefore) {
+    std::string gif = GifHeader(4, 4, 2);
+    gif += Gce(2, 2) + ImageBlock(0, 0, 4, 4, std::vector<std::uint8_t>(16, 1), 2);
+    gif += Gce(1, 2) + ImageBlock(0, 0, 2, 2, std::vector<std::uint8_t>(4, 2), 2) + ";";
+    picture = std::make_unique<TGIFPicture>();
+    TStringStream s(gif);
+    picture->LoadFromStream(&s);
+    picture->BackdropColor = 0x101010;
+    target = std::make_unique<TBitmap>();
+    target->SetSize(4, 4);
+    target->Canvas()->Brush()->SetColor(clRed);
+    target->Canvas()->FillRect(RECT{0, 0, 4, 4});
+    std::vector<std::string> shown;
+    auto at = [&](int x, int y) { return gdi::BitmapPixel(target->Handle(), x, y) & 0xFFFFFF; };
+    picture->PainterEvents.OnAfterFramePaint = [&](TGIFPainter*) {
+        shown.push_back(std::to_string(at(0, 0)) + " " + std::to_string(at(3, 3)));
+    };
+    picture->Paint(target->Canvas(), RECT{0, 0, 4, 4}, poAnimated | poTransparent);
+    // Frame 0 is restored to the red the canvas had, not to the backdrop.
+    EXPECT_EQ(shown, (std::vector<std::string>{std::to_string(0x555555) + " " + std::to_string(0x555555),
+                                               std::to_string(0xAAAAAA) + " " + std::to_string(0x0000FF)}));
+}
+
+}  // namespace
+}  // namespace giftest
