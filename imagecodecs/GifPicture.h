@@ -1004,6 +1004,9 @@ public:
     void DiscardBitmap();
     HPALETTE GetPalette();
     bool ShouldDither() const;
+    // A frame made from a picture of the class library (converted with ReductionMethod,
+    // ReductionDepth and DitherMethod), or a TGIFSubImage, which the picture then owns. Answers the
+    // frame's index; any other object raises "Object type not supported for operation".
     int Add(TPersistent* Source);
     // A threaded painter, not yet started; nullptr when nothing is painted or the painting is done.
     TGIFPainter* Paint(TCanvas* ACanvas, const RECT& R, TGIFPaintOptions Options);
@@ -1057,7 +1060,10 @@ private:
     std::unique_ptr<TBitmap> CachedBitmap;
 };
 
-// The module's start-up and shutdown: "gif" in the picture-format list, the clipboard format.
+// The module's start-up and shutdown, called by the program on its user-interface thread: "gif"
+// (TGIFPicture, "GIF Image") in the picture-format list, the clipboard format "GIF Image", whether
+// the display has a palette, and the module's idle thread object; the shutdown also frees the
+// extension registries.
 void GIFStartup();
 void GIFShutdown();
 // The clipboard format number registered by GIFStartup (0 before).

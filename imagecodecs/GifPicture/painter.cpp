@@ -14,16 +14,16 @@
 namespace gifpainter {
 namespace {
 thread_local bool tPainterThread = false;
-thread_local bool tChangeNoted = false;
+thread_local std::vector<std::function<void()>> tDeferred;
 }  // namespace
 
 bool OnPainterThread() { return tPainterThread; }
 void MarkPainterThread(bool on) { tPainterThread = on; }
-void NoteChange() { tChangeNoted = true; }
-bool TakeChange() {
-    const bool noted = tChangeNoted;
-    tChangeNoted = false;
-    return noted;
+void Defer(std::function<void()> notification) { tDeferred.push_back(std::move(notification)); }
+std::vector<std::function<void()>> TakeDeferred() {
+    std::vector<std::function<void()>> out;
+    out.swap(tDeferred);
+    return out;
 }
 
 }  // namespace gifpainter
@@ -210,6 +210,10 @@ void TGIFPainter::Execute() {
             }
         }
         CurrentFrame = -1;
+        std::vector<std::function<void()>> notes = gifpainter::TakeDeferred();
+        if (!notes.empty()) RunSynchronized([&notes] {
+                for (auto& note : notes) note();
+            });
         Fire(Events.OnPaintEnd);
     } catch (const Exception& e) {
         Terminate();
@@ -234,8 +238,10 @@ void TGIFPainter::WaitDelay(int delay, DWORD& stamp, int& lastWait) {
     // The frame's bitmap is built now, so that drawing it is only a copy.
     if (Image && CurrentFrame >= 0 && CurrentFrame < Image->FrameCount()) {
         Image->Frame(CurrentFrame)->GetFrameBitmap();
-        if (gifpainter::TakeChange()) RunSynchronized([this] {
-                if (Image) Image->Changed(Image);
+        // What the build reported reaches the picture's handlers on the user-interface thread.
+        std::vector<std::function<void()>> notes = gifpainter::TakeDeferred();
+        if (!notes.empty()) RunSynchronized([&notes] {
+                for (auto& note : notes) note();
             });
     }
     const DWORD t = clock->Now();

@@ -1,14 +1,17 @@
 // What the picture needs to know of the painter threads: whether the calling thread is one, and
-// the change notifications noted there for the painter to hand to the user-interface thread.
+// the notifications made there, which the painter hands to the user-interface thread.
 #pragma once
+
+#include <functional>
+#include <vector>
 
 namespace gifpainter {
 
 bool OnPainterThread();
 void MarkPainterThread(bool on);
-// Notes a change on a painter's thread.
-void NoteChange();
-// True once when a change was noted on this thread since the last call.
-bool TakeChange();
+// Keeps a notification made on a painter's thread for the user-interface thread.
+void Defer(std::function<void()> notification);
+// The notifications kept on this thread since the last call, oldest first.
+std::vector<std::function<void()>> TakeDeferred();
 
 }  // namespace gifpainter

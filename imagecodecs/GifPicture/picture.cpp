@@ -114,14 +114,18 @@ void TGIFPicture::Clear() {
 // ---- Notifications -------------------------------------------------------------------------------
 
 void TGIFPicture::Warning(TObject* Sender, int Severity, const std::string& Message) {
+    if (gifpainter::OnPainterThread()) {
+        gifpainter::Defer([this, Sender, Severity, Message] { Warning(Sender, Severity, Message); });
+        return;
+    }
     if (OnGIFWarning) OnGIFWarning(Sender, Severity, Message);
 }
 
 void TGIFPicture::Changed(TObject* Sender) {
-    // A painter's thread does not call the user-interface thread's handlers: its painter hands the
-    // change over once its frame is built.
+    // A painter's thread does not call the user-interface thread's handlers: its painter hands
+    // the notification over once its frame is built.
     if (gifpainter::OnPainterThread()) {
-        gifpainter::NoteChange();
+        gifpainter::Defer([this, Sender] { Changed(Sender); });
         return;
     }
     TGraphic::Changed(Sender);
@@ -129,7 +133,10 @@ void TGIFPicture::Changed(TObject* Sender) {
 
 void TGIFPicture::Progress(TObject* Sender, TProgressStage Stage, BYTE PercentDone, bool RedrawNow, const RECT& R,
                            const std::string& Msg) {
-    if (gifpainter::OnPainterThread()) return;
+    if (gifpainter::OnPainterThread()) {
+        gifpainter::Defer([=, this] { Progress(Sender, Stage, PercentDone, RedrawNow, R, Msg); });
+        return;
+    }
     TGraphic::Progress(Sender, Stage, PercentDone, RedrawNow, R, Msg);
 }
 
@@ -275,11 +282,12 @@ TBitmap* TGIFPicture::GetBufferBitmap() {
 }
 
 TBitmap* TGIFPicture::ScreenBitmap() {
-    if (Empty()) return nullptr;
+    // A screen of no size shows nothing.
+    if (Empty() || Width() == 0 || Height() == 0) return nullptr;
     std::lock_guard cache(CacheLock);
     if (CachedBitmap) return CachedBitmap.get();
     TGIFSubImage* first = Frame(0);
-    if (first->Width() == Width() && first->Height() == Height()) {
+    if (first->Width() == Width() && first->Height() == Height() && !first->IsBlank()) {
         CachedBitmap = std::make_unique<TBitmap>();
         CachedBitmap->Assign(first->GetFrameBitmap());
         CachedBitmap->OnChange = [this](TObject*) { Changed(this); };

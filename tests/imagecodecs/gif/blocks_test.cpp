@@ -290,5 +290,28 @@ TEST(GifBlocks, InterlacedFramesKeepTheirOrderWithOrWithoutALocalTable) {
     }
 }
 
+TEST(GifBlocks, PlainTextBlocksRoundTripAndHonourTheirBlockSize) {
+    const auto a = Pattern(4, 4, 4);
+    const std::string header12 = std::string("\x21\x01\x0C", 3) + Le16(1) + Le16(2) + Le16(30) + Le16(10) + std::string("\x08\x0A\x01\x00", 4);
+    const std::string text = header12 + "\x05Hello\x03" "abc" + std::string(1, '\0');
+    const std::string gif = GifHeader(4, 4, 2) + text + ImageBlock(0, 0, 4, 4, a, 2) + ";";
+    Loaded l = Load(gif);
+    ASSERT_EQ(l.Error, "");
+    auto* t = FindExtension<TGIFTextExtension>(l.Picture->Frame(0));
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->TextLines->Count(), 2);
+    EXPECT_EQ(t->TextLines->Strings(0), "Hello");
+    EXPECT_EQ(t->TextHeader[5], 30);
+    EXPECT_EQ(Save(l.Picture.get()), gif);
+    // A block of 14 header bytes: the two surplus bytes are skipped, the text still read.
+    const std::string longer = std::string("\x21\x01\x0E", 3) + header12.substr(3) + "zz" + "\x02hi" + std::string(1, '\0');
+    Loaded m = Load(GifHeader(4, 4, 2) + longer + ImageBlock(0, 0, 4, 4, a, 2) + ";");
+    ASSERT_EQ(m.Error, "");
+    auto* u = FindExtension<TGIFTextExtension>(m.Picture->Frame(0));
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->TextLines->Strings(0), "hi");
+    EXPECT_EQ(FramePixels(m.Picture->Frame(0)), a);
+}
+
 }  // namespace
 }  // namespace giftest

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <thread>
 
 #include "gif_bytes.h"
 #include "platform/win/winuser.h"
@@ -279,6 +280,13 @@ TEST_F(Painter, ThreadedLoopsUntilStoppedWithUnclampedDelays) {
     Record();
     std::atomic<int> painted{0};
     afterFrame = [&](TGIFPainter*) { ++painted; };
+    // The painter thread builds the frames' bitmaps; their reports arrive on this thread.
+    const std::thread::id self = std::this_thread::get_id();
+    int rendering = 0, elsewhere = 0;
+    picture->OnProgress = [&](TObject*, TProgressStage stage, BYTE, bool, const RECT&, const std::string& m) {
+        if (std::this_thread::get_id() != self) ++elsewhere;
+        if (m == "Rendering..." && stage == psStarting) ++rendering;
+    };
     TGIFPainter* painter = picture->Paint(target->Canvas(), RECT{0, 0, 4, 4}, kThreaded);
     ASSERT_NE(painter, nullptr);
     painter->StartPainting();
@@ -297,6 +305,8 @@ TEST_F(Painter, ThreadedLoopsUntilStoppedWithUnclampedDelays) {
     EXPECT_EQ(waits[2], 120u);
     EXPECT_EQ(waits[3], 60000u);
     EXPECT_EQ(Logged().substr(0, 12), "S F0 A0 F1 A");
+    EXPECT_EQ(rendering, 3);  // each frame built once: frame 0 here, frames 1 and 2 by the painter
+    EXPECT_EQ(elsewhere, 0);
 }
 
 TEST_F(Painter, ThreadedSpeedZeroWaitsForTheStopAndNegativeSpeedDoesNotWait) {
@@ -355,6 +365,57 @@ TEST_F(Painter, OneFramePicturesAreDrawnWithoutAPainter) {
     EXPECT_EQ(gdi::BitmapPixel(canvas.Handle(), 1, 1) & 0xFFFFFF, 0x555555u);
     EXPECT_TRUE(picture->Painters.empty());
     EXPECT_EQ(picture->Paint(canvas.Canvas(), RECT{0, 0, 2, 2}, GIFDefaultPaintOptions), nullptr);
+}
+
+}  // namespace
+}  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST_F(Painter, AVanishedCanvasEndsACheckingPainterSilently) {
+    Make({2, 2, 2}, {2, 2, 2});
+    std::string frames;
+    picture->PainterEvents.OnAfterFramePaint = [&](TGIFPainter* p) {
+        frames += std::to_string(p->CurrentFrame);
+        // The bitmap's canvas lets its device context go: the painter's remembered one is gone.
+        static_cast<TBitmapCanvas*>(target->Canvas())->Release();
+    };
+    picture->Paint(target->Canvas(), RECT{0, 0, 4, 4}, poAnimated | poCheckCanvas);
+    EXPECT_EQ(frames, "0");
+    frames.clear();
+    picture->PainterEvents.OnAfterFramePaint = [&](TGIFPainter* p) { frames += std::to_string(p->CurrentFrame); };
+    picture->Paint(target->Canvas(), RECT{0, 0, 4, 4}, poAnimated | poCheckCanvas);
+    EXPECT_EQ(frames, "012");
+}
+
+}  // namespace
+}  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST_F(Painter, TransparentPaintingRestoresWhatTheCanvasShowedBefore) {
+    std::string gif = GifHeader(4, 4, 2);
+    gif += Gce(2, 2) + ImageBlock(0, 0, 4, 4, std::vector<std::uint8_t>(16, 1), 2);
+    gif += Gce(1, 2) + ImageBlock(0, 0, 2, 2, std::vector<std::uint8_t>(4, 2), 2) + ";";
+    picture = std::make_unique<TGIFPicture>();
+    TStringStream s(gif);
+    picture->LoadFromStream(&s);
+    picture->BackdropColor = 0x101010;
+    target = std::make_unique<TBitmap>();
+    target->SetSize(4, 4);
+    target->Canvas()->Brush()->SetColor(clRed);
+    target->Canvas()->FillRect(RECT{0, 0, 4, 4});
+    std::vector<std::string> shown;
+    auto at = [&](int x, int y) { return gdi::BitmapPixel(target->Handle(), x, y) & 0xFFFFFF; };
+    picture->PainterEvents.OnAfterFramePaint = [&](TGIFPainter*) {
+        shown.push_back(std::to_string(at(0, 0)) + " " + std::to_string(at(3, 3)));
+    };
+    picture->Paint(target->Canvas(), RECT{0, 0, 4, 4}, poAnimated | poTransparent);
+    // Frame 0 is restored to the red the canvas had, not to the backdrop.
+    EXPECT_EQ(shown, (std::vector<std::string>{std::to_string(0x555555) + " " + std::to_string(0x555555),
+                                               std::to_string(0xAAAAAA) + " " + std::to_string(0x0000FF)}));
 }
 
 }  // namespace

@@ -452,3 +452,82 @@ TEST(GifPicture, CompactingCarriesDelaysAndTheLoopingBlock) {
 
 }  // namespace
 }  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST(GifPicture, TransparentAndTiledDrawingOfAFrame) {
+    // A 3x2 frame at (1, 1) of a 4x3 screen: index 3 (white) is transparent, index 1 grey.
+    const std::vector<std::uint8_t> px{1, 3, 1, 3, 1, 3};
+    auto p = LoadBytes(GifHeader(4, 3, 2) + Gce(0, 0, 3) + ImageBlock(1, 1, 3, 2, px, 2) + ";");
+    auto canvasOf = [](int w, int h) {
+        auto b = std::make_unique<TBitmap>();
+        b->SetSize(w, h);
+        b->Canvas()->Brush()->SetColor(clRed);
+        b->Canvas()->FillRect(RECT{0, 0, w, h});
+        return b;
+    };
+    auto at = [](TBitmap* b, int x, int y) { return gdi::BitmapPixel(b->Handle(), x, y) & 0xFFFFFF; };
+    // Transparent, stretched twice: the frame lands at (2, 2), its transparent pixels keep the red.
+    p->PaintOptions = poTransparent;
+    auto b = canvasOf(8, 6);
+    b->Canvas()->StretchDraw(RECT{0, 0, 8, 6}, p.get());
+    EXPECT_EQ(at(b.get(), 0, 0), 0x0000FFu);  // outside the frame
+    EXPECT_EQ(at(b.get(), 2, 2), 0x555555u);  // (0, 0) of the frame, grey
+    EXPECT_EQ(at(b.get(), 4, 2), 0x0000FFu);  // (1, 0), transparent
+    EXPECT_EQ(at(b.get(), 5, 3), 0x0000FFu);
+    EXPECT_EQ(at(b.get(), 7, 5), 0x0000FFu);  // (2, 1), transparent
+    // Opaque: the white shows.
+    p->PaintOptions = 0;
+    auto c = canvasOf(4, 3);
+    c->Canvas()->Draw(0, 0, p.get());
+    EXPECT_EQ(at(c.get(), 2, 1), 0xFFFFFFu);
+    // Tiled: the frame repeats every screen width and height from its own offset.
+    p->PaintOptions = poTiled;
+    auto t = canvasOf(10, 7);
+    t->Canvas()->StretchDraw(RECT{0, 0, 10, 7}, p.get());
+    EXPECT_EQ(at(t.get(), 1, 1), 0x555555u);
+    EXPECT_EQ(at(t.get(), 5, 1), 0x555555u);
+    EXPECT_EQ(at(t.get(), 9, 4), 0x555555u);
+    EXPECT_EQ(at(t.get(), 0, 0), 0x0000FFu);
+    EXPECT_EQ(at(t.get(), 4, 3), 0x0000FFu);
+}
+
+}  // namespace
+}  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST(GifPicture, DitheredFramesUseTheColourCubeAndKeepTheirMask) {
+    // Colours on the cube's grid come through the ditherer unchanged; index 2 is transparent.
+    std::string gif = GifHeader(5, 3, 2);
+    const unsigned char table[12] = {0, 0, 0, 51, 102, 153, 255, 255, 255, 204, 0, 51};
+    gif.replace(13, 12, reinterpret_cast<const char*>(table), 12);
+    const std::vector<std::uint8_t> px{0, 1, 2, 3, 1, 3, 2, 1, 0, 0, 1, 1, 2, 3, 3};
+    auto p = LoadBytes(gif + Gce(0, 0, 2) + ImageBlock(0, 0, 5, 3, px, 2) + ";");
+    p->PaintOptions = poDither;  // dither whatever the display
+    ASSERT_TRUE(p->ShouldDither());
+    TGIFSubImage* f = p->Frame(0);
+    TBitmap* b = f->GetFrameBitmap();
+    ASSERT_NE(b, nullptr);
+    PALETTEENTRY cube[256];
+    ASSERT_GE(GetPaletteEntries(f->GetFramePalette(), 0, 256, cube), 216u);
+    EXPECT_EQ(cube[36 * 1 + 6 * 2 + 3].peRed, 51);  // entry 36r + 6g + b of the cube
+    EXPECT_EQ(cube[36 * 1 + 6 * 2 + 3].peGreen, 102);
+    EXPECT_EQ(cube[36 * 1 + 6 * 2 + 3].peBlue, 153);
+    ASSERT_TRUE(f->HasMaskBitmap());
+    b = f->GetFrameBitmap();
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const int i = px[static_cast<std::size_t>(y) * 5 + x];
+            const bool masked = (gdi::BitmapPixel(f->Mask(), x, y) & 0xFFFFFF) != 0;
+            EXPECT_EQ(masked, i == 2) << x << "," << y;
+            if (i == 2) continue;
+            EXPECT_EQ(gdi::BitmapPixel(b->Handle(), x, y) & 0xFFFFFF, RGB(table[3 * i], table[3 * i + 1], table[3 * i + 2]))
+                << x << "," << y;
+        }
+}
+
+}  // namespace
+}  // namespace giftest

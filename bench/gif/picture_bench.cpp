@@ -1,0 +1,169 @@
+// Whole GIF pictures beside the C GIF library and ImageMagick, in one run: load plus the still
+// bitmap of a 100-frame 320 x 240 animation optimised by gifsicle -O3 and of a 2048 x 2048
+// plasma. The C library path is DGifSlurp on memory with frame 0 composited onto an RGB screen
+// here; ImageMagick's reader is its `convert` program decoding the same bytes (process start
+// included). Also: every frame of the animation composited by our painter and by the C path.
+#include <benchmark/benchmark.h>
+#include <gif_lib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imagecodecs/GifPicture.h"
+#include "support/tempstate.h"
+
+namespace {
+
+struct Made {
+    std::string Dir;
+    std::string Animation, Plasma;
+};
+
+const Made& Inputs() {
+    static Made m = [] {
+        Made r;
+        char tmpl[] = "/tmp/gifpicbench.XXXXXX";
+        r.Dir = mkdtemp(tmpl);
+        std::string frames;
+        for (int i = 0; i < 99; ++i)
+            frames += " \\( -clone 0 -fill red -draw 'rectangle " + std::to_string(3 * i) + "," + std::to_string(2 * i) + " " +
+                      std::to_string(3 * i + 24) + "," + std::to_string(2 * i + 18) + "' \\)";
+        const std::string anim = "cd '" + r.Dir + "' && convert -seed 1415 -size 320x240 plasma:fractal -colors 200" + frames +
+                                 " -delay 4 -loop 0 raw.gif && gifsicle -O3 raw.gif > anim.gif && "
+                                 "convert -seed 1414 -size 2048x2048 plasma:fractal -colors 256 plasma.gif";
+        if (std::system(anim.c_str()) != 0) std::fprintf(stderr, "picture bench: making the inputs failed\n");
+        r.Animation = testsupport::ReadAll(r.Dir + "/anim.gif");
+        r.Plasma = testsupport::ReadAll(r.Dir + "/plasma.gif");
+        return r;
+    }();
+    return m;
+}
+
+const std::string& Bytes(int which) { return which == 0 ? Inputs().Animation : Inputs().Plasma; }
+const char* Name(int which) { return which == 0 ? "anim100x320x240-O3" : "plasma2048"; }
+
+void BM_OursLoadStill(benchmark::State& state) {
+    const std::string& gif = Bytes(static_cast<int>(state.range(0)));
+    state.SetLabel(Name(static_cast<int>(state.range(0))));
+    for (auto _ : state) {
+        TGIFPicture p;
+        TStringStream s(gif);
+        p.LoadFromStream(&s);
+        benchmark::DoNotOptimize(p.ScreenBitmap());
+    }
+}
+
+struct Source {
+    const std::string* Bytes;
+    std::size_t Pos = 0;
+};
+int ReadMem(GifFileType* gif, GifByteType* buf, int n) {
+    auto* src = static_cast<Source*>(gif->UserData);
+    const std::size_t take = std::min<std::size_t>(src->Bytes->size() - src->Pos, static_cast<std::size_t>(n));
+    std::memcpy(buf, src->Bytes->data() + src->Pos, take);
+    src->Pos += take;
+    return static_cast<int>(take);
+}
+
+// Draws image i of a slurped file onto an RGB screen, honouring its transparent colour.
+void Composite(GifFileType* gif, int i, std::vector<std::uint32_t>& screen) {
+    const SavedImage& im = gif->SavedImages[i];
+    const ColorMapObject* map = im.ImageDesc.ColorMap ? im.ImageDesc.ColorMap : gif->SColorMap;
+    GraphicsControlBlock gcb{};
+    gcb.TransparentColor = NO_TRANSPARENT_COLOR;
+    DGifSavedExtensionToGCB(gif, i, &gcb);
+    const int w = im.ImageDesc.Width, h = im.ImageDesc.Height;
+    for (int y = 0; y < h; ++y) {
+        const int sy = im.ImageDesc.Top + y;
+        if (sy >= gif->SHeight) break;
+        const GifByteType* row = im.RasterBits + static_cast<std::size_t>(y) * w;
+        std::uint32_t* out = screen.data() + static_cast<std::size_t>(sy) * gif->SWidth;
+        for (int x = 0; x < w; ++x) {
+            const int sx = im.ImageDesc.Left + x;
+            if (sx >= gif->SWidth) break;
+            if (row[x] == gcb.TransparentColor || !map || row[x] >= map->ColorCount) continue;
+            const GifColorType c = map->Colors[row[x]];
+            out[sx] = c.Red | (c.Green << 8) | (c.Blue << 16);
+        }
+    }
+}
+
+void BM_CLibraryLoadStill(benchmark::State& state) {
+    const std::string& gif = Bytes(static_cast<int>(state.range(0)));
+    state.SetLabel(Name(static_cast<int>(state.range(0))));
+    for (auto _ : state) {
+        Source src{&gif};
+        int error = 0;
+        GifFileType* g = DGifOpen(&src, ReadMem, &error);
+        if (!g || DGifSlurp(g) != GIF_OK) {
+            state.SkipWithError("DGifSlurp failed");
+            break;
+        }
+        std::vector<std::uint32_t> screen(static_cast<std::size_t>(g->SWidth) * g->SHeight, 0xFFFFFF);
+        if (g->ImageCount > 0) Composite(g, 0, screen);
+        benchmark::DoNotOptimize(screen.data());
+        DGifCloseFile(g, &error);
+    }
+}
+
+void BM_ImageMagickLoadStill(benchmark::State& state) {
+    const int which = static_cast<int>(state.range(0));
+    state.SetLabel(Name(which));
+    const std::string file = Inputs().Dir + (which == 0 ? "/anim.gif" : "/plasma.gif");
+    const std::string cmd = "convert '" + file + "[0]' rgb:/dev/null";
+    for (auto _ : state)
+        if (std::system(cmd.c_str()) != 0) {
+            state.SkipWithError("convert failed");
+            break;
+        }
+}
+
+class NoWaitClock : public TGIFPainterClock {
+public:
+    DWORD Now() override { return T; }
+    DWORD WaitWake(HANDLE, DWORD ms) override {
+        T += ms;
+        return WAIT_TIMEOUT;
+    }
+    void WaitQueue(DWORD ms) override { T += ms; }
+    DWORD T = 0;
+};
+
+void BM_OursEveryFrame(benchmark::State& state) {
+    NoWaitClock clock;
+    SetGIFPainterClock(&clock);
+    TGIFPicture p;
+    TStringStream s(Inputs().Animation);
+    p.LoadFromStream(&s);
+    TBitmap target;
+    target.SetSize(p.Width(), p.Height());
+    for (auto _ : state) p.Paint(target.Canvas(), RECT{0, 0, p.Width(), p.Height()}, poAnimated | poTransparent);
+    SetGIFPainterClock(nullptr);
+    state.counters["frames"] = p.FrameCount();
+}
+
+void BM_CLibraryEveryFrame(benchmark::State& state) {
+    const std::string& gif = Inputs().Animation;
+    Source src{&gif};
+    int error = 0;
+    GifFileType* g = DGifOpen(&src, ReadMem, &error);
+    if (!g || DGifSlurp(g) != GIF_OK) {
+        state.SkipWithError("DGifSlurp failed");
+        return;
+    }
+    std::vector<std::uint32_t> screen(static_cast<std::size_t>(g->SWidth) * g->SHeight, 0xFFFFFF);
+    for (auto _ : state)
+        for (int i = 0; i < g->ImageCount; ++i) Composite(g, i, screen);
+    DGifCloseFile(g, &error);
+}
+
+}  // namespace
+
+BENCHMARK(BM_OursLoadStill)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CLibraryLoadStill)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImageMagickLoadStill)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OursEveryFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CLibraryEveryFrame)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,83 @@
+// Fuzz target of whole GIF pictures: the header, the block loop with every extension class, the
+// frames and the trailer read from the input; a picture that loads is written and read again,
+// its still bitmap is made and its frames are played once by a synchronous painter whose clock
+// never waits.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+#include <string>
+
+#include "imagecodecs/GifPicture.h"
+
+namespace {
+
+class NoWaitClock : public TGIFPainterClock {
+public:
+    DWORD Now() override { return T; }
+    DWORD WaitWake(HANDLE, DWORD ms) override {
+        T += ms;
+        return WAIT_TIMEOUT;
+    }
+    void WaitQueue(DWORD ms) override { T += ms; }
+    DWORD T = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static NoWaitClock clock;
+    SetGIFPainterClock(&clock);
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    TGIFPicture picture;
+    picture.OnGIFWarning = [](TObject*, int severity, const std::string&) {
+        if (severity != 1) std::abort();
+    };
+    TStringStream in(bytes);
+    try {
+        picture.LoadFromStream(&in);
+    } catch (const Exception&) {
+        // A refused stream leaves the position where the read began.
+        if (in.Position() != 0) std::abort();
+        return 0;
+    }
+    // Small pictures only: the work per input stays short.
+    std::int64_t pixels = static_cast<std::int64_t>(picture.Width()) * picture.Height();
+    for (int i = 0; i < picture.FrameCount(); ++i)
+        pixels += static_cast<std::int64_t>(picture.Frame(i)->Width()) * picture.Frame(i)->Height();
+    if (pixels > (1 << 18) || picture.FrameCount() > 64) return 0;
+    try {
+        TStringStream out;
+        picture.SaveToStream(&out);
+        out.SetPosition(0);
+        TGIFPicture again;
+        again.LoadFromStream(&out);
+        // Blank frames write only their extensions, which the next image takes up again: the
+        // images must all come back, with their pixels.
+        std::vector<TGIFSubImage*> mine, theirs;
+        for (int i = 0; i < picture.FrameCount(); ++i)
+            if (!picture.Frame(i)->IsBlank()) mine.push_back(picture.Frame(i));
+        for (int i = 0; i < again.FrameCount(); ++i)
+            if (!again.Frame(i)->IsBlank()) theirs.push_back(again.Frame(i));
+        if (mine.size() != theirs.size()) std::abort();
+        for (std::size_t i = 0; i < mine.size(); ++i)
+            if (mine[i]->IndexDataSize != theirs[i]->IndexDataSize ||
+                std::memcmp(mine[i]->IndexData.get(), theirs[i]->IndexData.get(), static_cast<std::size_t>(mine[i]->IndexDataSize)) != 0)
+                std::abort();
+    } catch (const Exception&) {
+        // Pixels past their colour table cannot be written.
+    }
+    try {
+        if (TBitmap* still = picture.ScreenBitmap()) {
+            if (still->Width() != picture.Width() || still->Height() != picture.Height()) std::abort();
+        }
+        if (!picture.Empty() && picture.Width() > 0 && picture.Height() > 0) {
+            TBitmap target;
+            target.SetSize(picture.Width(), picture.Height());
+            picture.Paint(target.Canvas(), RECT{0, 0, picture.Width(), picture.Height()}, poAnimated | poTransparent);
+        }
+    } catch (const Exception&) {
+        // A picture without any colour table cannot be drawn.
+    }
+    return 0;
+}
