@@ -276,6 +276,8 @@ void Stop() {
     delete g_backend;
     g_backend = nullptr;
     LeaveLoop();
+    // The toolkit's fonts let go of fontconfig's caches, which the GDI's fontconfig releases at exit.
+    pango_cairo_font_map_set_default(nullptr);
 }
 
 bool Started() { return detail::g_backend != nullptr; }

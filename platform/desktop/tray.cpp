@@ -15,10 +15,9 @@
 
 namespace desktop::detail {
 
-namespace {
-
 using Key = std::pair<HWND, UINT>;
 
+// One icon as shown.
 struct Shown {
     shell::TrayIcon icon;
     GtkStatusIcon* status = nullptr;
@@ -27,6 +26,9 @@ struct Shown {
 };
 
 std::map<Key, Shown*> g_shown;
+
+namespace {
+
 bool g_started = false;
 bool g_useIndicator = false;
 shell::TrayObserver g_previousObserver;
@@ -196,12 +198,15 @@ void StopTray() {
     g_started = false;
 }
 
-// Whether an icon is shown where a person sees it (an embedded tray icon or a registered item).
-bool TrayIconShown(HWND hwnd, UINT id) {
-    auto it = g_shown.find(Key{hwnd, id});
-    if (it == g_shown.end()) return false;
-    if (it->second->indicator) return true;
-    return it->second->status && gtk_status_icon_is_embedded(it->second->status);
+}  // namespace desktop::detail
+
+namespace desktop {
+
+void* TrayIconObject(HWND window, UINT id) {
+    auto it = detail::g_shown.find(detail::Key{window, id});
+    if (it == detail::g_shown.end()) return nullptr;
+    if (it->second->indicator) return it->second->indicator;
+    return it->second->status;
 }
 
-}  // namespace desktop::detail
+}  // namespace desktop
