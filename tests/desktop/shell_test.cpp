@@ -124,5 +124,44 @@ TEST_F(ShellTest, ARightClickOpensTheControlsPopupMenuAndAnItemIsChosen) {
     EXPECT_TRUE(PumpUntil([&] { return MappedMenu() == nullptr; }));
 }
 
+// The file dialog on screen: a dialog holding a file chooser, mapped and active.
+bool ChooserShown() {
+    GList* tops = gtk_window_list_toplevels();
+    bool shown = false;
+    for (GList* l = tops; l; l = l->next) {
+        if (!GTK_IS_DIALOG(l->data) || !gtk_widget_get_mapped(GTK_WIDGET(l->data))) continue;
+        GList* kids = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(l->data))));
+        for (GList* k = kids; k; k = k->next)
+            if (GTK_IS_FILE_CHOOSER_WIDGET(k->data)) shown = true;
+        g_list_free(kids);
+    }
+    g_list_free(tops);
+    return shown;
+}
+
+// Types a name and Enter into the file dialog once it is on screen, as a person would.
+gboolean TypeWhenChooserShown(gpointer data) {
+    if (!ChooserShown()) return G_SOURCE_CONTINUE;
+    auto* text = static_cast<std::string*>(data);
+    std::string script = "xdotool key --delay 50 ctrl+a BackSpace; xdotool type --delay 30 '" + *text + "'; xdotool key Return";
+    gchar* argv[] = {const_cast<gchar*>("sh"), const_cast<gchar*>("-c"), const_cast<gchar*>(script.c_str()), nullptr};
+    g_spawn_async(nullptr, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr);
+    return G_SOURCE_REMOVE;
+}
+
+TEST_F(ShellTest, TheSaveDialogReturnsTheNameAPersonTypedInItsFolder) {
+    TFileDialogRequest r;
+    r.Save = true;
+    r.Title = "Kaydet";
+    r.InitialDir = state.Dir();
+    r.Filter = "Metin|*.txt|Hepsi|*.*";
+    r.FilterIndex = 1;
+    std::string name = "notlar.txt";
+    g_timeout_add(200, TypeWhenChooserShown, &name);
+    ASSERT_TRUE(ActiveBackend()->FileDialog(r));
+    EXPECT_EQ(r.FileName, state.Dir() + "/notlar.txt");
+    EXPECT_EQ(r.FilterIndex, 1);
+}
+
 }  // namespace
 }  // namespace desktoptest
