@@ -101,8 +101,8 @@ GdkFilterReturn WatchMaps(GdkXEvent* xevent, GdkEvent*, gpointer) {
     return GDK_FILTER_CONTINUE;
 }
 
-// Tolvar started until the server maps its first window.
-void BM_TolvarMainWindow(benchmark::State& st) {
+// Runs `argv` until the server maps its first window; the time from the start of the process.
+void TimeFirstWindow(benchmark::State& st, const char* program, const char* arg) {
     if (!desktoptest::EnsureDisplay()) {
         st.SkipWithError("no Xvfb");
         return;
@@ -118,7 +118,7 @@ void BM_TolvarMainWindow(benchmark::State& st) {
         auto start = std::chrono::steady_clock::now();
         pid_t pid = fork();
         if (pid == 0) {
-            execl(TOLVAR_EXE, TOLVAR_EXE, static_cast<char*>(nullptr));
+            execl(program, program, arg, static_cast<char*>(nullptr));
             _exit(127);
         }
         PumpUntil([] { return g_mapped; }, 5000);
@@ -131,7 +131,13 @@ void BM_TolvarMainWindow(benchmark::State& st) {
     gdk_window_remove_filter(nullptr, WatchMaps, nullptr);
     desktop::Stop();
 }
+// Tolvar started until the server maps its main window.
+void BM_TolvarMainWindow(benchmark::State& st) { TimeFirstWindow(st, TOLVAR_EXE, nullptr); }
 BENCHMARK(BM_TolvarMainWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The peer: a bare toolkit program (this one, started to show one empty window), on the same display.
+void BM_BareToolkitWindow(benchmark::State& st) { TimeFirstWindow(st, "/proc/self/exe", "--bare-window"); }
+BENCHMARK(BM_BareToolkitWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 struct Formats {
     Formats() {
@@ -141,4 +147,17 @@ struct Formats {
 } g_formats;
 
 }  // namespace
-BENCHMARK_MAIN();
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--bare-window") {
+        if (!gtk_init_check(nullptr, nullptr)) return 1;
+        GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_window_set_default_size(GTK_WINDOW(w), 300, 200);
+        gtk_widget_show(w);
+        for (;;) gtk_main_iteration();
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
