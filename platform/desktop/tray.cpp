@@ -141,6 +141,8 @@ void Show(Shown* s) {
             s->status = gtk_status_icon_new_from_icon_name("mail-message-new");
             g_signal_connect(s->status, "button-press-event", G_CALLBACK(OnStatusPress), s);
             g_signal_connect(s->status, "button-release-event", G_CALLBACK(OnStatusRelease), s);
+            g_signal_connect(s->status, "notify::embedded",
+                             G_CALLBACK(+[](GObject*, GParamSpec*, gpointer) { HideParkedForms(); }), nullptr);
         }
         gtk_status_icon_set_tooltip_text(s->status, tip.c_str());
         gtk_status_icon_set_visible(s->status, TRUE);
@@ -168,9 +170,29 @@ void Sync() {
         s->icon = i;
         Show(s);
     }
+    HideParkedForms();
 }
 
 }  // namespace
+
+bool TrayShown() {
+    for (auto& [k, s] : g_shown)
+        if (s->indicator || (s->status && gtk_status_icon_is_embedded(s->status))) return true;
+    return false;
+}
+
+bool TrayDoubleClick() {
+    for (const shell::TrayIcon& i : shell::TrayIcons()) {
+        if (!i.callbackMessage) continue;
+        Key key{i.hwnd, i.id};
+        for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
+            if (!Present(key)) break;
+            Notify(key, m);
+        }
+        return true;
+    }
+    return false;
+}
 
 void StartTray() {
     if (g_started) return;

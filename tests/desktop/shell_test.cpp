@@ -165,3 +165,41 @@ TEST_F(ShellTest, TheSaveDialogReturnsTheNameAPersonTypedInItsFolder) {
 
 }  // namespace
 }  // namespace desktoptest
+
+namespace desktoptest {
+namespace {
+
+// Without any notification area, a main window the program hides on minimising stays on screen
+// (iconified), so that the person can bring it back; the icon the program adds changes nothing.
+TEST_F(ShellTest, WithoutATrayTheMinimisedMainWindowIsNotHidden) {
+    TForm* main = nullptr;
+    Application->CreateForm(main);
+    main->SetBounds(40, 40, 200, 120);
+    HWND icon = AllocateHWnd([](TMessage&) {});
+    NOTIFYICONDATAA d;
+    d.hWnd = icon;
+    d.uID = 1;
+    d.uFlags = NIF_MESSAGE;
+    d.uCallbackMessage = kTrayMessage;
+    Application->OnMinimize = [&](TObject*) {
+        main->Hide();
+        Shell_NotifyIconA(NIM_ADD, &d);
+    };
+    main->Show();
+    auto* w = static_cast<GtkWidget*>(desktop::FormWindow(main));
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(w); }));
+    Application->Minimize();
+    PumpFor(200);
+    EXPECT_FALSE(main->Visible());
+    EXPECT_TRUE(gtk_widget_get_visible(w));
+    // Shown again by the program, it is an ordinary window again; hidden while not minimised, it goes.
+    Application->Restore();
+    main->Show();
+    main->Hide();
+    EXPECT_TRUE(PumpUntil([&] { return !gtk_widget_get_visible(w); }));
+    Shell_NotifyIconA(NIM_DELETE, &d);
+    DeallocateHWnd(icon);
+}
+
+}  // namespace
+}  // namespace desktoptest
