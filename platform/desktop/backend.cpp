@@ -147,15 +147,24 @@ public:
         return buttons.size() == 1 ? buttons.front() : def;
     }
 
+    // A file chooser in a dialog of our own: its answer is ours to check (an open needs a file, a
+    // save over an existing file asks first when the options say so).
     bool FileDialog(TFileDialogRequest& request) override {
         const std::string title = Utf8(request.Title.empty() ? (request.Save ? "Save As" : "Open") : request.Title);
-        GtkWidget* d = gtk_file_chooser_dialog_new(title.c_str(), DialogParent(),
-                                                   request.Save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN,
-                                                   "_Cancel", GTK_RESPONSE_CANCEL, request.Save ? "_Save" : "_Open",
+        GtkWidget* d = gtk_dialog_new_with_buttons(title.c_str(), DialogParent(), GTK_DIALOG_DESTROY_WITH_PARENT, "_Cancel",
+                                                   GTK_RESPONSE_CANCEL, request.Save ? "_Save" : "_Open",
                                                    GTK_RESPONSE_ACCEPT, nullptr);
-        GtkFileChooser* chooser = GTK_FILE_CHOOSER(d);
+        gtk_window_set_default_size(GTK_WINDOW(d), 640, 420);
         gtk_dialog_set_default_response(GTK_DIALOG(d), GTK_RESPONSE_ACCEPT);
-        if (request.Save && (request.Options & ofOverwritePrompt)) gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+        GtkWidget* widget =
+            gtk_file_chooser_widget_new(request.Save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN);
+        gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(d))), widget, TRUE, TRUE, 0);
+        gtk_widget_show(widget);
+        g_signal_connect(widget, "file-activated", G_CALLBACK(+[](GtkFileChooser*, gpointer dialog) {
+                             gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+                         }),
+                         d);
+        GtkFileChooser* chooser = GTK_FILE_CHOOSER(widget);
         if (!request.InitialDir.empty()) gtk_file_chooser_set_current_folder(chooser, request.InitialDir.c_str());
         if (!request.FileName.empty()) {
             if (request.FileName.find('/') != std::string::npos) {
@@ -170,27 +179,41 @@ public:
             }
         }
         if (!request.Filter.empty()) AddFilters(chooser, request.Filter, request.FilterIndex);
-        int r;
-        try {
-            r = RunDialog(d);
-        } catch (...) {
-            gtk_widget_destroy(d);
-            throw;
-        }
         bool ok = false;
-        if (r == GTK_RESPONSE_ACCEPT) {
-            if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
-                request.FileName = name;
+        try {
+            for (;;) {
+                if (RunDialog(d) != GTK_RESPONSE_ACCEPT) break;
+                gchar* name = gtk_file_chooser_get_filename(chooser);
+                if (!name) continue;  // nothing chosen yet: the dialog stays
+                std::string chosen = name;
                 g_free(name);
+                if (g_file_test(chosen.c_str(), G_FILE_TEST_IS_DIR)) {
+                    gtk_file_chooser_set_current_folder(chooser, chosen.c_str());
+                    continue;
+                }
+                if (request.Save && (request.Options & ofOverwritePrompt) && g_file_test(chosen.c_str(), G_FILE_TEST_EXISTS)) {
+                    TMessageBoxRequest ask;
+                    ask.Caption = request.Title;
+                    gchar* shown = g_filename_display_basename(chosen.c_str());
+                    ask.Text = FromUtf8(shown) + " already exists.\nDo you want to replace it?";
+                    g_free(shown);
+                    ask.Flags = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;
+                    if (MessageBox(ask) != IDYES) continue;
+                }
+                request.FileName = chosen;
                 ok = true;
-                if (GtkFileFilter* chosen = gtk_file_chooser_get_filter(chooser)) {
+                if (GtkFileFilter* current = gtk_file_chooser_get_filter(chooser)) {
                     GSList* all = gtk_file_chooser_list_filters(chooser);
                     int i = 1;
                     for (GSList* l = all; l; l = l->next, ++i)
-                        if (l->data == chosen) request.FilterIndex = i;
+                        if (l->data == current) request.FilterIndex = i;
                     g_slist_free(all);
                 }
+                break;
             }
+        } catch (...) {
+            gtk_widget_destroy(d);
+            throw;
         }
         gtk_widget_destroy(d);
         return ok;
@@ -276,6 +299,8 @@ void Stop() {
     delete g_backend;
     g_backend = nullptr;
     LeaveLoop();
+    // The toolkit's fonts let go of fontconfig's caches, which the GDI's fontconfig releases at exit.
+    pango_cairo_font_map_set_default(nullptr);
 }
 
 bool Started() { return detail::g_backend != nullptr; }

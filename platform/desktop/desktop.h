@@ -11,6 +11,8 @@
 // XEmbed tray, with the shell's notifications sent to the icon's window.
 #pragma once
 
+#include "platform/win/wintypes.h"
+
 class TControl;
 class TCustomForm;
 
@@ -33,5 +35,7 @@ bool Started();
 void* FormWindow(const TCustomForm* form);
 // The widget that shows a control (its outermost one), or nullptr.
 void* ControlWidget(const TControl* control);
+// The object that shows a notification-area icon (a GtkStatusIcon or an AppIndicator), or nullptr.
+void* TrayIconObject(HWND window, UINT id);
 
 }  // namespace desktop

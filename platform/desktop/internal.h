@@ -75,8 +75,17 @@ void MinimizeAll(bool minimize);
 // no such form or press.
 bool BeginMoveDrag(HWND hwnd);
 
+// A main window the application hid while minimised is kept iconified, not hidden, until an icon
+// of the notification area is really shown (else nothing would bring it back); then it goes.
+void HideParkedForms();
+
 // The notification area (tray.cpp).
 void StartTray();
 void StopTray();
+// Whether an icon is shown where a person sees it (a registered status-notifier item or an
+// embedded tray icon).
+bool TrayShown();
+// The shell's double click on the first icon that has a callback; false when there is none.
+bool TrayDoubleClick();
 
 }  // namespace desktop::detail

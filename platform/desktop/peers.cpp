@@ -132,6 +132,7 @@ public:
     bool SurfaceDirty = true;
     std::vector<unsigned char> Shape;  // the region last applied as the window's shape
     bool Shaped = false;
+    bool Parked = false;          // hidden by the model, kept iconified on screen (HideParkedForms)
 
     TCustomForm* Form() const { return C->ParentForm(); }
 
@@ -773,6 +774,13 @@ gboolean OnWindowState(GtkWidget* w, GdkEventWindowState* e, gpointer) {
     HWND h = f->Handle();
     if (!h) return FALSE;
     const bool iconified = (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    if (!iconified && p->Parked) {
+        // The person brings back the window the application hid: as its icon's double click would.
+        p->Parked = false;
+        if (!TrayDoubleClick()) Guard(f, [f] { f->Show(); });
+        return FALSE;
+    }
+    if (p->Parked) return FALSE;
     if (iconified && f->WindowState() != wsMinimized && !(f == Application->MainForm() && Application->Minimized()))
         Guard(f, [h] { SendMessageA(h, WM_SYSCOMMAND, SC_MINIMIZE, 0); });
     else if (!iconified && (f->WindowState() == wsMinimized || (f == Application->MainForm() && Application->Minimized())))
@@ -1138,6 +1146,7 @@ void ShowForm(TCustomForm* form) {
     p->SyncText();
     p->SyncFormGeometry();
     p->SurfaceDirty = true;
+    p->Parked = false;
     ++p->Syncing;
     gtk_widget_show(p->Outer);
     gtk_window_present(GTK_WINDOW(p->Outer));
@@ -1153,9 +1162,27 @@ void ShowForm(TCustomForm* form) {
 void HideForm(TCustomForm* form) {
     TPeer* p = PeerOf(form);
     if (!p || !p->Outer) return;
+    if (form == Application->MainForm() && Application->Minimized() && !TrayShown()) {
+        p->Parked = true;
+        ++p->Syncing;
+        gtk_window_iconify(GTK_WINDOW(p->Outer));
+        --p->Syncing;
+        return;
+    }
     ++p->Syncing;
     gtk_widget_hide(p->Outer);
     --p->Syncing;
+}
+
+void HideParkedForms() {
+    if (!TrayShown()) return;
+    for (TPeer* p : g_peers) {
+        if (!p->Parked) continue;
+        p->Parked = false;
+        ++p->Syncing;
+        gtk_widget_hide(p->Outer);
+        --p->Syncing;
+    }
 }
 
 void ForgetForm(TCustomForm* form) {

@@ -15,10 +15,9 @@
 
 namespace desktop::detail {
 
-namespace {
-
 using Key = std::pair<HWND, UINT>;
 
+// One icon as shown.
 struct Shown {
     shell::TrayIcon icon;
     GtkStatusIcon* status = nullptr;
@@ -27,6 +26,9 @@ struct Shown {
 };
 
 std::map<Key, Shown*> g_shown;
+
+namespace {
+
 bool g_started = false;
 bool g_useIndicator = false;
 shell::TrayObserver g_previousObserver;
@@ -139,6 +141,8 @@ void Show(Shown* s) {
             s->status = gtk_status_icon_new_from_icon_name("mail-message-new");
             g_signal_connect(s->status, "button-press-event", G_CALLBACK(OnStatusPress), s);
             g_signal_connect(s->status, "button-release-event", G_CALLBACK(OnStatusRelease), s);
+            g_signal_connect(s->status, "notify::embedded",
+                             G_CALLBACK(+[](GObject*, GParamSpec*, gpointer) { HideParkedForms(); }), nullptr);
         }
         gtk_status_icon_set_tooltip_text(s->status, tip.c_str());
         gtk_status_icon_set_visible(s->status, TRUE);
@@ -166,9 +170,29 @@ void Sync() {
         s->icon = i;
         Show(s);
     }
+    HideParkedForms();
 }
 
 }  // namespace
+
+bool TrayShown() {
+    for (auto& [k, s] : g_shown)
+        if (s->indicator || (s->status && gtk_status_icon_is_embedded(s->status))) return true;
+    return false;
+}
+
+bool TrayDoubleClick() {
+    for (const shell::TrayIcon& i : shell::TrayIcons()) {
+        if (!i.callbackMessage) continue;
+        Key key{i.hwnd, i.id};
+        for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
+            if (!Present(key)) break;
+            Notify(key, m);
+        }
+        return true;
+    }
+    return false;
+}
 
 void StartTray() {
     if (g_started) return;
@@ -196,12 +220,15 @@ void StopTray() {
     g_started = false;
 }
 
-// Whether an icon is shown where a person sees it (an embedded tray icon or a registered item).
-bool TrayIconShown(HWND hwnd, UINT id) {
-    auto it = g_shown.find(Key{hwnd, id});
-    if (it == g_shown.end()) return false;
-    if (it->second->indicator) return true;
-    return it->second->status && gtk_status_icon_is_embedded(it->second->status);
+}  // namespace desktop::detail
+
+namespace desktop {
+
+void* TrayIconObject(HWND window, UINT id) {
+    auto it = detail::g_shown.find(detail::Key{window, id});
+    if (it == detail::g_shown.end()) return nullptr;
+    if (it->second->indicator) return it->second->indicator;
+    return it->second->status;
 }
 
-}  // namespace desktop::detail
+}  // namespace desktop

@@ -31,7 +31,7 @@ RunResult RunTolvar(const testsupport::TempState& state, const std::string& scri
     if (pid == 0) {
         int i = open(in.c_str(), O_RDONLY), o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (i < 0 || o < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0) _exit(127);
-        execl(TOLVAR_EXE, TOLVAR_EXE, static_cast<char*>(nullptr));
+        execl(TOLVAR_EXE, TOLVAR_EXE, "--console", static_cast<char*>(nullptr));
         _exit(127);
     }
     RunResult r;

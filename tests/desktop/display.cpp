@@ -114,6 +114,7 @@ bool EnsureDisplay() {
     unsetenv("WAYLAND_DISPLAY");
     setenv("GDK_BACKEND", "x11", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     setenv("GTK_THEME", "Adwaita", 1);
     // A Turkish keyboard, so that typed Turkish letters are keys of the map (a letter outside the
     // map would be typed through a remapped key, which races with the toolkit's reading of the map).
