@@ -177,7 +177,9 @@ std::string ValueLine(const Value& v) {
     } else {
         std::string bytes = v.data;
         if (IsStringType(v.type)) bytes += '\0';
-        line += "hex(" + std::to_string(v.type) + "):" + HexList(bytes);
+        char type[16];
+        std::snprintf(type, sizeof type, "hex(%x):", static_cast<unsigned>(v.type));  // the type in hex, as read
+        line += type + HexList(bytes);
     }
     return line;
 }

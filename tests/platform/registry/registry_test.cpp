@@ -166,6 +166,8 @@ TEST_F(RegistryTest, AwkwardBytesRoundTripThroughTheFile) {
         {"dword", REG_DWORD, std::string("\xff\xff\xff\xff", 4)},
         {"short dword", REG_DWORD, std::string("\x01\x02", 2)},
         {"other type", 7, std::string("a\0b\0\0", 5)},
+        {"qword", 11, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
+        {"type past nine", 0x7fff0010, "xy"},
     };
     HKEY k = Create(HKEY_CURRENT_USER, "Software\\Bytes");
     for (const auto& c : cases) {
@@ -192,6 +194,7 @@ TEST_F(RegistryTest, AwkwardBytesRoundTripThroughTheFile) {
     EXPECT_NE(text.find("\"quotes\"=\"say \\\"hi\\\"\"\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"dword\"=dword:ffffffff\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"expand\"=hex(2):25,57"), std::string::npos);
+    EXPECT_NE(text.find("\"qword\"=hex(b):01,02"), std::string::npos) << "types are written in hex";
     EXPECT_NE(text.find("@=\"the default value\"\r\n"), std::string::npos);
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
