@@ -41,9 +41,14 @@ void Dump(HKEY key, const std::string& path, std::string& out) {
         DWORD len = static_cast<DWORD>(sub.size());
         Check(RegEnumKeyExA(key, i, sub.data(), &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS);
         std::string subName(sub.data(), len);
+        out += path + "\\" + Hex(reinterpret_cast<const BYTE*>(subName.data()), len) + "\n";
+        // A name with a control character (a NUL among them) is kept and written back, but no
+        // call opens it.
+        bool opens = true;
+        for (char c : subName) opens = opens && static_cast<unsigned char>(c) >= 0x20;
+        if (!opens) continue;
         HKEY child = nullptr;
         Check(RegOpenKeyExA(key, subName.c_str(), 0, KEY_READ, &child) == ERROR_SUCCESS);
-        out += path + "\\" + Hex(reinterpret_cast<const BYTE*>(subName.data()), len) + "\n";
         Dump(child, path + "\\" + subName, out);
         RegCloseKey(child);
     }
