@@ -514,7 +514,8 @@ HKEY NewHandle(Key* k, Hive* h, REGSAM access) {
     std::uintptr_t id = gNextHandle;
     gNextHandle += 4;
     std::vector<std::string> path;
-    for (Key* p = k; p->parent; p = p->parent) path.insert(path.begin(), p->name);
+    for (Key* p = k; p->parent; p = p->parent) path.push_back(p->name);
+    std::reverse(path.begin(), path.end());
     gHandles[id] = Handle{Shared(k), h, access, std::move(path), h->generation};
     return reinterpret_cast<HKEY>(id);
 }
