@@ -31,6 +31,7 @@
 
 namespace asyncsocket {
 enum class TSocksFailure;
+struct TSocksReplyVerdict;
 }
 
 CLASSLIB_EXCEPTION(ESocketException, Exception);
@@ -208,6 +209,7 @@ protected:
     void SetLingerOption();
     void ReportSocketError(const std::string& FuncName);
     void TryToSend();
+    bool NothingQueued() const;  // every chunk of the send queue is sent
     void QueueData(const void* Data, int Len);
     // Sends what is queued while pumping, for at most TimeoutMs; true when the queue drained (or
     // the connection went away meanwhile).
@@ -328,6 +330,7 @@ private:
     bool HandleAuthReply();
     bool HandleSocks4Reply();
     bool HandleSocks5Reply();
+    bool SocksRefused(const asyncsocket::TSocksReplyVerdict& Verdict);
 
     std::string FSocksServer;
     std::string FSocksPort;

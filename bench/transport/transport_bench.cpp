@@ -69,8 +69,8 @@ std::thread ServeOne(int lfd, F work) {
     });
 }
 
-// Sending: a TAsyncSocket writes kTotal bytes with Send(chunk), paced on OnDataSent as a caller
-// feeding a request body is; a blocking reader thread takes them.
+// Sending: a TAsyncSocket writes kTotal bytes with Send(chunk), one write per OnDataSent as the
+// HTTP client feeds a request body; a blocking reader thread takes them.
 void BM_SendAsyncSocket(benchmark::State& state) {
     const size_t chunk = static_cast<size_t>(state.range(0));
     const std::string block(chunk, 'b');
@@ -83,14 +83,10 @@ void BM_SendAsyncSocket(benchmark::State& state) {
         bool up = false;
         size_t queued = 0;
         auto feed = [&] {
-            // Keep a bounded amount queued: a few write sizes, at least 64 KiB.
-            const size_t limit = queued + std::max<size_t>(4 * chunk, 65536);
-            while (queued < kTotal && queued < limit) {
-                const size_t n = std::min(chunk, kTotal - queued);
-                sender.Send(block.data(), static_cast<int>(n));
-                queued += n;
-                if (!sender.AllSent()) break;  // the socket is full: go on at the next FD_WRITE
-            }
+            if (queued >= kTotal) return;
+            const size_t n = std::min(chunk, kTotal - queued);
+            sender.Send(block.data(), static_cast<int>(n));
+            queued += n;
         };
         sender.OnSessionConnected = [&](TObject*, WORD) { up = true; };
         sender.OnDataSent = [&](TObject*, WORD) { feed(); };

@@ -177,7 +177,9 @@ std::string ValueLine(const Value& v) {
     } else {
         std::string bytes = v.data;
         if (IsStringType(v.type)) bytes += '\0';
-        line += "hex(" + std::to_string(v.type) + "):" + HexList(bytes);
+        char type[16];
+        std::snprintf(type, sizeof type, "hex(%x):", static_cast<unsigned>(v.type));  // the type in hex, as read
+        line += type + HexList(bytes);
     }
     return line;
 }
@@ -324,6 +326,16 @@ Key* CreatePath(Key* base, const std::vector<std::string>& parts, std::vector<Ke
     return k;
 }
 
+// How deep keys may nest below a root: a hive file with a deeper key is unreadable, and a key
+// deeper than that is never created, so every hive written can be read again.
+constexpr size_t kMaxKeyDepth = 512;
+
+size_t Depth(const Key* k) {
+    size_t d = 0;
+    for (; k && k->parent; k = k->parent) ++d;
+    return d;
+}
+
 bool Parse(const std::string& text, const std::string& rootName, Key& root) {
     // Physical lines; a trailing backslash continues a hex list on the next line.
     std::vector<std::string> lines;
@@ -363,7 +375,9 @@ bool Parse(const std::string& text, const std::string& rootName, Key& root) {
             if (path.size() < rootName.size() || !SameFolded(path.substr(0, rootName.size()), rootName)) return false;
             std::string rest = path.substr(rootName.size());
             if (!rest.empty() && rest[0] != '\\') return false;
-            current = CreatePath(&root, SplitPath(rest));
+            const auto parts = SplitPath(rest);
+            if (parts.size() > kMaxKeyDepth) return false;
+            current = CreatePath(&root, parts);
             continue;
         }
         if (!current) return false;
@@ -500,7 +514,8 @@ HKEY NewHandle(Key* k, Hive* h, REGSAM access) {
     std::uintptr_t id = gNextHandle;
     gNextHandle += 4;
     std::vector<std::string> path;
-    for (Key* p = k; p->parent; p = p->parent) path.insert(path.begin(), p->name);
+    for (Key* p = k; p->parent; p = p->parent) path.push_back(p->name);
+    std::reverse(path.begin(), path.end());
     gHandles[id] = Handle{Shared(k), h, access, std::move(path), h->generation};
     return reinterpret_cast<HKEY>(id);
 }
@@ -597,6 +612,7 @@ LONG OpenOrCreate(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, PHKEY phk
     } else {
         if (!create) return ERROR_FILE_NOT_FOUND;
         if (!MayWrite(hive, access, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+        if (Depth(base) + parts.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
         std::vector<Key*> created;
         k = CreatePath(base, parts, &created);
         Key* top = created.front();  // it holds the other new keys

@@ -10,6 +10,8 @@
 // registry folder from that re-read until its change is on disk, so it applies its change to the
 // other process's content instead of writing back an older copy. Open handles find their keys again
 // in the re-read hive by path (a key the other process deleted gives ERROR_KEY_DELETED).
+// Keys nest at most 512 levels below a root: a deeper key is not created (ERROR_INVALID_PARAMETER),
+// and a hive file holding one is unreadable (see below).
 // Names of keys and values compare ignoring case (the code page's folding) and keep the case they
 // were created with. Values enumerate in creation order (an overwritten value keeps its place);
 // subkeys enumerate sorted ignoring case.

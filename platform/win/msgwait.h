@@ -1,8 +1,10 @@
 // File descriptor watches served by the message-queue wait of the thread that owns them.
 //
 // A watch belongs to one thread's queue. Whenever that thread waits for messages (GetMessageA,
-// WaitMessage, MsgWaitForMultipleObjects) or peeks (PeekMessageA polls without blocking), the layer
-// polls the watched descriptors and calls each ready watch's callback on that thread. The wait
+// WaitMessage, MsgWaitForMultipleObjects) or peeks, the layer polls the watched descriptors and
+// calls each ready watch's callback on that thread. A peek polls them when it finds no message,
+// and otherwise at most every half millisecond, so a ready descriptor is served even while the
+// queue never runs dry. The wait
 // for the answer to a cross-thread SendMessageA serves no watches. Watches are level-triggered: a
 // callback that does not want to be called again must clear its events with SetFdEvents.
 //

@@ -108,7 +108,7 @@ struct Sock {
 };
 
 std::recursive_mutex gMutex;
-int gStartups = 0;
+std::atomic<int> gStartups{0};  // changed under gMutex; read without it by every call
 std::uintptr_t gNextSocket = 0x100;
 std::unordered_map<SOCKET, Sock> gSockets;
 
@@ -129,8 +129,7 @@ bool Fail(int code) {
 }
 
 bool Started() {
-    std::lock_guard lock(gMutex);
-    if (gStartups > 0) return true;
+    if (gStartups.load(std::memory_order_acquire) > 0) return true;
     return Fail(WSANOTINITIALISED);
 }
 
@@ -156,7 +155,7 @@ short WantedEvents(const Sock& k) {
         if ((k.mask & FD_ACCEPT) && !k.acceptSignalled) ev |= POLLIN;
         return ev;
     }
-    if (!k.closeSignalled && !k.readSignalled && (k.mask & (FD_READ | FD_CLOSE))) ev |= POLLIN;
+    if (!k.closeSignalled && !k.readSignalled && (k.mask & (FD_READ | FD_CLOSE))) ev |= POLLIN | POLLRDHUP;
     if (k.writeArmed && (k.mask & FD_WRITE)) ev |= POLLOUT;
     return ev;
 }
@@ -197,9 +196,12 @@ void OnReady(SOCKET s, short revents) {
         k->writeArmed = false;
         Post(*k, s, FD_WRITE, 0);
     }
-    if ((revents & (POLLIN | POLLHUP | POLLERR)) && !k->readSignalled && !k->closeSignalled) {
+    if ((revents & (POLLIN | POLLHUP | POLLERR | POLLRDHUP)) && !k->readSignalled && !k->closeSignalled) {
+        // Readable with no end and no error pending is data; otherwise a peek tells data that is
+        // still in front of the end from the end itself.
         char c;
-        ssize_t n = ::recv(k->fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+        ssize_t n = 1;
+        if (revents & (POLLHUP | POLLERR | POLLRDHUP)) n = ::recv(k->fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
         // A datagram socket has no end of stream: an empty datagram is data like any other.
         if (n > 0 || (n == 0 && k->type == SOCK_DGRAM)) {
             if (k->mask & FD_READ) {

@@ -1,6 +1,7 @@
-// The send queue and receiving: Send copies into fixed-size chunks and pushes out what the socket
-// takes; the rest goes on FD_WRITE. A stream socket hands the kernel up to MaxGather bytes of
-// queued chunks in one call; a datagram is always one chunk and one sendto.
+// The send queue and receiving: Send offers the kernel the caller's bytes at once when nothing is
+// queued, copies what it does not take into fixed-size chunks, and pushes those out on FD_WRITE.
+// A stream socket hands the kernel up to MaxGather bytes of queued chunks in one call; a datagram
+// is always one chunk and one sendto.
 #include "transport/AsyncSocket.h"
 
 #include <algorithm>
@@ -50,13 +51,34 @@ int TCustomAsyncSocket::Send(const void* Data, int Len) {
     FAllSent = false;
     int result = 0;
     if (Len > 0) {
-        QueueData(Data, Len);
+        const char* p = static_cast<const char*>(Data);
+        int left = Len;
+        if (FType != WS_SOCK_DGRAM && NothingQueued()) {
+            // Nothing waits in front of these bytes: the kernel takes what it can straight from
+            // the caller's buffer, and only the rest is copied into the queue. A failure is met
+            // again, and handled, by the send of the queue below.
+            const int n = SendRaw(p, left);
+            if (n > 0) {
+                p += n;
+                left -= n;
+            }
+        }
+        QueueData(p, left);
         result = Len;
     }
     TryToSend();
     if (FAllSent)
         PostMessageA(FWindowHandle, WM_ASYNCSELECT, FHSocket, WSAMAKESELECTREPLY(static_cast<WORD>(FD_WRITE), 0));
     return result;
+}
+
+bool TCustomAsyncSocket::NothingQueued() const {
+    for (const auto& chunk : FSendQueue) {
+        int count = 0;
+        chunk->Peek(count);
+        if (count > 0) return false;
+    }
+    return true;
 }
 
 int TCustomAsyncSocket::SendStr(const std::string& S) { return Send(S.data(), static_cast<int>(S.size())); }

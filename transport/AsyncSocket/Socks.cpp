@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "transport/AsyncSocket/Internal.h"
+#include "transport/AsyncSocket/SocksReply.h"
 
 using namespace asyncsocket;
 
@@ -267,6 +268,13 @@ bool TCustomSocksSocket::FireDataAvailable(WORD Error) {
     return false;
 }
 
+// Acts on a refusal of the server's reply; false, as the handlers return.
+bool TCustomSocksSocket::SocksRefused(const TSocksReplyVerdict& Verdict) {
+    if (Verdict.Failure == TSocksFailure::Unassigned) SocksFail(Verdict.Failure, IntToStr(Verdict.Code));
+    else SocksFail(Verdict.Failure);
+    return false;
+}
+
 // SOCKS 5 method reply: version 5, the chosen method.
 bool TCustomSocksSocket::HandleMethodReply() {
     if (ReceiveReply(SocksBufferSize - 1) < 0) return true;
@@ -274,20 +282,15 @@ bool TCustomSocksSocket::HandleMethodReply() {
         SocksFail(TSocksFailure::LogicError);
         return false;
     }
-    if (FReplyCount < 2) return true;
+    const TSocksReplyVerdict v = ReadSocksReply(TSocksReplyKind::Method, FReplyBuf, FReplyCount);
+    if (v.Outcome == TSocksReplyVerdict::NeedMore) return true;
     FReplyCount = 0;
-    if (FReplyBuf[0] != 5) {
-        SocksFail(TSocksFailure::VersionError);
-        return false;
-    }
-    if (FReplyBuf[1] == 0) {
+    if (v.Outcome == TSocksReplyVerdict::Refused) return SocksRefused(v);
+    if (v.Method == 0) {
         if (FSocksMethod == 2) FireSocksAuthState(socksAuthSkipped);
         SendSocksRequest();
-    } else if (FReplyBuf[1] == 2) {
-        SendAuthRequest();
     } else {
-        SocksFail(TSocksFailure::MethodNotAcceptable);
-        return false;
+        SendAuthRequest();
     }
     return true;
 }
@@ -295,19 +298,9 @@ bool TCustomSocksSocket::HandleMethodReply() {
 // User/password reply: version 1, status.
 bool TCustomSocksSocket::HandleAuthReply() {
     if (ReceiveReply(SocksBufferSize - 1) < 0) return true;
-    if (FReplyCount >= 1 && FReplyBuf[0] != 1) {
-        SocksFail(TSocksFailure::VersionError);
-        return false;
-    }
-    if (FReplyCount < 2) return true;
-    if (FReplyCount > 2) {
-        SocksFail(TSocksFailure::TooMuchData);
-        return false;
-    }
-    if (FReplyBuf[1] != 0) {
-        SocksFail(TSocksFailure::AuthenticationFailed);
-        return false;
-    }
+    const TSocksReplyVerdict v = ReadSocksReply(TSocksReplyKind::Auth, FReplyBuf, FReplyCount);
+    if (v.Outcome == TSocksReplyVerdict::NeedMore) return true;
+    if (v.Outcome == TSocksReplyVerdict::Refused) return SocksRefused(v);
     FReplyCount = 0;
     FireSocksAuthState(socksAuthSucceeded);
     SendSocksRequest();
@@ -317,20 +310,10 @@ bool TCustomSocksSocket::HandleAuthReply() {
 // SOCKS 4 and 4A reply: 0, the reply code, port and address (8 bytes).
 bool TCustomSocksSocket::HandleSocks4Reply() {
     if (ReceiveReply(8) < 0) return true;
-    if (FReplyCount < 8) return true;
+    const TSocksReplyVerdict v = ReadSocksReply(TSocksReplyKind::Socks4, FReplyBuf, FReplyCount);
+    if (v.Outcome == TSocksReplyVerdict::NeedMore) return true;
     FReplyCount = 0;
-    if (FReplyBuf[0] != 0) {
-        SocksFail(TSocksFailure::VersionError);
-        return false;
-    }
-    const int code = FReplyBuf[1];
-    switch (code) {
-        case 90: break;
-        case 91: SocksFail(TSocksFailure::RequestRejected); return false;
-        case 92: SocksFail(TSocksFailure::ConnectionRefused); return false;
-        case 93: SocksFail(TSocksFailure::Socks4AuthFailed); return false;
-        default: SocksFail(TSocksFailure::Unassigned, IntToStr(code)); return false;
-    }
+    if (v.Outcome == TSocksReplyVerdict::Refused) return SocksRefused(v);
     FSocksPhase = TSocksPhase::Ready;
     TCustomAsyncSocket::FireSessionConnected(0);
     return FireDataAvailable(0);
@@ -339,30 +322,15 @@ bool TCustomSocksSocket::HandleSocks4Reply() {
 // SOCKS 5 reply: 5, the reply code, 0, the address type, the bound address and port.
 bool TCustomSocksSocket::HandleSocks5Reply() {
     if (ReceiveReply(SocksBufferSize) < 0) return true;
-    if (FReplyCount >= 1 && FReplyBuf[0] != 5) {
-        SocksFail(TSocksFailure::VersionError);
-        return false;
-    }
-    if (FReplyCount >= 2 && FReplyBuf[1] != 0) {
-        const int code = FReplyBuf[1];
-        if (code >= 1 && code <= 8)
-            SocksFail(static_cast<TSocksFailure>(static_cast<int>(TSocksFailure::GeneralFailure) + code - 1));
-        else SocksFail(TSocksFailure::Unassigned, IntToStr(code));
-        return false;
-    }
-    if (FReplyCount < 5) return true;
-    const int need = FReplyBuf[3] == 1 ? 10 : FReplyBuf[3] == 3 ? 7 + FReplyBuf[4] : 5;
-    if (FReplyCount < need) return true;
-    if (FReplyBuf[3] != 1 && FReplyBuf[3] != 3) {
-        SocksFail(TSocksFailure::AddressTypeNotSupported);
-        return false;
-    }
-    const int left = FReplyCount - need;
+    const TSocksReplyVerdict v = ReadSocksReply(TSocksReplyKind::Socks5, FReplyBuf, FReplyCount);
+    if (v.Outcome == TSocksReplyVerdict::NeedMore) return true;
+    if (v.Outcome == TSocksReplyVerdict::Refused) return SocksRefused(v);
+    const int left = FReplyCount - v.Length;
     FReplyCount = 0;
     FSocksPhase = TSocksPhase::Ready;
     TCustomAsyncSocket::FireSessionConnected(0);
     if (FState != wsConnected) return false;  // closed by the handler
-    FLeftPos = need;
+    FLeftPos = v.Length;
     FLeftCount = left;
     // Offered through the virtual path so a line socket cuts the early data into lines too.
     return FireDataAvailable(0);

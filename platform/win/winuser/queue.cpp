@@ -37,8 +37,8 @@ void Answer(const std::shared_ptr<Sent>& s, LRESULT result) {
 }
 
 // Takes the first message matching the filter; a look that finds none marks the queue as seen.
-bool Take(Queue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
-    std::lock_guard lk(q.m);
+// Called with q.m held.
+bool TakeLocked(Queue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
     for (auto it = q.posted.begin(); it != q.posted.end();) {
         if (it->life && !it->life->alive) {
             it = q.posted.erase(it);  // the window is gone: its messages are dropped
@@ -81,6 +81,11 @@ bool Take(Queue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
     return false;
 }
 
+bool Take(Queue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
+    std::lock_guard lk(q.m);
+    return TakeLocked(q, out, filter, lo, hi, flags);
+}
+
 bool Post(Queue& q, Posted p) {
     std::lock_guard lk(q.m);
     q.posted.push_back(std::move(p));
@@ -118,6 +123,11 @@ std::shared_ptr<Queue> MyQueue() {
     return t_queue.q;
 }
 
+Queue& MyQueueRef() {
+    if (!t_queue.q) MyQueue();
+    return *t_queue.q;
+}
+
 std::shared_ptr<Queue> QueueOf(HWND hwnd) {
     if (!hwnd) return MyQueue();
     auto w = FindWindowRec(hwnd);
@@ -135,6 +145,8 @@ bool HwndMatches(HWND msgHwnd, HWND filter) {
 
 bool ServeSent(Queue& q) {
     bool any = false;
+    // A send queued while this look passes is seen by the next look, or wakes the wait.
+    if (!q.anySent.load(std::memory_order_acquire)) return false;
     for (;;) {
         std::shared_ptr<Sent> s;
         {
@@ -142,6 +154,7 @@ bool ServeSent(Queue& q) {
             if (q.sent.empty()) return any;
             s = std::move(q.sent.front());
             q.sent.pop_front();
+            q.anySent.store(!q.sent.empty(), std::memory_order_release);
         }
         Answer(s, SendMessageA(s->hwnd, s->msg, s->wParam, s->lParam));
         any = true;
@@ -156,6 +169,7 @@ void RefuseSent(Queue& q, HWND hwnd) {
                                           [&](const std::shared_ptr<Sent>& s) { return hwnd && s->hwnd != hwnd; });
         refused.assign(std::make_move_iterator(keep), std::make_move_iterator(q.sent.end()));
         q.sent.erase(keep, q.sent.end());
+        q.anySent.store(!q.sent.empty(), std::memory_order_release);
     }
     for (auto& s : refused) Answer(s, 0);
 }
@@ -231,6 +245,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         q.sent.push_back(s);
+        q.anySent.store(true, std::memory_order_release);
         q.WakeLocked();
     }
     for (;;) {
@@ -241,12 +256,27 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
-    auto q = MyQueue();
-    ServeSent(*q);
-    PollWatches(*q);
-    ServeSent(*q);
+    // Sends first, then posted messages, timers and quit. The watches are polled when the look
+    // finds nothing, and otherwise at most every WatchPollInterval: a watch's event is a posted
+    // message behind those already queued either way, and a busy queue spends no system call on
+    // descriptors per message taken.
+    auto& q = MyQueueRef();
+    ServeSent(q);
     MSG m;
-    if (!Take(*q, &m, hwnd, filterMin, filterMax, removeFlags)) return FALSE;
+    bool watched;
+    {
+        std::lock_guard lk(q.m);
+        watched = !q.watches.empty();
+        const bool due = watched && Clock::now() - q.watchesPolledAt >= WatchPollInterval;
+        if (!due && TakeLocked(q, &m, hwnd, filterMin, filterMax, removeFlags)) {
+            if (msg) *msg = m;
+            return TRUE;
+        }
+    }
+    if (!watched) return FALSE;  // the look above found nothing, and nothing else can come in
+    PollWatches(q);
+    ServeSent(q);
+    if (!Take(q, &m, hwnd, filterMin, filterMax, removeFlags)) return FALSE;
     if (msg) *msg = m;
     return TRUE;
 }
@@ -271,13 +301,14 @@ LRESULT DispatchMessageA(const MSG* msg) {
         return 0;
     }
     if (!msg->hwnd) return 0;
-    auto w = FindWindowRec(msg->hwnd);
-    if (!w || !w->life->alive) return 0;
-    if (w->queue->threadId != GetCurrentThreadId()) return 0;
-    WNDPROC proc;
+    WNDPROC proc = nullptr;
     {
         std::lock_guard lk(S().m);
-        proc = w->proc;
+        auto it = S().windows.find(reinterpret_cast<uintptr_t>(msg->hwnd));
+        if (it == S().windows.end()) return 0;
+        const WindowRec& w = *it->second;
+        if (!w.life->alive || w.queue->threadId != GetCurrentThreadId()) return 0;
+        proc = w.proc;
     }
     return proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
 }

@@ -69,11 +69,17 @@ struct Queue {
     std::mutex m;
     std::deque<Posted> posted;
     std::deque<std::shared_ptr<Sent>> sent;
+    std::atomic<bool> anySent{false};  // sent is not empty; set and cleared with m held, read without
     bool quit = false;
     int quitCode = 0;
     std::vector<Timer> timers;
     std::vector<std::shared_ptr<Watch>> watches;
     bool ended = false;  // the owning thread has ended: sends are refused
+
+    // When the watches were last polled: a peek that finds a message polls them again only once
+    // WatchPollInterval has passed, so a busy queue costs no system call per message while a
+    // ready descriptor still gets its turn.
+    Clock::time_point watchesPolledAt{};
 
     // What the owner has looked at: a look that found nothing (PeekMessageA returning FALSE, or
     // the search of GetMessageA) marks every posted message present as seen, and every timer due
@@ -137,8 +143,9 @@ struct State {
 
 State& S();
 
-// The calling thread's queue, made on first use.
+// The calling thread's queue, made on first use; it lives as long as the thread.
 std::shared_ptr<Queue> MyQueue();
+Queue& MyQueueRef();
 // The queue of a window (null when the window does not exist or is destroyed), or the calling
 // thread's for a null window.
 std::shared_ptr<Queue> QueueOf(HWND hwnd);
@@ -150,6 +157,9 @@ bool ServeSent(Queue& q);
 // Answers, with 0, every send waiting in q for `hwnd` (every send when hwnd is null) and wakes
 // their senders.
 void RefuseSent(Queue& q, HWND hwnd);
+
+// The longest a peek that keeps finding messages goes without polling the watches.
+inline constexpr std::chrono::microseconds WatchPollInterval{500};
 
 // Polls the watched descriptors without blocking and runs the ready callbacks.
 void PollWatches(Queue& q);

@@ -118,6 +118,7 @@ void PollWatches(Queue& q) {
     std::vector<pollfd> fds{{-1, 0, 0}};  // slot 0 is the wake-up descriptor's in Block; unused here
     {
         std::lock_guard lk(q.m);
+        q.watchesPolledAt = Clock::now();
         ArmedWatchesLocked(q, watches, fds);
     }
     win::PollSource* source = q.source;
@@ -153,6 +154,7 @@ bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), 
     {
         std::lock_guard lk(q.m);
         q.blocked = false;
+        if (withWatches) q.watchesPolledAt = Clock::now();
         if (q.wakePending) {
             uint64_t v;
             ssize_t r = read(q.wakeFd, &v, sizeof v);

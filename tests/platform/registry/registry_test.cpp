@@ -166,6 +166,8 @@ TEST_F(RegistryTest, AwkwardBytesRoundTripThroughTheFile) {
         {"dword", REG_DWORD, std::string("\xff\xff\xff\xff", 4)},
         {"short dword", REG_DWORD, std::string("\x01\x02", 2)},
         {"other type", 7, std::string("a\0b\0\0", 5)},
+        {"qword", 11, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
+        {"type past nine", 0x7fff0010, "xy"},
     };
     HKEY k = Create(HKEY_CURRENT_USER, "Software\\Bytes");
     for (const auto& c : cases) {
@@ -192,6 +194,7 @@ TEST_F(RegistryTest, AwkwardBytesRoundTripThroughTheFile) {
     EXPECT_NE(text.find("\"quotes\"=\"say \\\"hi\\\"\"\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"dword\"=dword:ffffffff\r\n"), std::string::npos);
     EXPECT_NE(text.find("\"expand\"=hex(2):25,57"), std::string::npos);
+    EXPECT_NE(text.find("\"qword\"=hex(b):01,02"), std::string::npos) << "types are written in hex";
     EXPECT_NE(text.find("@=\"the default value\"\r\n"), std::string::npos);
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -349,6 +352,36 @@ TEST_F(RegistryTest, FailedWriteLeavesTheOldFileAndReportsFailure) {
     RegCloseKey(o);
 }
 
+// A hive file with one key `depth` levels below the root ("A\k\k...").
+std::string DeepKeyHive(int depth) {
+    std::string path = "HKEY_CURRENT_USER\\A";
+    for (int i = 1; i < depth; ++i) path += "\\k";
+    return "REGEDIT4\r\n[" + path + "]\r\n\"x\"=\"deep\"\r\n";
+}
+
+TEST_F(RegistryTest, KeysNestAtMost512LevelsDeep) {
+    std::string path = state_.Path("registry/HKCU.reg");
+    WriteAll(path, DeepKeyHive(512));
+    reg::ReloadHives();
+    std::string sub = "A";
+    for (int i = 1; i < 512; ++i) sub += "\\k";
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_ALL_ACCESS, &k), ERROR_SUCCESS);
+    EXPECT_EQ(Get(k, "x"), "deep");
+    HKEY deeper = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(k, "one more", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &deeper, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (sub + "\\one more").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &deeper, nullptr),
+              ERROR_INVALID_PARAMETER);
+    ASSERT_EQ(SetString(k, "y", "written"), ERROR_SUCCESS);
+    RegCloseKey(k);
+    reg::ReloadHives();  // what was written reads again
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, sub.c_str(), 0, KEY_READ, &k), ERROR_SUCCESS);
+    EXPECT_EQ(Get(k, "y"), "written");
+    RegCloseKey(k);
+}
+
 TEST_F(RegistryTest, UnreadableHiveIsKeptAsideAndReported) {
     const std::string bad[] = {
         "this is not a hive",
@@ -356,6 +389,7 @@ TEST_F(RegistryTest, UnreadableHiveIsKeptAsideAndReported) {
         "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\A]\r\n",
         "REGEDIT4\r\n\"before any key\"=\"x\"\r\n",
         "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"x\"=hex:zz\r\n",
+        DeepKeyHive(513),  // deeper than any key the registry makes (a long file would take minutes)
     };
     std::string path = state_.Path("registry/HKCU.reg");
     for (size_t i = 0; i < std::size(bad); ++i) {

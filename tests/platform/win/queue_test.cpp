@@ -237,6 +237,38 @@ TEST_F(QueueTest, ReadyDescriptorCallsItsWatchFromTheWait) {
     DestroyWindow(h);
 }
 
+// A queue that never runs dry still serves a ready descriptor: each message dispatched posts
+// the next one, and the watch must get its turn among them.
+TEST_F(QueueTest, AReadyDescriptorIsServedWhileTheQueueNeverRunsDry) {
+    HWND h = MakeWindow();
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    bool fired = false;
+    int id = win::WatchFd(h, fds[0], 0, [&](int, short) {
+        fired = true;
+        win::SetFdEvents(id, 0);
+    });
+    ASSERT_GT(id, 0);
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));  // the look that found nothing polled
+    PostMessageA(h, WM_USER + 1, 0, 0);
+    win::SetFdEvents(id, POLLIN);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    long taken = 0;
+    while (!fired && std::chrono::steady_clock::now() < limit) {
+        ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));  // never empty: one is always queued
+        PostMessageA(h, WM_USER + 1, 0, 0);
+        ++taken;
+    }
+    EXPECT_TRUE(fired) << "after " << taken << " messages";
+    win::UnwatchFd(id);
+    Drain();
+    close(fds[0]);
+    close(fds[1]);
+    DestroyWindow(h);
+}
+
 // Runs fn on a thread of its own; a run that does not end within limitMs (a deadlock) ends the
 // test program, so the fault fails the test instead of hanging it.
 void RunBounded(const std::function<void()>& fn, int limitMs = 10000) {
