@@ -4,6 +4,8 @@
 #include <map>
 #include <utility>
 
+#include "imagecodecs/GifPicture.h"
+#include "imagecodecs/PictureReaders.h"
 #include "platform/classlib/application.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/headless.h"
@@ -21,10 +23,14 @@ struct ModuleStep {
     void (*shutdown)();
 };
 
-// The picture modules, in module order.
+// The picture modules, in module order: GIF pictures first, then JPEG, then the other readers, whose
+// "gif" row is newer and so wins for names loaded through the format list (a skin sends its .gif
+// files straight to the GIF picture class). Shut down in the reverse order.
 const ModuleStep kModules[] = {
     {GraphicsStartup, GraphicsShutdown},
+    {GIFStartup, GIFShutdown},
     {JPEGStartup, JPEGShutdown},
+    {PictureReadersStartup, PictureReadersShutdown},
 };
 
 std::string Word(std::string& rest) {
