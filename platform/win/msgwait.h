@@ -4,7 +4,7 @@
 // WaitMessage, MsgWaitForMultipleObjects) or peeks, the layer polls the watched descriptors and
 // calls each ready watch's callback on that thread. A peek polls them when it finds no message,
 // and otherwise at most every half millisecond, so a ready descriptor is served even while the
-// queue never runs dry. The wait
+// queue never runs dry (on a thread with a joined PollSource, below, every peek polls). The wait
 // for the answer to a cross-thread SendMessageA serves no watches. Watches are level-triggered: a
 // callback that does not want to be called again must clear its events with SetFdEvents.
 //

@@ -259,15 +259,15 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     // Sends first, then posted messages, timers and quit. The watches are polled when the look
     // finds nothing, and otherwise at most every WatchPollInterval: a watch's event is a posted
     // message behind those already queued either way, and a busy queue spends no system call on
-    // descriptors per message taken.
+    // descriptors per message taken. A joined source is asked at every look.
     auto& q = MyQueueRef();
     ServeSent(q);
     MSG m;
     bool watched;
     {
         std::lock_guard lk(q.m);
-        watched = !q.watches.empty();
-        const bool due = watched && Clock::now() - q.watchesPolledAt >= WatchPollInterval;
+        watched = !q.watches.empty() || q.source;
+        const bool due = q.source || (watched && Clock::now() - q.watchesPolledAt >= WatchPollInterval);
         if (!due && TakeLocked(q, &m, hwnd, filterMin, filterMax, removeFlags)) {
             if (msg) *msg = m;
             return TRUE;
