@@ -76,7 +76,7 @@ int THTTPGet::LiveWorkers() { return gLiveWorkers; }
 
 void THTTPGet::StartDownload() {
     if (FWorker) return;
-    // The worker frees itself when it ends (FreeOnTerminate); until then FWorker refers to it.
+    // The worker is FreeOnTerminate and owns itself; FWorker refers to it while it runs and is cleared when it ends.
     FWorker = new THTTPGetThread(this);
     FWorker->Start();
     if (!WaitThread) return;
