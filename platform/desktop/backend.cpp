@@ -224,6 +224,7 @@ public:
         PopupAtPointer(menu, w ? GTK_WIDGET(w) : nullptr);
     }
 
+    void Navigate(TWebBrowser* browser, const std::string& url) override { NavigateBrowser(browser, url); }
     void ApplicationMinimized() override { MinimizeAll(true); }
     void ApplicationRestored() override { MinimizeAll(false); }
 };

@@ -17,6 +17,7 @@ class TControl;
 class TCustomForm;
 class TMenuItem;
 class TPopupMenu;
+class TWebBrowser;
 
 namespace desktop::detail {
 
@@ -78,6 +79,8 @@ bool BeginMoveDrag(HWND hwnd);
 // A main window the application hid while minimised is kept iconified, not hidden, until an icon
 // of the notification area is really shown (else nothing would bring it back); then it goes.
 void HideParkedForms();
+// A web browser control goes to `url` (the backend's Navigate).
+void NavigateBrowser(TWebBrowser* browser, const std::string& url);
 
 // The notification area (tray.cpp).
 void StartTray();

@@ -14,9 +14,14 @@
 #include "platform/classlib/imagectl.h"
 #include "platform/classlib/menus.h"
 #include "platform/classlib/stdctrls.h"
+#include "platform/classlib/webbrowser.h"
 #include "platform/desktop/internal.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/win/winuser.h"
+
+#ifdef HAVE_WEBKIT
+#include <webkit2/webkit2.h>
+#endif
 
 namespace desktop::detail {
 
@@ -24,7 +29,7 @@ namespace {
 
 enum class Kind {
     Unbuilt, Form, Container, GroupBox, Painted, Label, Button, SpeedButton, Bevel, Edit, Memo, ListBox,
-    Combo, Check, Radio, StatusBar
+    Combo, Check, Radio, StatusBar, Browser
 };
 
 class TPeer;
@@ -133,6 +138,7 @@ public:
     std::vector<unsigned char> Shape;  // the region last applied as the window's shape
     bool Shaped = false;
     bool Parked = false;          // hidden by the model, kept iconified on screen (HideParkedForms)
+    std::string Approved;         // a browser's address that BeforeNavigate already let through
 
     TCustomForm* Form() const { return C->ParentForm(); }
 
@@ -216,6 +222,7 @@ public:
         --Syncing;
     }
     void SyncFormGeometry();
+    void BuildBrowser();
     void SyncText();
     void SyncMenu();
     void ApplyShape();
@@ -456,7 +463,7 @@ WORD VirtualKey(guint keyval) {
 // line break); a one-line edit types them, as a person's typing does.
 gboolean OnKeyPress(GtkWidget* w, GdkEventKey* e, gpointer) {
     TPeer* p = PeerOfWidget(w);
-    if (!p) return FALSE;
+    if (!p || p->K == Kind::Browser) return FALSE;  // a page takes its own keys
     auto* wc = dynamic_cast<TWinControl*>(p->C);
     if (!wc) return FALSE;
     WORD vk = VirtualKey(e->keyval);
@@ -889,6 +896,57 @@ void TPeer::ApplyShape() {
     cairo_region_destroy(region);
 }
 
+// ---- the web browser ----
+
+#ifdef HAVE_WEBKIT
+// A navigation the page asks for (a link, a form, a script): the model's BeforeNavigate decides,
+// unless it is the one the model started.
+gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+    TPeer* p = PeerOfWidget(GTK_WIDGET(view));
+    if (!p) return FALSE;
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    std::string url = FromUtf8(uri);
+    if (url == p->Approved) {
+        p->Approved.clear();
+        return FALSE;
+    }
+    auto* b = static_cast<TWebBrowser*>(p->C);
+    bool go = true;
+    Guard(b, [&] { go = b->BeforeNavigate(url); });
+    if (!go) {
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
+    if (event != WEBKIT_LOAD_FINISHED) return;
+    TPeer* p = PeerOfWidget(GTK_WIDGET(view));
+    if (!p) return;
+    auto* b = static_cast<TWebBrowser*>(p->C);
+    std::string url = FromUtf8(webkit_web_view_get_uri(view));
+    Guard(b, [&] { b->NavigateComplete(url); });
+}
+#endif
+
+void TPeer::BuildBrowser() {
+#ifdef HAVE_WEBKIT
+    Inner = webkit_web_view_new();
+    g_signal_connect(Inner, "decide-policy", G_CALLBACK(OnDecidePolicy), nullptr);
+    g_signal_connect(Inner, "load-changed", G_CALLBACK(OnLoadChanged), nullptr);
+    Outer = Inner;
+#else
+    // No view of its own: the address a page was opened at in the person's browser.
+    Inner = gtk_label_new(nullptr);
+    gtk_label_set_selectable(GTK_LABEL(Inner), TRUE);
+    gtk_label_set_ellipsize(GTK_LABEL(Inner), PANGO_ELLIPSIZE_END);
+    Outer = Inner;
+#endif
+}
+
 // ---- the controls ----
 
 void TPeer::Build() {
@@ -917,6 +975,11 @@ void TPeer::Build() {
     } else if (dynamic_cast<TGraphicControl*>(c)) {
         K = Kind::Painted;  // painted by the GDI into the form's surface
         return;
+    } else if (dynamic_cast<TWebBrowser*>(c)) {
+        K = Kind::Browser;
+        BuildBrowser();
+        w = Outer;
+        Outer = nullptr;
     } else if (dynamic_cast<TButton*>(c)) {
         K = Kind::Button;
         w = Inner = gtk_button_new_with_mnemonic("");
@@ -1124,6 +1187,11 @@ void TPeer::SyncText() {
             }
             break;
         }
+#ifndef HAVE_WEBKIT
+        case Kind::Browser:
+            gtk_label_set_text(GTK_LABEL(Inner), Utf8(static_cast<TWebBrowser*>(c)->LocationURL()).c_str());
+            break;
+#endif
         case Kind::GroupBox:
             gtk_frame_set_label(GTK_FRAME(Frame), c->Caption().empty() ? nullptr : Utf8(c->Caption()).c_str());
             break;
@@ -1172,6 +1240,24 @@ void HideForm(TCustomForm* form) {
     ++p->Syncing;
     gtk_widget_hide(p->Outer);
     --p->Syncing;
+}
+
+void NavigateBrowser(TWebBrowser* browser, const std::string& url) {
+    if (!browser->BeforeNavigate(url)) return;
+    TPeer* p = PeerOf(browser);
+#ifdef HAVE_WEBKIT
+    if (p) {
+        if (p->K == Kind::Unbuilt) p->Build();
+        p->Approved = url;
+        webkit_web_view_load_uri(WEBKIT_WEB_VIEW(p->Inner), Utf8(url).c_str());
+        return;
+    }
+#endif
+    // Without a view the page opens in the person's browser; the control follows at once.
+    GError* error = nullptr;
+    if (!g_app_info_launch_default_for_uri(Utf8(url).c_str(), nullptr, &error)) g_clear_error(&error);
+    browser->NavigateComplete(url);
+    if (p) p->TextChanged();
 }
 
 void HideParkedForms() {

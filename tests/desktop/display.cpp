@@ -22,7 +22,8 @@ extern "C" const char* __lsan_default_suppressions() {
     return "leak:libgtk-3\nleak:libgdk-3\nleak:libglib-2.0\nleak:libgobject-2.0\nleak:libgio-2.0\n"
            "leak:libfontconfig\nleak:libpango\nleak:libcairo\nleak:libX11\nleak:libatk\nleak:libatk-bridge\n"
            "leak:libdbus\nleak:libharfbuzz\nleak:libepoxy\nleak:libgdk_pixbuf\nleak:libayatana\nleak:libdbusmenu\n"
-           "leak:libxkbcommon\nleak:libwayland\nleak:libpixman\n";
+           "leak:libxkbcommon\nleak:libwayland\nleak:libpixman\nleak:libjavascriptcoregtk\nleak:libwebkit2gtk\n"
+           "leak:libsoup\nleak:libgstreamer\n";
 }
 
 namespace desktoptest {
@@ -66,7 +67,7 @@ int RunPumping(const std::vector<std::string>& args) {
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) return -1;
     int status = 0;
-    bool ended = PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000);
+    bool ended = PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30000);
     if (!ended) {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
