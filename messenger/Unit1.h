@@ -103,7 +103,12 @@ public:
     void taskbarDblClick(TObject* Sender);
     void ApplicationEvents1Minimize(TObject* Sender);
 
+    // The commands that act on the selected contact (send, delete, edit, in both menus) are
+    // enabled exactly while a contact is selected.
+    void UpdateContactCommands();
+
 private:
+    bool ContactSelected() const;
     TMenuItem* AddItem(TMenuItem* parent, const char* name, const std::string& caption,
                        void (TForm1::*handler)(TObject*) = nullptr);
     void EditSelected();
