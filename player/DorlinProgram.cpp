@@ -4,6 +4,8 @@
 #include <map>
 #include <utility>
 
+#include "imagecodecs/GifPicture.h"
+#include "imagecodecs/PictureReaders.h"
 #include "platform/classlib/application.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/headless.h"
@@ -26,6 +28,8 @@ struct ModuleStep {
 const ModuleStep kModules[] = {
     {GraphicsStartup, GraphicsShutdown},
     {JPEGStartup, JPEGShutdown},
+    {GIFStartup, GIFShutdown},
+    {PictureReadersStartup, PictureReadersShutdown},
 };
 
 std::string Word(std::string& rest) {
