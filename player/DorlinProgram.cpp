@@ -10,6 +10,7 @@
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/headless.h"
 #include "platform/classlib/jpeg.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/win/winuser.h"
 #include "player/Main.h"
 #include "skin/SkinForm.h"
@@ -164,7 +165,8 @@ void ReportDisplays(const std::function<void(const std::string&)>& Print) {
             auto it = Shown().find(key);
             if (it != Shown().end() && it->second == d.Text) continue;
             Shown()[key] = d.Text;
-            Print("text " + key + " " + headless::QuoteText(d.Text));
+            // The terminal gets UTF-8.
+            Print(cp1254::ToUtf8("text " + key + " " + headless::QuoteText(d.Text)));
         }
     }
 }

@@ -108,6 +108,7 @@ public:
     // Operations by element identifier (compared with regard to case; the first match counts).
     void SetButtonDown(const std::string& ID, bool Value);  // repaints when the area exists
     bool GetButtonDown(const std::string& ID) const;
+    using TImage::SetText;  // the control's own text
     void SetText(const std::string& ID, const std::string& Text);  // repaints in every case
     std::uint8_t GetTrackBarPos(const std::string& ID) const;
     // Stores Value clamped to 0..100 and repaints; no notify event fires.

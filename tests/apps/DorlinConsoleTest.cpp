@@ -70,13 +70,15 @@ TEST(DorlinConsole, PlaysAFileFromTheSkinAndKeepsItsPlaylist) {
 
 TEST(DorlinConsole, BadCommandsAreErrorsAndTheProgramGoesOn) {
     testsupport::TempState state;
-    const Result r = RunDorlin(state, "skin Form1 click BUTTON_NOPE\n"
+    const Result r = RunDorlin(state, "skin Form1 hover BUTTON_EXIT\n"
+                                      "skin Form1 click BUTTON_NOPE\n"
                                       "skin Nobody click BUTTON_PLAY\n"
                                       "skin Form1 drag TRACKBAR_POS 500\n"
                                       "menu Form1.k1\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.output.find("error: no hot area BUTTON_NOPE in Form1"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("error: drag needs a position 0..100"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("text Form1.TEXT_HINT \"Çıkış\""), std::string::npos) << r.output;  // UTF-8
     EXPECT_NE(r.output.find("exit 0"), std::string::npos) << r.output;
 }
 
