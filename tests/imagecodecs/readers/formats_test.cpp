@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "imagecodecs/PictureReaders.h"
+#include "platform/classlib/dialogs.h"
+#include "platform/classlib/headless.h"
 #include "imagecodecs/readers/reader_tools.h"
 #include "support/tempstate.h"
 
@@ -233,6 +235,31 @@ TEST(TargaWriter, SixteenBitPixelsAreWrittenAsFiveFiveFive) {
     EXPECT_EQ(im.At(0, 0)[1], 0);
     EXPECT_EQ(im.At(1, 0)[1], 248);
     EXPECT_EQ(im.At(1, 0)[0], 0);
+}
+
+TEST(TargaWriter, FourBitPicturesAskBeforeTheyAreConverted) {
+    headless::TSession session;
+    headless::THeadlessBackend& hl = headless::Headless();
+    TTargaGraphic g;
+    g.SetPixelFormat(pf4bit);
+    g.SetSize(5, 2);
+    TMemoryStream cancelled;
+    hl.QueueBoxAnswer(IDCANCEL);
+    g.SaveToStream(&cancelled);
+    EXPECT_EQ(cancelled.Size(), 0);
+    EXPECT_EQ(g.PixelFormat(), pf4bit);
+    ASSERT_EQ(hl.Boxes().size(), 1u);
+    EXPECT_EQ(hl.Boxes()[0].Text, "Targa image: 1 or 4 bit color depth not allowed. Convert to 256 colors?");
+    EXPECT_EQ(hl.Boxes()[0].Icon, "warning");
+    EXPECT_EQ(hl.Boxes()[0].Buttons, (std::vector<int>{IDOK, IDCANCEL}));
+    TMemoryStream saved;
+    hl.QueueBoxAnswer(IDOK);
+    g.SaveToStream(&saved);
+    EXPECT_EQ(g.PixelFormat(), pf8bit);
+    ASSERT_GT(saved.Size(), 18 + 768);
+    EXPECT_EQ(static_cast<unsigned char>(saved.Data()[1]), 1);  // colour map type
+    EXPECT_EQ(static_cast<unsigned char>(saved.Data()[2]), 9);
+    EXPECT_EQ(static_cast<unsigned char>(saved.Data()[5]) | (static_cast<unsigned char>(saved.Data()[6]) << 8), 256);
 }
 
 TEST(TargaWriter, UncompressedModeAndEmptyBitmap) {
