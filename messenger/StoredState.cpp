@@ -1,7 +1,6 @@
 #include "messenger/StoredState.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "platform/classlib/sysutils.h"
 #include "platform/registry/profile.h"
@@ -123,31 +122,67 @@ void WriteDefaultUserState(const TStrings* names, const TStrings* numbers, const
     if (!update.Commit()) IniWriteFailed(MainIniName);
 }
 
+std::string UserKeyPath(const std::string& user) { return "\\" + UsersKey + "\\" + user; }
+
 void WriteRegistryUserState(TRegistry& reg, const std::string& user, const TStrings* names,
                             const TStrings* numbers, const TStrings* history) {
-    const std::string userKey = "\\" + UsersKey + "\\" + user;
-    auto open = [&](const std::string& sub, const std::string& firstValue) {
-        if (!reg.OpenKey(userKey + "\\" + sub, true))
-            throw ERegistryException(Format("Failed to set data for '%s'", {firstValue}));
+    const std::string userKey = UserKeyPath(user);
+    const std::string firstValue = names->Count() > 0 ? names->Get(0) : std::string("gecmis0");
+    auto failed = [&](const std::string& value) {
+        return ERegistryException(Format("Failed to set data for '%s'", {value}));
+    };
+    // Opens the user's subkey and removes every value it holds.
+    auto openEmptied = [&](const std::string& sub) {
+        if (!reg.OpenKey(userKey + "\\" + sub, true)) throw failed(firstValue);
+        TStringList stored;
+        reg.GetValueNames(&stored);
+        for (int i = 0; i < stored.Count(); ++i)
+            if (!reg.DeleteValue(stored.Get(i))) throw failed(stored.Get(i));
     };
 
-    const std::string firstValue = names->Count() > 0 ? names->Get(0) : std::string("gecmis0");
     reg::ChangeSet changes;
-    open("Liste", firstValue);
-    std::unordered_set<std::string> book;
-    for (int k = 0; k < names->Count(); ++k) book.insert(cp1254::Folded(names->Get(k)));
-    TStringList stored;
-    reg.GetValueNames(&stored);
-    for (int i = 0; i < stored.Count(); ++i) {
-        const std::string name = stored.Get(i);
-        if (!book.count(cp1254::Folded(name)) && !reg.DeleteValue(name))
-            throw ERegistryException(Format("Failed to set data for '%s'", {name}));
-    }
+    openEmptied("Liste");
     for (int i = 0; i < names->Count(); ++i) reg.WriteString(names->Get(i), NumberAt(numbers, i));
-
-    open("Gecmis", "gecmis0");
+    openEmptied("Gecmis");
     for (int i = 0; i < history->Count(); ++i) reg.WriteString("gecmis" + IntToStr(i), history->Get(i));
-    if (changes.Commit() != ERROR_SUCCESS) throw ERegistryException(Format("Failed to set data for '%s'", {firstValue}));
+    if (changes.Commit() != ERROR_SUCCESS) throw failed(firstValue);
+}
+
+void ReadRegistryUserState(const std::string& user, TStrings* names, TStrings* numbers,
+                           TStrings* historyNames, TStrings* history) {
+    const std::string userKey = UserKeyPath(user);
+    TRegistry reg;
+    auto open = [&](const std::string& sub) {
+        if (!reg.OpenKey(userKey + "\\" + sub, true))
+            throw ERegistryException(Format("Failed to create key %s", {userKey + "\\" + sub}));
+    };
+
+    TStringList bookNames, bookNumbers, textNames, texts;
+    reg::ChangeSet changes;
+    open("Liste");
+    reg.GetValueNames(&bookNames);
+    for (int i = 0; i < bookNames.Count(); ++i) bookNumbers.Add(reg.ReadString(bookNames.Get(i)));
+    open("Gecmis");
+    reg.GetValueNames(&textNames);
+    for (int i = 0; i < textNames.Count(); ++i) texts.Add(reg.ReadString("gecmis" + IntToStr(i)));
+    reg.CloseKey();
+    if (changes.Commit() != ERROR_SUCCESS)
+        throw ERegistryException(Format("Failed to create key %s", {userKey + "\\Liste"}));
+
+    names->Assign(&bookNames);
+    numbers->Assign(&bookNumbers);
+    historyNames->Assign(&textNames);
+    history->Assign(&texts);
+}
+
+void ReadUsers(TStrings* users, TStrings* passwords) {
+    TRegistry reg;
+    TStringList names, secrets;
+    if (reg.OpenKey("\\" + UsersKey, true)) reg.GetKeyNames(&names);
+    for (int i = 0; i < names.Count(); ++i)
+        secrets.Add(reg.OpenKey(UserKeyPath(names.Get(i)), false) ? reg.ReadString("Sifre") : std::string());
+    users->Assign(&names);
+    passwords->Assign(&secrets);
 }
 
 }  // namespace storedstate

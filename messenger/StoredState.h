@@ -61,12 +61,29 @@ void SaveListFile(const std::string& fileName, const TStrings* names, const TStr
 void WriteDefaultUserState(const TStrings* names, const TStrings* numbers, const TStrings* history);
 
 // A registry user's exit write-back, with `reg` open at the users key (UsersKey). The user's Liste
-// key ends up holding exactly the book: values of contacts no longer in it are removed first, then
-// every contact is written in list order (two contacts of one name share a value; the later number
-// wins). Then gecmis0 .. gecmis<n-1> of the user's Gecmis key. Keys are created when missing.
-// All of it goes to the hive in one reg::ChangeSet: a failure raises ERegistryException and leaves
-// the registry as it was.
+// key ends up holding exactly the book, in list order, each contact under its name as spelled in
+// the book (two contacts of one name share a value at the place of the first; the later number
+// wins), and the Gecmis key exactly gecmis0 .. gecmis<n-1>: every other value of the two keys is
+// removed. Keys are created when missing. All of it goes to the hive in one reg::ChangeSet: a
+// failure raises ERegistryException and leaves the registry as it was.
 void WriteRegistryUserState(TRegistry& reg, const std::string& user, const TStrings* names,
                             const TStrings* numbers, const TStrings* history);
+
+// The key of a registry user, from the root: \Software\Marendo\Tolvar\Kullanıcılar\<user>.
+std::string UserKeyPath(const std::string& user);
+
+// What the login reads of a registry user: the book (Liste: the value names in enumeration order,
+// each value's data as the number), then the history (Gecmis: its value names, and for k values
+// the texts of gecmis0 .. gecmis<k-1>, a missing one read as ""). Liste and Gecmis are created when
+// missing, in one reg::ChangeSet. The four lists are replaced only when everything was read: a
+// value of the wrong type raises "Invalid data type for '<name>'", keys that cannot be made raise
+// "Failed to create key <path>", and either leaves the lists as they were.
+void ReadRegistryUserState(const std::string& user, TStrings* names, TStrings* numbers,
+                           TStrings* historyNames, TStrings* history);
+
+// The users the user-settings window lists: the subkey names of Kullanıcılar (created when
+// missing) in enumeration order, and each user's Sifre ("" when absent). Both lists are replaced
+// only when every password was read (a Sifre of the wrong type raises and leaves them as they were).
+void ReadUsers(TStrings* users, TStrings* passwords);
 
 }  // namespace storedstate

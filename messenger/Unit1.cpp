@@ -34,6 +34,7 @@ namespace {
 constexpr UINT kAskFlags = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;
 
 // Characters 3 to 5 of a stored number are the operator prefix, 6 to the end the subscriber digits.
+std::string CountryOf(const std::string& number) { return Copy(number, 1, 2); }
 std::string PrefixOf(const std::string& number) { return Copy(number, 3, 3); }
 std::string SubscriberOf(const std::string& number) { return Copy(number, 6, INT_MAX); }
 
@@ -133,6 +134,8 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     taskbar->PopupMenu = PopupMenu1;
     taskbar->OnDblClick = [this](TObject* s) { taskbarDblClick(s); };
 
+    // The connectivity watcher ticks from now on; the send and ready-message windows read Online,
+    // and coming online starts the news check.
     INetDetector1 = NewPart<TINetDetector>(this, "INetDetector1");
     INetDetector1->SetEnabled(true);
     INetDetector1->SetDispatchInterval(1000);
@@ -184,16 +187,30 @@ void TForm1::FormClose(TObject*, TCloseAction& Action) {
 
 void TForm1::ListBox1Click(TObject*) {
     const int index = ListBox1->ItemIndex();
+    if (index < 0 || index >= ListBox2->Items()->Count()) return UpdateContactCommands();
     const std::string name = ListBox1->Items()->Get(index);
     const std::string number = ListBox2->Items()->Get(index);
     Form2->Panel1->SetCaption(name + "-" + number);
     Form5->Edit1->SetText(name);
+    Form5->Edit2->SetText(CountryOf(number));
     Form5->ComboBox2->SetItemIndex(Form5->ComboBox2->Items()->IndexOf(PrefixOf(number)));
     Form5->Edit3->SetText(SubscriberOf(number));
     StatusBar1->Panels()->Items(0)->SetText(name + " seçildi."_w);
-    const bool selected = ListBox1->ItemIndex() >= 0;
+    UpdateContactCommands();
+}
+
+bool TForm1::ContactSelected() const {
+    const int index = ListBox1->ItemIndex();
+    return index >= 0 && index < ListBox1->Items()->Count() && index < ListBox2->Items()->Count();
+}
+
+void TForm1::UpdateContactCommands() {
+    const bool selected = ContactSelected();
     CEPSil2->Enabled = selected;
     CEPDzenle2->Enabled = selected;
+    MesajYolla1->Enabled = selected;
+    CEPSil1->Enabled = selected;
+    CEPDzenle1->Enabled = selected;
 }
 
 void TForm1::ListBox1DblClick(TObject*) { Form2->Show(); }
@@ -220,16 +237,19 @@ void TForm1::CEPDzenle1Click(TObject*) { EditSelected(); }
 void TForm1::CEPDzenle2Click(TObject*) { EditSelected(); }
 
 void TForm1::EditSelected() {
+    if (!ContactSelected()) return UpdateContactCommands();
     const int index = ListBox1->ItemIndex();
     const std::string name = ListBox1->Items()->Get(index);
     const std::string number = ListBox2->Items()->Get(index);
     Form5->Edit1->SetText(name);
+    Form5->Edit2->SetText(CountryOf(number));
     Form5->Edit3->SetText(SubscriberOf(number));
     Form5->ComboBox2->SetText(PrefixOf(number));
     Form5->Show();
 }
 
 void TForm1::DeleteSelected() {
+    if (!ContactSelected()) return UpdateContactCommands();
     const int index = ListBox1->ItemIndex();
     const std::string name = ListBox1->Items()->Get(index);
     const std::string text = "\"" + name + "\"" + " isimli kişiyi silmek istiyor musunuz?"_w;
@@ -237,10 +257,13 @@ void TForm1::DeleteSelected() {
     const std::string user = Label1->Caption();
     if (user != storedstate::DefaultUser) {
         TRegistry reg;
-        if (reg.OpenKey("\\" + storedstate::UsersKey + "\\" + user + "\\Liste", false)) reg.DeleteValue(name);
+        if (reg.OpenKey(storedstate::UserKeyPath(user) + "\\Liste", false) && reg.ValueExists(name) &&
+            !reg.DeleteValue(name))
+            throw ERegistryException(Format("Failed to delete value '%s'", {name}));
     }
     ListBox2->Items()->Delete(index);
     ListBox1->Items()->Delete(index);
+    UpdateContactCommands();
 }
 
 void TForm1::Servisler1Click(TObject*) { Form3->Show(); }
@@ -259,10 +282,14 @@ void TForm1::GemiiTemizle1Click(TObject*) {
     if (Application->MessageBox("Geçmiş mesajlarınız silinecek. Devam etmek istiyor musunuz?"_w,
                                 "Geçmişi Temizle"_w, kAskFlags) == IDNO)
         return;
+    // The stored history goes first: when it cannot be deleted, the lists stay as they are.
+    const std::string key = storedstate::UserKeyPath(Label1->Caption()) + "\\Gecmis";
+    TRegistry reg;
+    if (reg.KeyExists(key) && !reg.DeleteKey(key))
+        throw ERegistryException(Format("Failed to delete key %s", {key}));
     Form15->ListBox1->Items()->Clear();
     Form15->ListBox2->Items()->Clear();
-    TRegistry reg;
-    reg.DeleteKey("\\" + storedstate::UsersKey + "\\" + Label1->Caption() + "\\Gecmis");
+    Form15->UpdateButtons();
 }
 
 void TForm1::GemiiAKAPAT1Click(TObject*) {
@@ -290,6 +317,7 @@ void TForm1::ListeYkle1Click(TObject*) {
     ListBox2->Items()->Clear();
     TIniFile ini(OpenDialog1->FileName);
     storedstate::ReadBook(ini, ListBox1->Items(), ListBox2->Items());
+    UpdateContactCommands();
 }
 
 void TForm1::Hakknda1Click(TObject*) { Form10->Show(); }
@@ -299,18 +327,23 @@ void TForm1::N55Hakknda1Click(TObject*) {
     ShellExecuteA(Handle(), "open", siteconfig::MakerSiteUrl, nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 
-void TForm1::N1Click(TObject*) { Show(); }
+void TForm1::N1Click(TObject*) {
+    Application->Restore();
+    Show();
+}
 void TForm1::k1Click(TObject*) { ExitProgram(); }
 void TForm1::k3Click(TObject*) { ExitProgram(); }
 
 void TForm1::taskbarDblClick(TObject*) {
+    Application->Restore();
     Show();
     taskbar->Hide();
 }
 
+// The window hides only when the icon is really there to bring it back.
 void TForm1::ApplicationEvents1Minimize(TObject*) {
-    Hide();
     taskbar->Show();
+    if (taskbar->InTaskbar()) Hide();
 }
 
 void TForm1::INetDetector1Changed(TObject*) {

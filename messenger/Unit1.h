@@ -107,7 +107,12 @@ public:
     void INetDetector1Changed(TObject* Sender);
     void HTTPGet1DoneFile(TObject* Sender, const std::string& FileName, int FileSize);
 
+    // The commands that act on the selected contact (send, delete, edit, in both menus) are
+    // enabled exactly while a contact is selected.
+    void UpdateContactCommands();
+
 private:
+    bool ContactSelected() const;
     TMenuItem* AddItem(TMenuItem* parent, const char* name, const std::string& caption,
                        void (TForm1::*handler)(TObject*) = nullptr);
     void EditSelected();

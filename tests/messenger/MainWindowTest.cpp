@@ -168,13 +168,14 @@ TEST_F(TolvarRun, StoredTelWithAnUnknownPrefixLeavesThePrefixEmpty) {
 
 TEST_F(TolvarRun, SelectingAContactFillsTheOtherWindowsAndEnablesItsCommands) {
     struct Case {
-        std::string number, prefix, subscriber;
+        std::string number, country, prefix, subscriber;
         int prefixIndex;
     };
     const std::vector<Case> cases = {
-        {"905431234567", "543", "1234567", 5},
-        {"901231234567", "", "1234567", -1},  // a prefix the list does not offer
-        {"9053", "", "", -1},                 // too short for a prefix: nothing to take
+        {"905431234567", "90", "543", "1234567", 5},
+        {"491231234567", "49", "", "1234567", -1},  // a prefix the list does not offer
+        {"9053", "90", "", "", -1},                 // too short for a prefix: nothing to take
+        {"4", "4", "", "", -1},
     };
     Start();
     for (const auto& c : cases) {
@@ -199,7 +200,7 @@ TEST_F(TolvarRun, SelectingAContactFillsTheOtherWindowsAndEnablesItsCommands) {
         EXPECT_EQ(Form5->ComboBox2->ItemIndex(), c.prefixIndex);
         EXPECT_EQ(Form5->ComboBox2->Text(), c.prefix);
         EXPECT_EQ(Form5->Edit3->Text(), c.subscriber);
-        EXPECT_EQ(Form5->Edit2->Text(), "44") << "the country code field is not touched";
+        EXPECT_EQ(Form5->Edit2->Text(), c.country) << "the country code comes from the stored number";
         EXPECT_EQ(Status(), "Ali seçildi."_w);
         EXPECT_TRUE(Form1->CEPSil2->Enabled);
         EXPECT_TRUE(Form1->CEPDzenle2->Enabled);
@@ -225,6 +226,9 @@ TEST_F(TolvarRun, EditAndSendCommandsShowTheirWindows) {
     headless::DblClick("Form1.ListBox1", 1);
     EXPECT_TRUE(Form2->Visible());
     EXPECT_EQ(Form2->Panel1->Caption(), "Çağrı-905321112233"_w);
+    EXPECT_FALSE(Form1->Enabled()) << "the send window holds the main window";
+    headless::Click("Form2.SpeedButton2");
+    EXPECT_TRUE(Form1->Enabled());
 
     headless::Click("Form1.ProgramAyarlar1");
     EXPECT_TRUE(Form9->Visible());
@@ -383,14 +387,15 @@ TEST_F(TolvarRun, ExitAnsweredNoWritesNothingAndRunsOn) {
     };
     for (size_t i = 0; i < exits.size(); ++i) {
         SCOPED_TRACE(i);
+        const std::string hive = testsupport::ReadAll(reg::HiveFilePath(HKEY_CURRENT_USER));
         Headless().QueueBoxAnswer(IDNO);
         exits[i]();
+        EXPECT_EQ(testsupport::ReadAll(reg::HiveFilePath(HKEY_CURRENT_USER)), hive);
         ExpectQuestion(LastBox(), "Çıkış"_w, "Gerçekten çıkmak istiyormusunuz?"_w);
         EXPECT_FALSE(headless::Halted());
         EXPECT_TRUE(Form1->Visible());
     }
     EXPECT_EQ(fixtures::MainIniBytes(), kSeededIni);
-    EXPECT_FALSE(RegistryKeyExists(UsersKey));
 }
 
 TEST_F(TolvarRun, ExitAnsweredYesWritesTheDefaultUsersStateAndEnds) {

@@ -164,6 +164,9 @@ TEST(StoredState, RegistryUserListeHoldsExactlyTheBook) {
         ASSERT_TRUE(reg.OpenKey(liste, true));
         reg.WriteString("Gidecek", "905320000000");   // no longer in the book
         reg.WriteString("ali", "905331111111");       // still there, in another letter case
+        ASSERT_TRUE(reg.OpenKey("\\" + UsersKey + "\\mehmet\\Gecmis", true));
+        for (const char* v : {"gecmis0", "gecmis1", "gecmis2", "gecmis3"}) reg.WriteString(v, "eski");
+        reg.WriteString("baska", "eski");
     }
     TStringList names;
     Fill(names, {"Ali", "Berk", "Berk"});
@@ -176,7 +179,9 @@ TEST(StoredState, RegistryUserListeHoldsExactlyTheBook) {
     WriteRegistryUserState(reg, "mehmet", &names, &numbers, &history);
 
     using V = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(RegistryValues(liste), (V{{"ali", "905339999999"}, {"Berk", "905352222222"}}));
+    // Spelled and ordered as the book; the stale texts beyond the history are gone, so the next login
+    // counts three.
+    EXPECT_EQ(RegistryValues(liste), (V{{"Ali", "905339999999"}, {"Berk", "905352222222"}}));
     EXPECT_EQ(RegistryValues(UsersKey + "\\mehmet\\Gecmis"),
               (V{{"gecmis0", "bir"}, {"gecmis1", "iki"}, {"gecmis2", "üç"_w}}));
 }
