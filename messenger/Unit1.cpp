@@ -135,7 +135,8 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     taskbar->PopupMenu = PopupMenu1;
     taskbar->OnDblClick = [this](TObject* s) { taskbarDblClick(s); };
 
-    // The connectivity watcher ticks from now on; the send and ready-message windows read Online.
+    // The connectivity watcher ticks from now on; the send and ready-message windows read Online,
+    // and coming online starts the news check.
     INetDetector1 = NewPart<TINetDetector>(this, "INetDetector1");
     INetDetector1->SetEnabled(true);
     INetDetector1->SetDispatchInterval(1000);

@@ -12,6 +12,12 @@ using messenger::NewPart;
 
 TForm12* Form12 = nullptr;
 
+namespace {
+
+constexpr const char* SuggestionPath = "/marendo/banamail.asp";
+
+}  // namespace
+
 TForm12::TForm12(TComponent* AOwner) : TForm(AOwner) {
     SetName("Form12");
     SetCaption("Önerileriniz......."_w);
@@ -42,7 +48,6 @@ TForm12::TForm12(TComponent* AOwner) : TForm(AOwner) {
     Label3->SetBounds(8, 224, 276, 78);
 
     HttpClient1 = NewPart<THttpClient>(this, "HttpClient1");
-    ScriptURL = std::string("http://") + siteconfig::MakerHost + "/marendo/banamail.asp";
 
     OnShow = [this](TObject* s) { FormShow(s); };
 }
@@ -67,7 +72,7 @@ void TForm12::Button1Click(TObject*) {
     HttpClient1->SendStream = &sent;
     HttpClient1->RcvdStream = &received;
     HttpClient1->ProxyPort = "80";
-    HttpClient1->URL = ScriptURL;
+    HttpClient1->URL = siteconfig::MakerUrl(SuggestionPath);
     try {
         HttpClient1->Post();
     } catch (...) {

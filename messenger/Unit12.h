@@ -22,8 +22,6 @@ public:
     TBevel* Bevel1;
     TLabel* Label3;  // the explanation, set at each show
     THttpClient* HttpClient1;
-    // Where the suggestion goes: the maker's host with the script's path.
-    std::string ScriptURL;
 
     void FormShow(TObject* Sender);
     // Posts the two fields; the button is disabled meanwhile. A failed post leaves the fields as they

@@ -65,10 +65,19 @@ THTTPGet::THTTPGet(TComponent* AOwner) : TComponent(AOwner), FAlive(std::make_sh
 
 THTTPGet::~THTTPGet() {
     *FAlive = false;
-    if (FWorker) {
-        FWorker->FOwner = nullptr;  // detached: it ends on its own and reports to no one
-        FWorker->Abort();
-        FWorker = nullptr;
+    if (!FWorker) return;
+    FWorker->FOwner = nullptr;  // detached: it reports to no one
+    std::shared_ptr<std::atomic<bool>> ended = FWorker->FEnded;
+    FWorker->Abort();
+    FWorker = nullptr;
+    const DWORD until = GetTickCount() + 5000;
+    while (!*ended && static_cast<int>(until - GetTickCount()) > 0) {
+        CheckSynchronize();
+        if (HWND wnd = ThreadWindow()) {
+            MSG msg;
+            while (PeekMessageA(&msg, wnd, CM_DESTROYWINDOW, CM_EXECPROC, PM_REMOVE)) DispatchMessageA(&msg);
+        }
+        if (!*ended) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
     }
 }
 
@@ -152,6 +161,7 @@ void THTTPGetThread::Execute() {
         FResult = false;
     }
     CloseHandles();
+    *FEnded = true;
 }
 
 void THTTPGetThread::RunDownload() {

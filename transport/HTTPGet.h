@@ -12,7 +12,9 @@
 // thread after each block.
 //
 // Destroying the component while its worker runs cancels the worker, closes its WinInet handles
-// (which ends a blocked read) and detaches it: the worker ends on its own and no event fires.
+// (which ends a blocked read) and detaches it: no event fires. The destructor then gives the worker
+// a moment (serving its synchronised calls) to end, so that no download outlives its owner's
+// shutdown; one stuck in a name lookup ends on its own later.
 #pragma once
 
 #include <atomic>
@@ -100,6 +102,7 @@ private:
     THTTPGet* FOwner;  // null once the component is gone; read and written on the main thread only
     std::atomic<bool> FResult{false};
     std::atomic<bool> FCancelled{false};
+    std::shared_ptr<std::atomic<bool>> FEnded = std::make_shared<std::atomic<bool>>(false);  // Execute returned
     std::mutex FHandleMutex;
     void* FSession = nullptr;
     void* FConnection = nullptr;

@@ -18,7 +18,7 @@ void GlobalInit() {
 
 }  // namespace
 
-Exchange::Exchange() { GlobalInit(); }
+Exchange::Exchange() = default;
 
 Exchange::~Exchange() { Reset(); }
 
@@ -116,6 +116,7 @@ DWORD Exchange::ErrorOfResult() const {
 }
 
 DWORD Exchange::Send(const ExchangeSettings& s) {
+    GlobalInit();  // only once a transfer really starts
     Reset();
     if (FCancelled) return ERROR_INTERNET_OPERATION_CANCELLED;
     {

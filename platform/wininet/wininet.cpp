@@ -56,23 +56,30 @@ void Inherit(Handle& to, const Handle& from) {
     to.password = from.password;
 }
 
-std::mutex gMutex;
-std::map<std::uintptr_t, std::shared_ptr<Handle>> gHandles;
-std::uintptr_t gNextHandle = 0x1000;
+// Never destroyed: a worker may still close its handles while the process exits.
+struct Table {
+    std::mutex mutex;
+    std::map<std::uintptr_t, std::shared_ptr<Handle>> handles;
+    std::uintptr_t next = 0x1000;
+};
+Table& T() {
+    static Table* t = new Table;
+    return *t;
+}
 
 HINTERNET Add(std::shared_ptr<Handle> h) {
-    std::lock_guard lock(gMutex);
-    std::uintptr_t id = gNextHandle;
-    gNextHandle += 4;
-    gHandles[id] = std::move(h);
+    std::lock_guard lock(T().mutex);
+    std::uintptr_t id = T().next;
+    T().next += 4;
+    T().handles[id] = std::move(h);
     return reinterpret_cast<HINTERNET>(id);
 }
 
 // The open handle of the kind asked for, or null with the error set.
 std::shared_ptr<Handle> Find(HINTERNET h, Kind kind) {
-    std::lock_guard lock(gMutex);
-    auto it = gHandles.find(reinterpret_cast<std::uintptr_t>(h));
-    if (it == gHandles.end()) {
+    std::lock_guard lock(T().mutex);
+    auto it = T().handles.find(reinterpret_cast<std::uintptr_t>(h));
+    if (it == T().handles.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
@@ -84,9 +91,9 @@ std::shared_ptr<Handle> Find(HINTERNET h, Kind kind) {
 }
 
 std::shared_ptr<Handle> FindAny(HINTERNET h) {
-    std::lock_guard lock(gMutex);
-    auto it = gHandles.find(reinterpret_cast<std::uintptr_t>(h));
-    if (it == gHandles.end()) {
+    std::lock_guard lock(T().mutex);
+    auto it = T().handles.find(reinterpret_cast<std::uintptr_t>(h));
+    if (it == T().handles.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
@@ -141,7 +148,7 @@ HINTERNET InternetConnectA(HINTERNET session, const char* serverName, INTERNET_P
     }
     auto h = std::make_shared<Handle>(Kind::Connection);
     {
-        std::lock_guard lock(gMutex);
+        std::lock_guard lock(T().mutex);
         Inherit(*h, *s);
     }
     h->parent = reinterpret_cast<std::uintptr_t>(session);
@@ -158,7 +165,7 @@ HINTERNET HttpOpenRequestA(HINTERNET connection, const char* verb, const char* o
     if (!c) return nullptr;
     auto h = std::make_shared<Handle>(Kind::Request);
     {
-        std::lock_guard lock(gMutex);
+        std::lock_guard lock(T().mutex);
         Inherit(*h, *c);
     }
     h->parent = reinterpret_cast<std::uintptr_t>(connection);
@@ -179,7 +186,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     if (!r) return FALSE;
     if (r->host.empty()) return Fail(ERROR_INTERNET_NAME_NOT_RESOLVED);
     wininet::ExchangeSettings s;
-    std::unique_lock lock(gMutex);
+    std::unique_lock lock(T().mutex);
     s.url = "http://" + r->host;
     if (r->port != INTERNET_DEFAULT_HTTP_PORT) s.url += ":" + std::to_string(r->port);
     s.url += r->object;
@@ -266,18 +273,18 @@ BOOL InternetReadFile(HINTERNET request, void* buffer, DWORD toRead, DWORD* read
 BOOL InternetCloseHandle(HINTERNET handle) {
     std::vector<std::shared_ptr<Handle>> closed;
     {
-        std::lock_guard lock(gMutex);
-        auto it = gHandles.find(reinterpret_cast<std::uintptr_t>(handle));
-        if (it == gHandles.end()) return Fail(ERROR_INVALID_HANDLE);
+        std::lock_guard lock(T().mutex);
+        auto it = T().handles.find(reinterpret_cast<std::uintptr_t>(handle));
+        if (it == T().handles.end()) return Fail(ERROR_INVALID_HANDLE);
         // The handle and every handle made from it, at any depth.
         std::vector<std::uintptr_t> ids{it->first};
         for (size_t i = 0; i < ids.size(); ++i)
-            for (auto& [id, h] : gHandles)
+            for (auto& [id, h] : T().handles)
                 if (h->parent == ids[i]) ids.push_back(id);
         for (auto id : ids) {
-            auto f = gHandles.find(id);
+            auto f = T().handles.find(id);
             closed.push_back(std::move(f->second));
-            gHandles.erase(f);
+            T().handles.erase(f);
         }
     }
     // Calls still running on these handles hold them; they return at once and free the last copy.
@@ -294,7 +301,7 @@ BOOL InternetSetOptionA(HINTERNET handle, DWORD option, void* buffer, DWORD buff
     if (!buffer || bufferLength < sizeof(DWORD)) return Fail(ERROR_INSUFFICIENT_BUFFER);
     DWORD v;
     std::memcpy(&v, buffer, sizeof v);
-    std::lock_guard lock(gMutex);
+    std::lock_guard lock(T().mutex);
     (option == INTERNET_OPTION_CONNECT_TIMEOUT ? h->connectTimeoutMs : h->receiveTimeoutMs) = v;
     return TRUE;
 }
@@ -332,8 +339,8 @@ void EnsureRegistered() {
 }
 
 int OpenHandleCount() {
-    std::lock_guard lock(gMutex);
-    return static_cast<int>(gHandles.size());
+    std::lock_guard lock(T().mutex);
+    return static_cast<int>(T().handles.size());
 }
 
 }  // namespace wininet

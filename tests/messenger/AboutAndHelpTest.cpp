@@ -118,7 +118,7 @@ TEST_F(MachineFacts, TheMachineItselfAndAReadOnlyRegistry) {
     EXPECT_EQ(again.ReadString("Bolum", "Baska", "yok"), "yok");
 }
 
-class Windows : public MachineFacts {
+class AboutWindows : public MachineFacts {
 protected:
     void Start() {
         session_ = std::make_unique<headless::TSession>();
@@ -136,7 +136,7 @@ protected:
     std::unique_ptr<headless::TSession> session_;
 };
 
-TEST_F(Windows, TheAboutBoxShowsTheSystemAndOpensItsLinks) {
+TEST_F(AboutWindows, TheAboutBoxShowsTheSystemAndOpensItsLinks) {
     Facts facts(Millennium());
     Start();
     headless::Click(Form1->Hakknda1);
@@ -156,7 +156,7 @@ TEST_F(Windows, TheAboutBoxShowsTheSystemAndOpensItsLinks) {
     EXPECT_EQ(requests[1].file, std::string("http://") + siteconfig::MakerHost);
 }
 
-TEST_F(Windows, TheFaqAnswersEachQuestion) {
+TEST_F(AboutWindows, TheFaqAnswersEachQuestion) {
     Start();
     Form8->Show();  // nothing in the program shows it
     ASSERT_EQ(Form8->ListBox1->Items()->Count(), 9);

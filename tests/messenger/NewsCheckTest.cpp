@@ -15,6 +15,7 @@
 #include "platform/codepage/cp1254.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/statedir.h"
+#include "platform/winsock/winsock.h"
 #include "support/runloop.h"
 #include "support/tempstate.h"
 #include "support/webservers.h"
@@ -157,4 +158,29 @@ TEST_F(NewsCheck, TheDownloaderIsSetUpForTheNewsFile) {
     EXPECT_FALSE(g->BinaryData);
     EXPECT_FALSE(g->WaitThread);
     EXPECT_TRUE(static_cast<bool>(Form1->INetDetector1->OnChanged));
+}
+
+TEST(NewsOnline, ComingOnlineFetchesTheNews) {
+    testsupport::TempState state;
+    WebServer server(WebServer::Python);
+    server.Serve("marendo/smsyeni.txt", NewsWith("18", kAnnouncements));
+    // The machine's own name resolves to an address other than 127.0.0.1: the watcher says online.
+    winsock::SetTestHostName("tolvar-box");
+    winsock::SetTestHosts({{"tolvar-box", {{"10.20.30.40"}, 0, 0}}});
+    {
+        headless::TSession session;
+        tolvar::CreateForms();
+        tolvar::ShowMainForm();
+        Form1->INetDetector1->SetEnabled(false);  // the test runs the tick
+        headless::Pump();
+        Form1->HTTPGet1->URL = server.Url("/marendo/smsyeni.txt");
+        Form1->INetDetector1->Poll();
+        ASSERT_TRUE(Form1->INetDetector1->Online());
+        EXPECT_TRUE(testsupport::RunLoopUntil([] { return !Form1->HTTPGet1->Downloading(); }));
+        headless::Pump();
+        EXPECT_TRUE(Form7->Visible());
+        EXPECT_EQ(Form7->Label1->Caption(), "http://www.a.example/yeni");
+    }
+    winsock::SetTestHostName("");
+    winsock::ClearTestHosts();
 }

@@ -1,47 +1,62 @@
-// The suggestion window posting to Python's http.server, which decodes the body on its own
-// (parse_qsl from Windows-1254): the fields as the maker receives them, the thank-you box and the
-// cleared fields, the disabled button during the post, and a failed post.
+// The suggestion window posting to the gateway fake (scripts/gateway-fake), which keeps the request
+// bytes and decodes the form on its own (Python's parse_qsl from Windows-1254): the fields as the
+// maker receives them, the thank-you box and the cleared fields, the disabled button during the
+// post, empty fields, and a failed post.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "gatewayfake.h"
 #include "messenger/TolvarProgram.h"
 #include "messenger/Unit1.h"
 #include "messenger/Unit12.h"
 #include "platform/classlib/headless.h"
 #include "platform/codepage/cp1254.h"
 #include "support/tempstate.h"
-#include "transport/INetDetector.h"
-#include "support/webservers.h"
 #include "transport/HttpClient.h"
+#include "transport/INetDetector.h"
 
 using headless::Headless;
-using testsupport::WebServer;
 
 namespace {
 
+using Strings = std::vector<std::string>;
+
 class Suggestion : public ::testing::Test {
 protected:
-    void SetUp() override {
+    // Starts the program with the maker's host at the fake (or at `host`).
+    void Start(const std::string& modes, const std::string& host = "") {
+        fake_ = std::make_unique<fixtures::GatewayFake>(state_.Path("fake" + std::to_string(++starts_)), modes);
+        ASSERT_TRUE(fake_->Started());
+        setenv("TOLVAR_MAKER_HOST", (host.empty() ? fake_->Host() : host).c_str(), 1);
         session_ = std::make_unique<headless::TSession>();
         tolvar::CreateForms();
         tolvar::ShowMainForm();
-        // The tests start every download themselves: the watcher does not tick.
-        Form1->INetDetector1->SetEnabled(false);
+        Form1->INetDetector1->SetEnabled(false);  // no news check meets the fake
         headless::Pump();
     }
-    void TearDown() override { session_.reset(); }
+    void TearDown() override {
+        session_.reset();
+        fake_.reset();
+        unsetenv("TOLVAR_MAKER_HOST");
+    }
+    std::string Body(int n) {
+        std::string r = fake_->Request(n);
+        return r.substr(r.find("\r\n\r\n") + 4);
+    }
     testsupport::TempState state_;
+    int starts_ = 0;
+    std::unique_ptr<fixtures::GatewayFake> fake_;
     std::unique_ptr<headless::TSession> session_;
 };
 
 }  // namespace
 
 TEST_F(Suggestion, TheMakerReceivesTheFieldsAndTheUserIsThanked) {
-    WebServer server(WebServer::Python);
-    EXPECT_EQ(Form12->ScriptURL, "http://www.marendo.example/marendo/banamail.asp");
-    Form12->ScriptURL = server.Url("/marendo/banamail.asp");
+    Start("yollandi");
     Form12->Show();
     EXPECT_EQ(Form12->Label3->Caption(),
               "Tolvar programını sizin önerileriniz\nsayesinde çok geliştirdim.\nBu nedenle sizin önerileriniz çok "
@@ -52,9 +67,11 @@ TEST_F(Suggestion, TheMakerReceivesTheFieldsAndTheUserIsThanked) {
     Form12->HttpClient1->OnStateChange = [&](TObject*) { enabledDuringPost.push_back(Form12->Button1->Enabled()); };
     headless::Click(Form12->Button1);
 
+    ASSERT_EQ(fake_->Count(), 1);
+    EXPECT_EQ(fake_->Request(1).substr(0, 37), "POST /marendo/banamail.asp HTTP/1.0\r\n");
     // The apostrophes are gone, the ten Turkish letters folded, "Ö" and the punctuation kept.
-    EXPECT_EQ(server.PostedFields(), "isim=tolvar-alinin@posta.example\nmesaj=Öneri: Cagriya 100% guzel & hizli\n");
-    EXPECT_EQ(server.Posted(), "isim=tolvar-alinin%40posta%2Eexample&mesaj=%D6neri%3A+Cagriya+100%25+guzel+%26+hizli");
+    EXPECT_EQ(fake_->Fields(1), (Strings{"isim=tolvar-alinin@posta.example", "mesaj=Öneri: Cagriya 100% guzel & hizli"}));
+    EXPECT_EQ(Body(1), "isim=tolvar-alinin%40posta%2Eexample&mesaj=%D6neri%3A+Cagriya+100%25+guzel+%26+hizli");
     ASSERT_FALSE(enabledDuringPost.empty());
     for (bool e : enabledDuringPost) EXPECT_FALSE(e);
     ASSERT_FALSE(Headless().Boxes().empty());
@@ -66,22 +83,28 @@ TEST_F(Suggestion, TheMakerReceivesTheFieldsAndTheUserIsThanked) {
 }
 
 TEST_F(Suggestion, EmptyFieldsAreSentAsTheyAre) {
-    WebServer server(WebServer::Python);
-    Form12->ScriptURL = server.Url("/marendo/banamail.asp");
+    Start("fail");  // the answer is not looked at
     Form12->Button1Click(Form12->Button1);
-    EXPECT_EQ(server.Posted(), "isim=tolvar-&mesaj=");
-    EXPECT_EQ(server.PostedFields(), "isim=tolvar-\nmesaj=\n");
+    ASSERT_EQ(fake_->Count(), 1);
+    EXPECT_EQ(Body(1), "isim=tolvar-&mesaj=");
+    EXPECT_EQ(fake_->Fields(1), (Strings{"isim=tolvar-", "mesaj="}));
+    EXPECT_EQ(Headless().Boxes().back().Text, "Teşekkürler!, En yakın zamanda okuyacağım"_w);
 }
 
 TEST_F(Suggestion, AFailedPostKeepsTheFieldsAndFreesTheButton) {
-    Form12->ScriptURL = "http://127.0.0.1:" + std::to_string(testsupport::FreePort()) + "/marendo/banamail.asp";
-    Form12->Edit1->SetText("a@b.example");
-    Form12->Memo1->SetText("metin");
-    const size_t boxes = Headless().Boxes().size();
-    EXPECT_THROW(Form12->Button1Click(Form12->Button1), EHttpException);
-    EXPECT_TRUE(Form12->Button1->Enabled());
-    EXPECT_EQ(Form12->Edit1->Text(), "a@b.example");
-    EXPECT_EQ(Form12->Memo1->Text(), "metin");
-    EXPECT_EQ(Headless().Boxes().size(), boxes) << "no thank-you box";
-    EXPECT_EQ(Form12->HttpClient1->SendStream, nullptr);
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused);
+        TearDown();
+        Start("404", refused ? "127.0.0.1:" + std::to_string(testsupport::FreePort()) : "");
+        Form12->Edit1->SetText("a@b.example");
+        Form12->Memo1->SetText("metin");
+        const size_t boxes = Headless().Boxes().size();
+        EXPECT_THROW(Form12->Button1Click(Form12->Button1), EHttpException);
+        EXPECT_TRUE(Form12->Button1->Enabled());
+        EXPECT_EQ(Form12->Edit1->Text(), "a@b.example");
+        EXPECT_EQ(Form12->Memo1->Text(), "metin");
+        EXPECT_EQ(Headless().Boxes().size(), boxes) << "no thank-you box";
+        EXPECT_EQ(Form12->HttpClient1->SendStream, nullptr);
+        EXPECT_EQ(fake_->Count(), refused ? 0 : 1);
+    }
 }

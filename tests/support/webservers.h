@@ -4,9 +4,7 @@
 // Both answer /gone with 404 and /moved with a redirect to /news.txt. The Python server also has
 // the faulty answers: /nolength (a body without a length, ended by closing), /cut (announces 1000
 // bytes, sends 21 and closes), /stall (announces 1000 bytes, sends 11 and waits half a minute), and
-// /echo, which answers a POST with the request's header lines and body. Every POST is also kept:
-// Posted() gives the last body as received and PostedFields() its fields as Python's parse_qsl
-// decodes them from Windows-1254 ("name=value" lines in UTF-8).
+// /echo, which answers a POST with the request's header lines and body.
 #pragma once
 
 #include <stdlib.h>
@@ -36,7 +34,7 @@ public:
             EXPECT_FALSE(python.empty()) << "python3 is not installed";
             if (python.empty()) return;
             WriteAll(d + "/server.py", kPythonServer);
-            proc_ = testpeers::ChildProcess(python, {d + "/server.py", p, d + "/www", d});
+            proc_ = testpeers::ChildProcess(python, {d + "/server.py", p, d + "/www"});
         } else {
             std::string nginx = testpeers::FindProgram({"/usr/sbin/nginx", "/usr/bin/nginx"});
             EXPECT_FALSE(nginx.empty()) << "nginx is not installed (Debian package nginx-light)";
@@ -68,14 +66,12 @@ public:
     // Puts a file into the served folder (name relative to it).
     void Serve(const std::string& name, const std::string& bytes) { WriteAll(dir_ + "/www/" + name, bytes); }
     int Port() const { return port_; }
-    std::string Posted() const { return ReadAll(dir_ + "/posted.raw"); }
-    std::string PostedFields() const { return ReadAll(dir_ + "/posted.fields"); }
     // "127.0.0.1:port" + path: a URL without the scheme, and the whole URL.
     std::string HostPath(const std::string& path) const { return "127.0.0.1:" + std::to_string(port_) + path; }
     std::string Url(const std::string& path) const { return "http://" + HostPath(path); }
 
 private:
-    static constexpr const char* kPythonServer = R"(import functools, http.server, sys, time, urllib.parse
+    static constexpr const char* kPythonServer = R"(import functools, http.server, sys, time
 class Handler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
@@ -108,11 +104,6 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             super().do_GET()
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get('Content-Length', '0')))
-        fields = urllib.parse.parse_qsl(body.decode('ascii', 'replace'), keep_blank_values=True, encoding='cp1254')
-        with open(sys.argv[3] + '/posted.fields', 'w', encoding='utf-8') as f:
-            f.write(''.join(k + '=' + v + '\n' for k, v in fields))
-        with open(sys.argv[3] + '/posted.raw', 'wb') as f:
-            f.write(body)
         out = (str(self.headers).replace('\n', '\r\n')).encode('latin-1') + body
         self.head(len(out))
         self.wfile.write(out)
