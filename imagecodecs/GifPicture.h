@@ -11,15 +11,18 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "imagecodecs/GifPicture/messages.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/strings.h"
+#include "platform/classlib/threads.h"
 #include "platform/gdi/picturelimits.h"
 
 // ==== Support: errors, warnings, stream routines =================================================
@@ -691,3 +694,444 @@ private:
 // The smallest number of run codes that spell count pixels of one colour when runs grow 1, 2, ...
 // up to limit: whole groups of limit x (limit + 1) / 2 pixels cost limit codes each.
 int TriangleCount(int count, int limit);
+
+// ==== Frames, extensions and the frame list ======================================================
+
+class TGIFPicture;
+class TGIFSubImage;
+class TGIFExtension;
+class TGIFGraphicControlExtension;
+class TGIFPainter;
+
+// A class of extension blocks: its label, how to make one for a frame, and which class should
+// read the bytes behind the label (an application block picks its class by its identifier).
+struct TGIFExtensionClass {
+    const char* Name;
+    BYTE Label;
+    std::unique_ptr<TGIFExtension> (*Create)(TGIFSubImage* frame);
+    // The class to use; the stream stands behind the label. nullptr: none can read the block.
+    const TGIFExtensionClass* (*FindSubClass)(const TGIFExtensionClass* self, TStream* stream);
+};
+
+// One extension block in front of an image ("!" and a label, then the class's data).
+class TGIFExtension : public TGIFItem {
+public:
+    explicit TGIFExtension(TGIFSubImage* frame);
+    ~TGIFExtension() override;
+    const char* ClassName() const override { return "TGIFExtension"; }
+    TGIFVersion RequiredVersion() override { return gv89a; }
+    virtual const TGIFExtensionClass& Class() const = 0;
+    BYTE ExtensionLabel() const { return Class().Label; }
+    // Reads and checks "!" and the label; writes them.
+    void LoadFromStream(TStream* stream) override;
+    void SaveToStream(TStream* stream) override;
+
+    TGIFSubImage* Frame;  // not owned
+};
+
+class TGIFGraphicControlExtension : public TGIFExtension {
+public:
+    explicit TGIFGraphicControlExtension(TGIFSubImage* frame);
+    ~TGIFGraphicControlExtension() override;
+    const char* ClassName() const override { return "TGIFGraphicControlExtension"; }
+    static const TGIFExtensionClass& StaticClass();
+    const TGIFExtensionClass& Class() const override { return StaticClass(); }
+    void Assign(TPersistent* Source) override;
+    void LoadFromStream(TStream* stream) override;
+    void SaveToStream(TStream* stream) override;
+
+    bool TransparentColorFlag() const { return (Block[1] & 1) != 0; }
+    void SetTransparentColorFlag(bool on);
+    BYTE TransparentColorIndex() const { return Block[4]; }
+    void SetTransparentColorIndex(int index);
+    int DelayTime() const { return Block[2] | (Block[3] << 8); }  // units of 12 ms
+    void SetDelayTime(int units);
+    bool UserInputFlag() const { return (Block[1] & 2) != 0; }
+    int DisposalMethod() const { return (Block[1] >> 2) & 7; }
+    void SetDisposalMethod(int method);
+
+    // Block size, packed, delay (2), transparent index, terminator: as on the wire.
+    std::array<BYTE, 6> Block{4, 0, 0, 0, 0, 0};
+};
+
+class TGIFTextExtension : public TGIFExtension {
+public:
+    explicit TGIFTextExtension(TGIFSubImage* frame);
+    const char* ClassName() const override { return "TGIFTextExtension"; }
+    static const TGIFExtensionClass& StaticClass();
+    const TGIFExtensionClass& Class() const override { return StaticClass(); }
+    void LoadFromStream(TStream* stream) override;
+    void SaveToStream(TStream* stream) override;
+
+    std::unique_ptr<TStringList> TextLines;
+    // Block size (12), grid left, top, width, height (2 bytes each), cell width, height,
+    // foreground and background indices.
+    std::array<BYTE, 13> TextHeader{12};
+};
+
+class TGIFCommentExtension : public TGIFExtension {
+public:
+    explicit TGIFCommentExtension(TGIFSubImage* frame);
+    const char* ClassName() const override { return "TGIFCommentExtension"; }
+    static const TGIFExtensionClass& StaticClass();
+    const TGIFExtensionClass& Class() const override { return StaticClass(); }
+    void LoadFromStream(TStream* stream) override;
+    void SaveToStream(TStream* stream) override;
+
+    std::unique_ptr<TStringList> TextLines;
+};
+
+class TGIFApplicationExtension : public TGIFExtension {
+public:
+    explicit TGIFApplicationExtension(TGIFSubImage* frame);
+    const char* ClassName() const override { return "TGIFApplicationExtension"; }
+    static const TGIFExtensionClass& StaticClass();
+    const TGIFExtensionClass& Class() const override { return StaticClass(); }
+    void LoadFromStream(TStream* stream) override;
+    void SaveToStream(TStream* stream) override;
+    virtual void SaveAppData(TStream* stream);
+    virtual void LoadAppData(TStream* stream);
+
+    std::array<BYTE, 11> Identifier{};  // 8-byte application identifier, 3-byte authentication code
+    BYTE BlockSize = 11;                // as read: 10 or 11 and more
+};
+
+// One data sub-block.
+struct TGIFBlock {
+    explicit TGIFBlock(int size) : Data(static_cast<std::size_t>(size), 0) {}
+    void SaveBlock(TStream* stream) const;
+    void LoadBlock(TStream* stream);
+    std::vector<BYTE> Data;
+};
+
+class TGIFUnknownAppExtension : public TGIFApplicationExtension {
+public:
+    explicit TGIFUnknownAppExtension(TGIFSubImage* frame) : TGIFApplicationExtension(frame) {}
+    const char* ClassName() const override { return "TGIFUnknownAppExtension"; }
+    static const TGIFExtensionClass& StaticClass();
+    const TGIFExtensionClass& Class() const override { return StaticClass(); }
+    void SaveAppData(TStream* stream) override;
+    void LoadAppData(TStream* stream) override;
+
+    std::vector<TGIFBlock> DataBlocks;
+};
+
+// The looping block ("NETSCAPE2.0", also read under "ANIMEXTS1.0").
+class TGIFAppExtNSLoop : public TGIFApplicationExtension {
+public:
+    explicit TGIFAppExtNSLoop(TGIFSubImage* frame);
+    const char* ClassName() const override { return "TGIFAppExtNSLoop"; }
+    static const TGIFExtensionClass& StaticClass();
+    const TGIFExtensionClass& Class() const override { return StaticClass(); }
+    void SaveAppData(TStream* stream) override;
+    void LoadAppData(TStream* stream) override;
+
+    std::uint16_t LoopCount = 0;
+    std::uint32_t BufferBytes = 0;
+};
+
+class TGIFTrailer : public TGIFItem {
+public:
+    explicit TGIFTrailer(TGIFImageLink* image) : TGIFItem(image) {}
+    const char* ClassName() const override { return "TGIFTrailer"; }
+    void SaveToStream(TStream* stream) override;
+    void LoadFromStream(TStream* stream) override;
+};
+
+// The registries of extension classes: by label, and application classes by their 11 identifier
+// bytes. Made on first use; lookups run from the latest registration back.
+void RegisterExtension(BYTE label, const TGIFExtensionClass* cls);
+const TGIFExtensionClass* ClassOfLabel(BYTE label);
+void RegisterAppExtension(const std::array<BYTE, 11>& identifier, const TGIFExtensionClass* cls);
+const TGIFExtensionClass* ClassOfIdentifier(const BYTE* identifier);
+void FreeExtensionRegistries();
+// The class for the block at the stream ("!" already read, the label next); the stream keeps its place.
+const TGIFExtensionClass* PeekExtensionClass(TStream* stream);
+
+// The extensions in front of one image.
+class TGIFExtensionList : public TGIFList {
+public:
+    explicit TGIFExtensionList(TGIFSubImage* frame);
+    const char* ClassName() const override { return "TGIFExtensionList"; }
+    void ReadItems(TStream* stream) override;
+    TGIFExtension* ExtensionAt(int index) const { return static_cast<TGIFExtension*>(ItemAt(index)); }
+
+    TGIFSubImage* Frame;  // not owned
+};
+
+// The frames of a picture in file order.
+class TGIFFrameList : public TGIFList {
+public:
+    explicit TGIFFrameList(TGIFPicture* image);
+    const char* ClassName() const override { return "TGIFFrameList"; }
+    void ReadItems(TStream* stream) override;
+    void WriteItems(TStream* stream) override;
+    TGIFSubImage* FrameAt(int index) const;
+
+    TGIFPicture* Image;  // not owned
+};
+
+// One image of a GIF stream: descriptor, local table, index pixels and the extensions before it.
+class TGIFSubImage : public TGIFItem, public TGIFFrameLink {
+public:
+    explicit TGIFSubImage(TGIFPicture* image);
+    ~TGIFSubImage() override;
+    const char* ClassName() const override { return "TGIFSubImage"; }
+    TGIFVersion RequiredVersion() override;
+    void LoadFromStream(TStream* stream) override;
+    void SaveToStream(TStream* stream) override;
+    void Assign(TPersistent* Source) override;
+    void AssignTo(TPersistent* Dest) override;
+
+    void ClearFrame();
+    bool IsBlank() const;
+    int Left() const { return Descriptor[1] | (Descriptor[2] << 8); }
+    int Top() const { return Descriptor[3] | (Descriptor[4] << 8); }
+    int Width() const { return Descriptor[5] | (Descriptor[6] << 8); }
+    int Height() const { return Descriptor[7] | (Descriptor[8] << 8); }
+    void SetLeft(int v) { SetFrameBounds(v, Top(), Width(), Height()); }
+    void SetTop(int v) { SetFrameBounds(Left(), v, Width(), Height()); }
+    void SetWidth(int v) { SetFrameBounds(Left(), Top(), v, Height()); }
+    void SetHeight(int v) { SetFrameBounds(Left(), Top(), Width(), v); }
+    void SetFrameBounds(int left, int top, int width, int height);
+    RECT FrameArea() const { return RECT{Left(), Top(), Left() + Width(), Top() + Height()}; }
+    bool Interlaced() const { return (Descriptor[9] & 0x40) != 0; }
+    void SetInterlaced(bool on);
+    int FrameBitDepth() const { return LocalColors->TableBits(); }
+    TGIFColorMap* ActiveColors();
+    BYTE* ScanRow(int y);
+    BYTE PixelAt(int x, int y);
+    HPALETTE GetFramePalette();
+    TBitmap* GetFrameBitmap();
+    bool HasMaskBitmap();
+    HBITMAP Mask() const { return MaskBitmap; }
+    // The frame's rectangle scaled from the logical screen into rect.
+    RECT ScaledFrameRect(const RECT& rect);
+    void DrawFrame(TCanvas* canvas, const RECT& rect, bool tile, bool transparent);
+    void StretchDrawFrame(TCanvas* canvas, const RECT& rect, bool tile, bool transparent);
+    void TrimTransparentEdges();
+    void BlankUnchangedPixels(TGIFSubImage* previous);
+    // The control block's delay in units of 12 ms (0 without one).
+    int FrameDelay() const;
+
+    // TGIFFrameLink
+    TGIFColorMap* ActiveColorMap() override { return ActiveColors(); }
+    BYTE* IndexPixels() override { return IndexData.get(); }
+    std::int64_t IndexPixelCount() override { return IndexDataSize; }
+    bool HasTransparentIndex() override { return IsTransparent && ControlBlock; }
+    BYTE TransparentIndex() override { return ControlBlock ? ControlBlock->TransparentColorIndex() : 0; }
+    void SetTransparentIndex(BYTE index) override;
+    void SetFramePalette(HPALETTE palette) override;
+    void FrameWarning(TObject* sender, int severity, const std::string& message) override;
+
+    TGIFPicture* Image;  // not owned
+    std::unique_ptr<TBitmap> FrameBitmap;
+    HBITMAP MaskBitmap = nullptr;
+    bool MaskPending = true;
+    HPALETTE FramePaletteHandle = nullptr;
+    std::unique_ptr<BYTE[]> IndexData;
+    std::int64_t IndexDataSize = 0;
+    std::unique_ptr<TGIFLocalColorMap> LocalColors;
+    std::array<BYTE, 10> Descriptor{0x2C};
+    std::unique_ptr<TGIFExtensionList> FrameExtensions;
+    bool IsTransparent = false;
+    TGIFGraphicControlExtension* ControlBlock = nullptr;  // lives in FrameExtensions
+
+private:
+    void AllocIndexData();
+    void EnsureIndexData();
+    void FreeMask();
+    void DropBitmap();
+    void UpdatePackedFlags();
+    void EncodeFrameData(TStream* stream);
+    void RenderDirect();
+    void RenderDithered();
+    void MakeMaskBitmap(const std::vector<BYTE>& rows, int rowBytes);
+    void ImportBitmap(TBitmap* bitmap);
+    void ApplyMaskBitmap(HBITMAP mask);
+    int SpareTransparentIndex();
+};
+
+// ==== The picture class ==========================================================================
+
+using TGIFPaintOptions = std::uint16_t;
+constexpr TGIFPaintOptions poThreaded = 0x001, poTransparent = 0x002, poAnimated = 0x004, poRepeat = 0x008,
+                           poRepeatForever = 0x010, poCheckCanvas = 0x020, poPaintDirect = 0x040,
+                           poEraseOnRepeat = 0x080, poTiled = 0x100, poDither = 0x200,
+                           poDitherPaletteDisplayOnly = 0x400;
+constexpr TGIFPaintOptions GIFDefaultPaintOptions = 0x060F;
+
+// Steps of TGIFPicture::Compact.
+constexpr int goCrop = 0x01, goMerge = 0x02, goCleanup = 0x04, goColorOptimize = 0x08, goReduceColors = 0x10,
+              goAll = 0x1F;
+
+using TGIFWarningEvent = std::function<void(TObject* Sender, int Severity, const std::string& Message)>;
+using TGIFPainterEvent = std::function<void(TGIFPainter* Sender)>;
+
+// The painter callbacks, copied as one block into every painter a picture makes.
+struct TGIFPainterEvents {
+    TGIFPainterEvent OnPaintStart, OnFramePaint, OnAfterFramePaint, OnPaintRepeat, OnPaintEnd;
+};
+
+// A GIF file as a picture: the header and the frames. Draws the first frame, or animates.
+class TGIFPicture : public TGraphic, public TGIFImageLink {
+public:
+    TGIFPicture();
+    ~TGIFPicture() override;
+    const char* ClassName() const override { return "TGIFPicture"; }
+
+    void Assign(TPersistent* Source) override;
+    void AssignTo(TPersistent* Dest) override;
+    void Draw(TCanvas* ACanvas, const RECT& R) override;
+    bool Equals(TGraphic* Other) override { return Other == this; }
+    bool Empty() const override { return Frames->ItemCount() == 0; }
+    int Width() const override { return Header->Width(); }
+    int Height() const override { return Header->Height(); }
+    void SetWidth(int w) override;
+    void SetHeight(int h) override;
+    HPALETTE Palette() override { return GetPalette(); }
+    void SetPalette(HPALETTE palette) override;
+    void LoadFromStream(TStream* Stream) override;
+    void SaveToStream(TStream* Stream) override;
+    // Stored picture data: the size, then the stream.
+    void WriteData(TStream* Stream);
+    void LoadFromClipboardFormat(WORD Format, HANDLE Data, HPALETTE Palette);
+    void SaveToClipboardFormat(WORD& Format, HANDLE& Data, HPALETTE& Palette);
+
+    void Clear();
+    TBitmap* ScreenBitmap();
+    TBitmap* GetBufferBitmap();
+    void DiscardBitmap();
+    HPALETTE GetPalette();
+    bool ShouldDither() const;
+    int Add(TPersistent* Source);
+    // A threaded painter, not yet started; nullptr when nothing is painted or the painting is done.
+    TGIFPainter* Paint(TCanvas* ACanvas, const RECT& R, TGIFPaintOptions Options);
+    void StopDraw();
+    void PaintStop();
+    void Compact(int Steps, TColorReduction Method, TDitherMode Dither, int Depth);
+    void StretchOrTile(TCanvas* ACanvas, const RECT& R, TBitmap* Bitmap);
+
+    int FrameCount() const { return Frames->ItemCount(); }
+    TGIFSubImage* Frame(int i) const { return Frames->FrameAt(i); }
+    TGIFColorMap* GetGlobalColorMap() { return Header->GlobalMap.get(); }
+    TColor ScreenBackground() { return Header->BackgroundRGB(); }
+    int HighestBitDepth();
+
+    // TGIFImageLink
+    void Warning(TObject* Sender, int Severity, const std::string& Message) override;
+    TGIFVersion FileVersion() override;
+    int HighestResolution() override;
+    int FrameLinkCount() override { return FrameCount(); }
+    TGIFFrameLink* FrameLink(int index) override { return Frame(index); }
+    void Changed(TObject* Sender) override;
+    void Progress(TObject* Sender, TProgressStage Stage, BYTE PercentDone, bool RedrawNow, const RECT& R,
+                  const std::string& Msg) override;
+
+    std::unique_ptr<TGIFFrameList> Frames;
+    std::unique_ptr<TGIFHeader> Header;
+    TGIFPaintOptions PaintOptions = GIFDefaultPaintOptions;
+    TColorReduction ReductionMethod = crCube216;
+    int ReductionDepth = 8;
+    TDitherMode DitherMethod = dtNearest;
+    BYTE EncodeMode = 0;
+    TGIFWarningEvent OnGIFWarning;
+    TThreadPriority PainterPriority = TThreadPriority::tpNormal;
+    int AnimationRate = 100;
+    TColor BackdropColor = clNone;
+    TGIFPainterEvents PainterEvents;
+
+    // The painters of this picture and the draw painter, under one lock.
+    std::recursive_mutex PainterLock;
+    std::vector<TGIFPainter*> Painters;
+    TGIFPainter* DrawPainter = nullptr;
+    // Held around the frames' caches, which threaded painters build on their own threads.
+    std::recursive_mutex CacheLock;
+    bool PaletteChanged = false;
+
+private:
+    void SetPaletteHandle(HPALETTE palette);
+    bool Drawing = false;
+    bool PaletteRequest = false;
+    HPALETTE GlobalPalette = nullptr;
+    std::unique_ptr<TBitmap> CachedBitmap;
+};
+
+// The module's start-up and shutdown: "gif" in the picture-format list, the clipboard format.
+void GIFStartup();
+void GIFShutdown();
+// The clipboard format number registered by GIFStartup (0 before).
+WORD GIFClipboardFormat();
+// Whether the display has a palette (computed by GIFStartup).
+bool GIFDisplayHasPalette();
+
+// ==== The animation painter ======================================================================
+
+// The painter's clock and waits. The default reads the millisecond system timer, waits on the
+// wake event, and for a synchronous painter waits in the calling thread's message queue; tests
+// put a clock of their own in its place (SetGIFPainterClock).
+class TGIFPainterClock {
+public:
+    virtual ~TGIFPainterClock() = default;
+    virtual DWORD Now();
+    // A threaded painter's wait: WAIT_OBJECT_0 when the event ended it, WAIT_TIMEOUT otherwise.
+    virtual DWORD WaitWake(HANDLE event, DWORD ms);
+    // A synchronous painter's wait: returns when input reaches the queue or ms passed.
+    virtual void WaitQueue(DWORD ms);
+};
+// nullptr puts the system clock back. Set while no painter runs.
+void SetGIFPainterClock(TGIFPainterClock* clock);
+TGIFPainterClock* GIFPainterClock();
+
+// One delay unit of a graphic control extension, in milliseconds.
+constexpr int GIFDelayUnit = 12;
+
+// Paints a picture onto a canvas rectangle and animates it: frames, delays, disposal methods and
+// the looping block, with five callbacks. Threaded painters run their loop on their own thread and
+// draw and call back on the user-interface thread (TThread::Synchronize); synchronous ones run in
+// the caller's thread.
+class TGIFPainter : public TThread {
+public:
+    TGIFPainter(TGIFPainter** slot, TGIFPaintOptions options, const RECT& rect, TCanvas* canvas, TGIFPicture* image);
+    ~TGIFPainter() override;
+    const char* ClassName() const override { return "TGIFPainter"; }
+
+    void StartPainting();
+    void StopPainting();
+    // The body, run by the thread or, for a synchronous painter, by the picture.
+    void Execute() override;
+    bool Threaded() const { return (Options & poThreaded) != 0; }
+
+    TGIFPainter** PainterSlot;
+    TGIFPicture* Image;
+    TCanvas* Canvas;
+    RECT PaintRect;
+    int CurrentFrame = -1;
+    TGIFPaintOptions Options;
+    std::atomic<bool> HasPainted{false};
+    std::unique_ptr<TBitmap> CompositeBuffer, PreviousFrameBuffer, BackgroundCopy;
+    HANDLE WakeEvent = nullptr;
+    int Speed;
+    BYTE FrameDisposal = 0, LastDisposal = 0;
+    std::atomic<bool> RestartRequested{false};
+    HDC CanvasDC = nullptr;
+    TGIFPainterEvents Events;
+    // An exception of the class library that ended the painting: its message.
+    bool Failed = false;
+    std::string FailureMessage;
+    // The delay, in milliseconds, that the last wait planned (for tests and diagnostics).
+    DWORD LastPlannedWait = 0;
+
+    // Removes the painter from its picture and frees its buffers (under the picture's lock).
+    void ReleasePainter();
+
+private:
+    void Fire(const TGIFPainterEvent& event);
+    void RunSynchronized(const std::function<void()>& method);
+    void WaitDelay(int delay, DWORD& stamp, int& lastWait);
+    void PaintPlain();
+    void PaintBuffered();
+    void RestoreFrameArea(TGIFSubImage* frame, TBitmap* target);
+    TColor Backdrop = clBlack;
+    std::atomic<bool> Quit{false};
+};

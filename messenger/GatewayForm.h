@@ -1,8 +1,15 @@
-// The form-urlencoded values of the gateway and suggestion bodies. Both encoders work on single-byte
-// Windows-1254 text: the ten Turkish letters fold to ASCII, letters and digits pass, a space becomes
-// "+", every other byte becomes "%XX" (upper-case hex). They never fail.
+// The gateway requests: the program's one pseudo-random generator, the form-urlencoded bodies of
+// the four gateway services, their endpoints, the value encoders and the senders that post them
+// through the send window's HTTP client.
+//
+// Both encoders work on single-byte Windows-1254 text: the ten Turkish letters fold to ASCII,
+// letters and digits pass, a space becomes "+", every other byte becomes "%XX" (upper-case hex).
+// They never fail. Every value of a gateway body goes through EncodeFormValue except the dotted
+// address the SuperOnline sender draws, so an "&" or a space in a password, a number or a text
+// never breaks the form.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace messenger {
@@ -11,5 +18,48 @@ namespace messenger {
 std::string EncodeFormValue(const std::string& value);
 // A value of the suggestion body: as EncodeFormValue, but an apostrophe is dropped.
 std::string EncodeSuggestionValue(const std::string& value);
+
+// The program's one generator: state := state x 134775813 + 1 (mod 2^32), starting at 0 and never
+// seeded, so every run draws the same sequence. RandSeed is its state.
+extern std::uint32_t RandSeed;
+// Advances the state and returns a draw below `range`: the high 32 bits of state x range.
+std::uint32_t Random(std::uint32_t range);
+// Four draws below `below`, each plus `plus`, joined by "." in draw order.
+std::string DrawDottedAddress(std::uint32_t below, std::uint32_t plus);
+
+// The endpoints' paths (on the maker's host, and on the SuperOnline WAP host).
+inline constexpr const char* NormalPath = "/marendo/tolvar1.asp";
+inline constexpr const char* Normal2Path = "/marendo/tolvar2.asp";
+inline constexpr const char* SuperOnlinePath = "/sms/sms_send/1,1206,0,00.html";
+
+// The bodies. number is the recipient's stored number, text the message, signature the settings'
+// signature, address the send window's dotted address.
+std::string NormalBody(const std::string& number, const std::string& text, const std::string& signature,
+                       const std::string& address);
+// smsid 1 is the second service, 2 the flash service; both go to Normal2Path.
+std::string Normal2Body(int smsid, const std::string& number, const std::string& text,
+                        const std::string& signature, const std::string& address);
+// address is the one the sender drew; prefix, ownNumber and password are the login window's. The
+// remaining count sent is 144 minus the lengths of text and signature (the signature is not sent).
+std::string SuperOnlineBody(const std::string& address, const std::string& prefix, const std::string& ownNumber,
+                            const std::string& password, const std::string& number, const std::string& text,
+                            const std::string& signature);
+
+// The gateway's success word.
+inline constexpr const char* SuccessAnswer = "YOLLANDI";
+
+// The senders of the send window's four services. Each builds its body from the windows' fields,
+// sets the send window's client (URL, proxy from the settings window), empties the main window's
+// answer field, shows the wait window and posts. After a post that returned, the answer field gets
+// the last body block received (it stays empty when the answer had no body), the wait window
+// closes and the result is shown. After a post that raised, the wait window closes, nothing more
+// is shown and the exception goes on to the caller.
+void SendViaNormal();
+void SendViaNormal2();
+void SendViaFlash();
+void SendViaSuperOnline();
+// Shows "Mesajınız Başarıyla Gönderildi" when the main window's answer field is exactly
+// SuccessAnswer, otherwise "Mesajınız Yollanamadı".
+void ReportGatewayAnswer();
 
 }  // namespace messenger

@@ -1,30 +1,64 @@
+// The notification-area icon: the shell calls and the mouse notifications.
 #include "messenger/TrayIcon.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "platform/classlib/graphics.h"
 #include "platform/classlib/menus.h"
-#include "platform/classlib/messages.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/winuser.h"
 
-TTrayIcon::TTrayIcon(TComponent* AOwner) : TComponent(AOwner), FFlags(NIF_MESSAGE | NIF_TIP) {
+TTrayIcon::TTrayIcon(TComponent* AOwner)
+    : TComponent(AOwner), FIcon(std::make_unique<TIcon>()), FFlags(NIF_MESSAGE | NIF_TIP) {
     FWindow = AllocateHWnd([this](TMessage& m) { WndProc(m); }, "TTrayIconWindow");
 }
 
 TTrayIcon::~TTrayIcon() {
-    SetVisible(false);
+    try {
+        SetVisible(false);
+    } catch (...) {
+        // nothing can be reported from here
+    }
     DeallocateHWnd(FWindow);
 }
 
-void TTrayIcon::Shell(DWORD message) {
-    NOTIFYICONDATAA data;
-    data.hWnd = FWindow;
-    data.uID = static_cast<UINT>(IconID);
-    data.uFlags = FFlags;
-    data.uCallbackMessage = WmTrayNotify;
-    std::memcpy(data.szTip, FHint.data(), std::min(FHint.size(), sizeof data.szTip - 1));
-    Shell_NotifyIconA(message, &data);  // a refusal (a change while hidden) passes silently
+bool TTrayIcon::Shell(DWORD message, const char* what) {
+    try {
+        NOTIFYICONDATAA data;
+        data.hWnd = FWindow;
+        data.uID = static_cast<UINT>(FIconID);
+        data.uFlags = FFlags;
+        data.uCallbackMessage = WmTrayNotify;
+        // The shell keeps the icon by reference: the component's own icon object names it.
+        data.hIcon = FIcon->Empty() ? nullptr : reinterpret_cast<HICON>(FIcon.get());
+        std::memcpy(data.szTip, FHint.data(), std::min(FHint.size(), sizeof data.szTip - 1));
+        return Shell_NotifyIconA(message, &data) != FALSE;
+    } catch (...) {
+        throw ETrayIcon(Name() + "." + what + " failed");
+    }
+}
+
+void TTrayIcon::AddToTaskbar() { FInTaskbar = Shell(NIM_ADD, "AddToTaskbar"); }
+
+void TTrayIcon::DeleteFromTaskbar() {
+    Shell(NIM_DELETE, "DeleteFromTaskbar");
+    FInTaskbar = false;
+}
+
+void TTrayIcon::UpDate() { Shell(NIM_MODIFY, "UpDate"); }
+
+void TTrayIcon::SetIcon(TIcon* icon) {
+    FIcon->Assign(icon);
+    UpDate();
+}
+
+void TTrayIcon::SetIconID(int v) {
+    if (v == FIconID) return;
+    const bool was = FVisible;
+    SetVisible(false);
+    FIconID = v;
+    SetVisible(was);
 }
 
 void TTrayIcon::SetVisible(bool v) {
@@ -35,21 +69,26 @@ void TTrayIcon::SetVisible(bool v) {
 
 void TTrayIcon::Show() {
     FFlags |= NIF_ICON;
-    Shell(NIM_ADD);
+    AddToTaskbar();
     FVisible = true;
     if (OnShow) OnShow(this);
 }
 
 void TTrayIcon::Hide() {
     FFlags &= ~static_cast<unsigned>(NIF_ICON);
-    Shell(NIM_DELETE);
+    DeleteFromTaskbar();
     FVisible = false;
     if (OnHide) OnHide(this);
 }
 
 void TTrayIcon::SetHint(const std::string& v) {
     FHint = v.substr(0, 63);
-    Shell(NIM_MODIFY);
+    UpDate();
+}
+
+void TTrayIcon::Loaded() {
+    TComponent::Loaded();
+    if (FVisible) Show();
 }
 
 void TTrayIcon::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -133,7 +133,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     taskbar->PopupMenu = PopupMenu1;
     taskbar->OnDblClick = [this](TObject* s) { taskbarDblClick(s); };
 
-    // The connectivity watcher runs; nothing is bound to its OnChanged (the news check is not bound).
+    // The connectivity watcher ticks from now on; the send and ready-message windows read Online.
     INetDetector1 = NewPart<TINetDetector>(this, "INetDetector1");
     INetDetector1->SetEnabled(true);
     INetDetector1->SetDispatchInterval(1000);
@@ -323,18 +323,23 @@ void TForm1::N55Hakknda1Click(TObject*) {
     ShellExecuteA(Handle(), "open", siteconfig::MakerSiteUrl, nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 
-void TForm1::N1Click(TObject*) { Show(); }
+void TForm1::N1Click(TObject*) {
+    Application->Restore();
+    Show();
+}
 void TForm1::k1Click(TObject*) { ExitProgram(); }
 void TForm1::k3Click(TObject*) { ExitProgram(); }
 
 void TForm1::taskbarDblClick(TObject*) {
+    Application->Restore();
     Show();
     taskbar->Hide();
 }
 
+// The window hides only when the icon is really there to bring it back.
 void TForm1::ApplicationEvents1Minimize(TObject*) {
-    Hide();
     taskbar->Show();
+    if (taskbar->InTaskbar()) Hide();
 }
 
 void TForm1::ExitProgram() {

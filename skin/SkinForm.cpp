@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "imagecodecs/GifPicture.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/inifiles.h"
 #include "platform/gdi/wingdi.h"
@@ -292,14 +293,12 @@ void DrawInto(TBitmap* Bitmap, TGraphic* graphic) {
 
 void TSkinForm::LoadGIFBitmap(std::unique_ptr<TBitmap>& Bitmap, const std::string& FileName) {
     if (!Bitmap) Bitmap = std::make_unique<TBitmap>();
-    // The class the picture-format list holds for "gif" reads the picture; with none a GIF picture
-    // fails as any unregistered format does.
-    TGraphicClass gif;
-    if (!TPicture::FindFileFormat("gif", &gif))
-        throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", {std::string("gif")}));
-    std::unique_ptr<TGraphic> graphic(gif.Create());
-    graphic->LoadFromFile(FileName);
-    DrawInto(Bitmap.get(), graphic.get());
+    // The GIF picture class reads the file; its still bitmap (the first frame on the logical
+    // screen) becomes the skin picture.
+    TGIFPicture gif;
+    gif.LoadFromFile(FileName);
+    Bitmap->SetSize(gif.Width(), gif.Height());
+    if (TBitmap* still = gif.ScreenBitmap()) Bitmap->Canvas()->Draw(0, 0, still);
 }
 
 void TSkinForm::LoadPictureBitmap(std::unique_ptr<TBitmap>& Bitmap, const std::string& FileName) {

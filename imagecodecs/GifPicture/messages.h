@@ -44,6 +44,7 @@ enum class TGIFMessageId : int {
     Copying,
     BadImageColorCount,
     BadScreenColorCount,
+    UnsupportedClipboard,
 };
 
 namespace gifmessages {
@@ -93,6 +94,7 @@ inline constexpr Entry Table[] = {
     {TGIFMessageId::Copying, "Copying..."},
     {TGIFMessageId::BadImageColorCount, "Invalid number of colors specified in Image Descriptor"},
     {TGIFMessageId::BadScreenColorCount, "Invalid number of colors specified in Screen Descriptor"},
+    {TGIFMessageId::UnsupportedClipboard, "Unsupported clipboard format"},
 };
 
 constexpr bool InIdOrder() {

@@ -1,6 +1,7 @@
 #include "platform/classlib/backend.h"
 
 #include "platform/classlib/headless.h"
+#include "platform/classlib/webbrowser.h"
 #include "platform/win/winuser.h"
 
 std::unique_ptr<TControlPeer> TBackend::CreatePeer(TControl*) { return nullptr; }
@@ -11,6 +12,9 @@ void TBackend::PopupMenu(TPopupMenu*, int, int) {}
 void TBackend::ApplicationMinimized() {}
 void TBackend::ApplicationRestored() {}
 void TBackend::ModalIdle(TCustomForm*) { WaitMessage(); }
+void TBackend::Navigate(TWebBrowser* browser, const std::string& url) {
+    if (browser->BeforeNavigate(url)) browser->NavigateComplete(url);
+}
 
 namespace {
 TBackend* g_backend = nullptr;

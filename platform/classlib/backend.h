@@ -10,7 +10,7 @@
 //  - Shows: every control gets a peer (CreatePeer), told of each change of what it shows; a peer
 //    reads the rest from its control (Text, bounds, Visible, Enabled, Describe). Forms are shown
 //    and hidden through FormShown / FormHidden; popup menus, message boxes and file dialogs are
-//    asked through the calls below.
+//    asked through the calls below; a web browser control's pages through Navigate.
 //  - Feeds input back: a person's mouse goes to the form's window (Handle) as window messages; keys
 //    to the focused control's UserKey / KeyPress; a choice of item to UserSelect; a paste to
 //    UserPaste; a menu choice to TMenuItem::Click; the close box and minimise to the form's window
@@ -31,6 +31,7 @@ class TControl;
 class TCustomForm;
 class TPopupMenu;
 class TMenuItem;
+class TWebBrowser;
 
 // A control's on-screen counterpart. The model calls these after its own state changed; the peer
 // reads whatever else it needs from the control. All do nothing by default.
@@ -91,6 +92,11 @@ public:
     // OnMinimize / OnRestore events run).
     virtual void ApplicationMinimized();
     virtual void ApplicationRestored();
+
+    // A web browser control goes to `url` (webbrowser.h). The backend runs browser->BeforeNavigate
+    // and, unless that cancelled, browser->NavigateComplete once the page is there. The default
+    // shows nothing and runs both at once.
+    virtual void Navigate(TWebBrowser* browser, const std::string& url);
 
     // A modal loop (TCustomForm::ShowModal) has nothing to do: no message is ready and the form's
     // ModalResult is still 0. A backend either waits for input that will set ModalResult (a desktop

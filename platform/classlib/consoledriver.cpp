@@ -10,6 +10,7 @@
 #include "platform/classlib/cp1254.h"
 #include "platform/classlib/dialogs.h"
 #include "platform/classlib/headless.h"
+#include "platform/win/shellapi.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ const char* HelpText =
     "  mouse down|up|move FORM X Y [left|right|middle]\n"
     "  answer yes|no|ok|cancel|abort|retry|ignore   (while a box is open)\n"
     "  file NAME | cancel                           (while a dialog is open)\n"
-    "  show | pump | help\n";
+    "  show | pump | wait MS (let the message loop and its timers run MS milliseconds) | help\n";
 
 }  // namespace
 
@@ -217,6 +218,10 @@ struct TConsoleDriver::Impl {
                 out.flush();
             } else if (cmd == "pump") {
                 headless::Pump();
+            } else if (cmd == "wait") {
+                const int ms = Number(Word(rest), "the milliseconds");
+                if (ms < 0) throw headless::EScriptError("wait needs milliseconds of 0 or more");
+                headless::Wait(static_cast<DWORD>(ms));
             } else {
                 throw headless::EScriptError("unknown command '" + cmd + "' (try help)");
             }
@@ -241,6 +246,7 @@ int TConsoleDriver::Run(const std::function<void()>& start) {
     auto oldWindow = h.OnWindowEvent;
     auto oldPopup = h.OnPopupMenu;
     auto oldModal = h.ModalAsker;
+    auto oldNavigate = h.OnNavigate;
     h.AskBox = [this](const headless::BoxRecord& r) { return FImpl->AskBox(r); };
     h.AskFile = [this](const headless::DialogRecord& r) { return FImpl->AskFile(r); };
     h.OnWindowEvent = [this](const headless::WindowEvent& e) {
@@ -256,6 +262,11 @@ int TConsoleDriver::Run(const std::function<void()>& start) {
         std::string owner = menu->Owner() ? menu->Owner()->Name() + "." : std::string();
         FImpl->Print("popup " + Utf8(owner + menu->Name()) + " items=" + Utf8(items));
     };
+    h.OnNavigate = [this](const headless::NavigationRecord& r) { FImpl->Print("navigate " + Utf8(r.URL)); };
+    shell::TrayWatcher oldTray = shell::SetTrayWatcher([this](const shell::TrayIcon& icon, shell::TrayChange change) {
+        if (change == shell::TrayChange::Added) FImpl->Print("tray added " + Quote(icon.tip));
+        else if (change == shell::TrayChange::Removed) FImpl->Print("tray removed " + Quote(icon.tip));
+    });
     h.ModalAsker = [this](TCustomForm*) {
         FImpl->Execute(FImpl->NextLine());
         return true;
@@ -267,14 +278,18 @@ int TConsoleDriver::Run(const std::function<void()>& start) {
         decltype(oldWindow) window;
         decltype(oldPopup) popup;
         decltype(oldModal) modal;
+        decltype(oldNavigate) navigate;
+        shell::TrayWatcher tray;
         ~Restore() {
+            h.OnNavigate = navigate;
+            shell::SetTrayWatcher(tray);
             h.AskBox = box;
             h.AskFile = file;
             h.OnWindowEvent = window;
             h.OnPopupMenu = popup;
             h.ModalAsker = modal;
         }
-    } restore{h, oldBox, oldFile, oldWindow, oldPopup, oldModal};
+    } restore{h, oldBox, oldFile, oldWindow, oldPopup, oldModal, oldNavigate, oldTray};
 
     auto ended = [this](int code) {
         FImpl->Print("exit " + std::to_string(code));

@@ -8,6 +8,8 @@
 //   box "Caption" "Text" buttons=Yes,No default=No icon=question     (then waits for `answer ...`)
 //   dialog open "Title" file="tolvar.ini" filter="..."               (then waits for `file`/`cancel`)
 //   popup Form1.PopupMenu2 items=MesajYolla1,YeniCEPEkle1,...
+//   navigate http://host/path          (a web browser control goes to an address)
+//   tray added "tip"                   tray removed "tip"     (an icon in the notification area)
 //   exit 0                             (the program halted with that code)
 //   error: <message>                   (a bad command; the driver goes on)
 // Texts are quoted with \" \\ \r \n \t escaped. Commands (one per line; PATH is Form or
@@ -23,6 +25,7 @@
 //   file NAME             cancel                          (only while a dialog is open)
 //   show                  (visible windows and their controls' texts)
 //   pump                  (let the message loop run)      help
+//   wait MS               (let the message loop and its timers run for MS milliseconds)
 // Empty lines and lines starting with '#' are skipped. End of input ends the process at once
 // without writing anything (OnEndOfInput; the default is _exit(0)).
 #pragma once

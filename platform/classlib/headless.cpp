@@ -6,6 +6,7 @@
 #include "platform/classlib/dialogs.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/strings.h"
+#include "platform/classlib/webbrowser.h"
 #include "platform/win/shellapi.h"
 
 namespace headless {
@@ -26,12 +27,28 @@ void THeadlessBackend::ClearRecords() {
     FBoxes.clear();
     FDialogs.clear();
     FWindowEvents.clear();
+    FNavigations.clear();
     FUnanswered = 0;
     FOpenPopup = nullptr;
 }
 
 namespace {
 std::string FormName(const TCustomForm* f) { return f->Name().empty() ? std::string(f->ClassName()) : f->Name(); }
+
+// The virtual key a typed character comes from (letters by their capital, digits, the control
+// keys); 0 for the rest, which lie on keys of the keyboard's layout.
+WORD VirtualKeyOf(char ch) {
+    if (ch >= 'a' && ch <= 'z') return static_cast<WORD>(ch - 'a' + 'A');
+    if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return static_cast<WORD>(ch);
+    switch (ch) {
+        case ' ': return VK_SPACE;
+        case '\r': return VK_RETURN;
+        case '\b': return VK_BACK;
+        case '\t': return VK_TAB;
+        case '\x1b': return VK_ESCAPE;
+        default: return 0;
+    }
+}
 }  // namespace
 
 void THeadlessBackend::FormShown(TCustomForm* form) {
@@ -110,6 +127,17 @@ bool THeadlessBackend::FileDialog(TFileDialogRequest& request) {
 void THeadlessBackend::PopupMenu(TPopupMenu* menu, int, int) {
     FOpenPopup = menu;
     if (OnPopupMenu) OnPopupMenu(menu);
+}
+
+void THeadlessBackend::Navigate(TWebBrowser* browser, const std::string& url) {
+    const TCustomForm* f = browser->ParentForm();
+    NavigationRecord r;
+    r.Control = (f ? FormName(f) + "." : std::string()) + browser->Name();
+    r.URL = url;
+    FNavigations.push_back(r);
+    if (OnNavigate) OnNavigate(r);
+    if (browser->BeforeNavigate(url)) browser->NavigateComplete(url);
+    else FNavigations.back().Cancelled = true;
 }
 
 void THeadlessBackend::ModalIdle(TCustomForm* form) {
@@ -390,6 +418,8 @@ void Type(TControl* control, const std::string& text) {
         TCustomForm* form = w->ParentForm();
         if (!form || !form->Visible() || !form->Enabled() || !w->Showing() || !w->Enabled()) break;  // it went away
         char k = ch;
+        WORD vk = VirtualKeyOf(ch);  // the key-down comes first; clearing its key keeps the character
+        if (!Step(control, [&] { w->KeyDown(vk, 0); })) return;
         if (!Step(control, [&] { w->KeyPress(k); })) return;
     }
     Settle();
@@ -593,6 +623,18 @@ void MouseUp(TCustomForm* form, int x, int y, TMouseButton button, TShiftState s
 void Pump() {
     if (g_halted) return;
     Settle();
+}
+
+void Wait(DWORD ms) {
+    CheckRunning();
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        Settle();
+        if (g_halted || Application->Terminated()) return;
+        const int left = static_cast<int>(end - GetTickCount());
+        if (left <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+    }
 }
 
 // ---- listing ----

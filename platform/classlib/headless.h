@@ -67,6 +67,13 @@ struct WindowEvent {
     std::string Caption;
 };
 
+// One navigation of a web browser control.
+struct NavigationRecord {
+    std::string Control;        // Form.Control
+    std::string URL;
+    bool Cancelled = false;     // its before-navigate handler cancelled it
+};
+
 // An answer for a file dialog: a file name, or cancel.
 struct FileAnswer {
     bool Cancel = false;
@@ -89,6 +96,8 @@ public:
     // Told of every form shown or hidden and every popup menu opened.
     std::function<void(const WindowEvent&)> OnWindowEvent;
     std::function<void(TPopupMenu*)> OnPopupMenu;
+    // Told of every navigation of a web browser control, before its events run.
+    std::function<void(const NavigationRecord&)> OnNavigate;
     // Actions for modal loops: while a form runs ShowModal and no message is ready, the next queued
     // action runs with that form; with none queued, ModalIdle asks ModalAsker (when set: true means
     // it did something) and otherwise records an unanswered modal and sets ModalResult := mrCancel.
@@ -99,6 +108,7 @@ public:
     const std::vector<BoxRecord>& Boxes() const { return FBoxes; }
     const std::vector<DialogRecord>& Dialogs() const { return FDialogs; }
     const std::vector<WindowEvent>& WindowEvents() const { return FWindowEvents; }
+    const std::vector<NavigationRecord>& Navigations() const { return FNavigations; }
     // Boxes, dialogs and modal loops that nobody answered.
     int UnansweredCount() const { return FUnanswered; }
     TPopupMenu* OpenPopup() const { return FOpenPopup; }
@@ -114,8 +124,12 @@ public:
     bool FileDialog(TFileDialogRequest& request) override;
     void PopupMenu(TPopupMenu* menu, int x, int y) override;
     void ModalIdle(TCustomForm* form) override;
+    // Records the navigation, tells OnNavigate, then runs the control's before-navigate and (unless
+    // cancelled) navigate-complete events at once.
+    void Navigate(TWebBrowser* browser, const std::string& url) override;
 
 private:
+    std::vector<NavigationRecord> FNavigations;
     std::vector<int> FBoxAnswers;
     std::vector<FileAnswer> FFileAnswers;
     std::vector<std::function<void(TCustomForm*)>> FModalActions;
@@ -164,7 +178,9 @@ void Click(const std::string& path);
 void DblClick(TControl* control, int index = -1);
 void DblClick(const std::string& path, int index = -1);
 // Typing into a control that takes typing (an edit, memo or editable combo box): focuses it, then
-// every character goes through OnKeyPress and the control (MaxLength limits what goes in). "\r" is
+// every character is a key-down (OnKeyDown with the character's virtual key; as with a keyboard,
+// clearing the key there does not stop the character) and then goes through OnKeyPress and the
+// control (MaxLength limits what goes in). "\r" is
 // Enter, "\b" backspace, "\x1b" Escape (the form's Cancel button).
 void Type(TControl* control, const std::string& text);
 void Type(const std::string& path, const std::string& text);
@@ -210,6 +226,9 @@ void MouseMove(TCustomForm* form, int x, int y, TShiftState shift = 0);
 void MouseUp(TCustomForm* form, int x, int y, TMouseButton button = mbLeft, TShiftState shift = 0);
 // Lets the message loop take everything ready (posted messages, due timers).
 void Pump();
+// Runs the message loop for `ms` milliseconds, blocking in the queue's wait between messages, so
+// timers due in that time run (and whatever they post).
+void Wait(DWORD ms);
 
 // A text listing of the visible forms and their controls (name, class, text, state), one line each.
 std::string DescribeVisible();

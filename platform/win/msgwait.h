@@ -10,7 +10,9 @@
 // watch whose callback is running, so a callback is not re-entered.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <vector>
 
 #include "platform/win/wintypes.h"
 
@@ -25,5 +27,32 @@ int WatchFd(HWND window, int fd, short events, FdCallback callback);
 void SetFdEvents(int watchId, short events);
 // Removes a watch; its callback is never called afterwards. Safe from any thread and from callbacks.
 void UnwatchFd(int watchId);
+
+}  // namespace win
+
+struct pollfd;
+
+namespace win {
+
+// An outside event source joined to one thread's queue wait (a toolkit's main context), so that its
+// events, the thread's messages, timers and watches are served by one poll. Every look of the queue
+// (a peek, or a wait for messages) asks the source: Prepare adds the descriptors it wants polled and
+// returns the longest the poll may block in milliseconds (-1: no limit of its own, 0: it has events
+// ready now); after the poll Dispatch gets the same descriptors with their results (in the order
+// Prepare added them) and runs what became ready, returning true when something ran. Every
+// Prepare is followed by its Dispatch. Dispatch may look at the queue again (nested): the source
+// must allow that.
+class PollSource {
+public:
+    virtual int Prepare(std::vector<pollfd>& fds) = 0;
+    virtual bool Dispatch(const pollfd* fds, std::size_t count) = 0;
+
+protected:
+    ~PollSource() = default;
+};
+
+// Joins `source` to the calling thread's queue (nullptr: leaves it); returns the previous one. The
+// caller keeps ownership and leaves before the source goes away.
+PollSource* SetPollSource(PollSource* source);
 
 }  // namespace win

@@ -24,6 +24,13 @@ std::vector<shell::TrayIcon>& Icons() {
     return icons;
 }
 
+shell::TrayWatcher& Watcher() {
+    static shell::TrayWatcher w;
+    return w;
+}
+
+bool gAreaPresent = true;
+
 std::string Str(const char* s) { return s ? std::string(s) : std::string(); }
 
 void Apply(shell::TrayIcon& icon, const NOTIFYICONDATAA& data) {
@@ -44,8 +51,15 @@ HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
     return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));  // above 32: done
 }
 
-BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
-    if (!lpData) return FALSE;
+namespace {
+
+shell::TrayObserver& Observer() {
+    static shell::TrayObserver observer;
+    return observer;
+}
+
+BOOL Notify(DWORD dwMessage, const NOTIFYICONDATAA* lpData, shell::TrayIcon& changed) {
+    if (!lpData || lpData->cbSize != NOTIFYICONDATA_V1_SIZE) return FALSE;
     std::lock_guard<std::mutex> g(Lock());
     auto& icons = Icons();
     auto it = std::find_if(icons.begin(), icons.end(), [&](const shell::TrayIcon& i) {
@@ -53,20 +67,23 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
     });
     switch (dwMessage) {
         case NIM_ADD: {
-            if (it != icons.end()) return FALSE;
+            if (it != icons.end() || !gAreaPresent) return FALSE;
             shell::TrayIcon icon;
             icon.hwnd = lpData->hWnd;
             icon.id = lpData->uID;
             Apply(icon, *lpData);
-            icons.push_back(std::move(icon));
+            icons.push_back(icon);
+            changed = icon;
             return TRUE;
         }
         case NIM_MODIFY:
             if (it == icons.end()) return FALSE;
             Apply(*it, *lpData);
+            changed = *it;
             return TRUE;
         case NIM_DELETE:
             if (it == icons.end()) return FALSE;
+            changed = *it;
             icons.erase(it);
             return TRUE;
         default:
@@ -74,11 +91,61 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
     }
 }
 
+void Tell(const shell::TrayIcon& icon, shell::TrayChange change) {
+    shell::TrayWatcher w;
+    {
+        std::lock_guard<std::mutex> g(Lock());
+        w = Watcher();
+    }
+    if (w) w(icon, change);
+}
+
+}  // namespace
+
+BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData) {
+    shell::TrayIcon changed;
+    if (!Notify(dwMessage, lpData, changed)) return FALSE;
+    Tell(changed, dwMessage == NIM_ADD      ? shell::TrayChange::Added
+                  : dwMessage == NIM_MODIFY ? shell::TrayChange::Modified
+                                            : shell::TrayChange::Removed);
+    shell::TrayObserver observer;
+    {
+        std::lock_guard<std::mutex> g(Lock());
+        observer = Observer();
+    }
+    if (observer) observer();
+    return TRUE;
+}
+
 namespace shell {
+
+TrayObserver SetTrayObserver(TrayObserver observer) {
+    std::lock_guard<std::mutex> g(Lock());
+    TrayObserver old = std::move(Observer());
+    Observer() = std::move(observer);
+    return old;
+}
 
 std::vector<TrayIcon> TrayIcons() {
     std::lock_guard<std::mutex> g(Lock());
     return Icons();
+}
+
+TrayWatcher SetTrayWatcher(TrayWatcher watcher) {
+    std::lock_guard<std::mutex> g(Lock());
+    TrayWatcher old = std::move(Watcher());
+    Watcher() = std::move(watcher);
+    return old;
+}
+
+void SetNotificationAreaPresent(bool present) {
+    std::vector<TrayIcon> removed;
+    {
+        std::lock_guard<std::mutex> g(Lock());
+        gAreaPresent = present;
+        if (!present) removed.swap(Icons());
+    }
+    for (const TrayIcon& icon : removed) Tell(icon, TrayChange::Removed);
 }
 
 std::vector<ShellRequest> RecordedRequests() {

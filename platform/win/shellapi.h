@@ -7,9 +7,13 @@
 // identifier. A person's mouse action on an icon reaches the icon's window as its callback message,
 // with the identifier in wParam and the mouse message (WM_LBUTTONDOWN, WM_LBUTTONUP,
 // WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP) in lParam; shell::TrayIcons lists the icons so that
-// whoever plays the person (the scripting API, a desktop backend) can send them.
+// whoever plays the person (the scripting API, a desktop backend) can send them. A watcher
+// (shell::SetTrayWatcher) is told of every icon added, changed or removed: the console driver prints
+// them, a desktop backend would draw them. A machine may have no notification area
+// (shell::SetNotificationAreaPresent(false)): then every NIM_ADD fails.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,8 +40,12 @@ constexpr UINT NIF_MESSAGE = 1;
 constexpr UINT NIF_ICON = 2;
 constexpr UINT NIF_TIP = 4;
 
+// The record's size as the shell knows it (its first version: six 32-bit fields and the 64-byte
+// tip). A record with another cbSize is refused.
+constexpr DWORD NOTIFYICONDATA_V1_SIZE = 88;
+
 struct NOTIFYICONDATAA {
-    DWORD cbSize = sizeof(NOTIFYICONDATAA);
+    DWORD cbSize = NOTIFYICONDATA_V1_SIZE;
     HWND hWnd = nullptr;
     UINT uID = 0;
     UINT uFlags = 0;            // which of the three below count (NIF_ values)
@@ -48,7 +56,7 @@ struct NOTIFYICONDATAA {
 
 // NIM_ADD adds the icon (fails when one with the same window and identifier is there), NIM_MODIFY
 // changes the fields its flags name and NIM_DELETE removes it (both fail when it is not there).
-// Returns FALSE on failure, and for a null record or an unknown message.
+// Returns FALSE on failure, and for a null record, a record of another size or an unknown message.
 BOOL Shell_NotifyIconA(DWORD dwMessage, const NOTIFYICONDATAA* lpData);
 
 namespace shell {
@@ -63,6 +71,21 @@ struct TrayIcon {
 };
 // The icons present, oldest first.
 std::vector<TrayIcon> TrayIcons();
+// Told (on the calling thread, after the change) of every icon added, modified or removed; a
+// desktop backend shows the icons from it. Returns the previous observer.
+using TrayObserver = std::function<void()>;
+TrayObserver SetTrayObserver(TrayObserver observer);
+
+// What happened to an icon, for the watcher.
+enum class TrayChange { Added, Modified, Removed };
+// Installs the watcher (an empty function removes it) and returns the previous one. It runs on the
+// caller's thread after the change, outside the shell's lock.
+using TrayWatcher = std::function<void(const TrayIcon& icon, TrayChange change)>;
+TrayWatcher SetTrayWatcher(TrayWatcher watcher);
+
+// Whether the machine has a notification area (true unless a test says otherwise). Taking it away
+// removes the icons present.
+void SetNotificationAreaPresent(bool present);
 
 // The requests made so far (the newest last; at most 64 are kept), and a way to forget them.
 std::vector<ShellRequest> RecordedRequests();

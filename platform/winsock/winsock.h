@@ -188,6 +188,7 @@ using LPFN_WSAASYNCSELECT = int (*)(SOCKET s, HWND wnd, UINT msg, long events);
 using LPFN_GETSERVBYNAME = SERVENT* (*)(const char* name, const char* proto);
 using LPFN_GETPROTOBYNAME = PROTOENT* (*)(const char* name);
 using LPFN_GETHOSTBYNAME = HOSTENT* (*)(const char* name);
+using LPFN_GETHOSTNAME = int (*)(char* name, int namelen);
 using LPFN_SOCKET = SOCKET (*)(int af, int type, int protocol);
 using LPFN_BIND = int (*)(SOCKET s, const SOCKADDR* addr, int namelen);
 using LPFN_LISTEN = int (*)(SOCKET s, int backlog);
@@ -226,6 +227,10 @@ struct TestHost {
 };
 void SetTestHosts(std::map<std::string, TestHost> hosts);
 void ClearTestHosts();
+
+// The name gethostname answers instead of the machine's own (tests); empty goes back to the
+// machine's name.
+void SetTestHostName(const std::string& name);
 
 // Number of sockets open in the library (for tests of leaks and cleanup).
 int OpenSocketCount();

@@ -121,6 +121,7 @@ std::unordered_map<std::uintptr_t, std::shared_ptr<Lookup>> gLookups;
 
 bool gHaveTestHosts = false;
 std::map<std::string, winsock::TestHost> gTestHosts;
+std::string gTestHostName;
 
 bool Fail(int code) {
     tLastError = code;
@@ -842,6 +843,25 @@ HOSTENT* gethostbyname_(const char* name) {
     return reinterpret_cast<HOSTENT*>(store.data());
 }
 
+// The machine's name (or the test name), zero-terminated; WSAEFAULT when it does not fit.
+int gethostname_(char* name, int namelen) {
+    if (!Started()) return SOCKET_ERROR;
+    if (!name || namelen <= 0) return Fail(WSAEFAULT), SOCKET_ERROR;
+    std::string own;
+    {
+        std::lock_guard lock(gMutex);
+        own = gTestHostName;
+    }
+    if (own.empty()) {
+        char buf[256] = {};
+        if (::gethostname(buf, sizeof buf - 1) != 0) return Fail(WSAENETDOWN), SOCKET_ERROR;
+        own = buf;
+    }
+    if (own.size() + 1 > static_cast<size_t>(namelen)) return Fail(WSAEFAULT), SOCKET_ERROR;
+    std::memcpy(name, own.c_str(), own.size() + 1);
+    return 0;
+}
+
 SERVENT* getservbyname_(const char* name, const char* proto) {
     if (!Started()) return nullptr;
     if (!name) return Fail(WSAEFAULT), nullptr;
@@ -911,6 +931,7 @@ win::ModuleDefinition Definition() {
         Export("getservbyname", &getservbyname_),
         Export("getprotobyname", &getprotobyname_),
         Export("gethostbyname", &gethostbyname_),
+        Export("gethostname", &gethostname_),
         Export("socket", &socket_),
         Export("bind", &bind_),
         Export("listen", &listen_),
@@ -955,6 +976,11 @@ void ClearTestHosts() {
     std::lock_guard lock(gMutex);
     gTestHosts.clear();
     gHaveTestHosts = false;
+}
+
+void SetTestHostName(const std::string& name) {
+    std::lock_guard lock(gMutex);
+    gTestHostName = name;
 }
 
 int OpenSocketCount() {

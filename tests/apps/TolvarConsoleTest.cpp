@@ -113,8 +113,10 @@ TEST(TolvarConsole, ATrayDoubleClickBringsTheMinimisedWindowBack) {
     const size_t first = r.output.find(noIcon);
     ASSERT_NE(first, std::string::npos) << r.output;
     EXPECT_NE(r.output.find(noIcon, first + 1), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("hidden Form1 \"Tolvar[a] 1.81\"\n"
+    EXPECT_NE(r.output.find("tray added \"Marendo Tolvar 1.8\"\n"
+                            "hidden Form1 \"Tolvar[a] 1.81\"\n"
                             "shown Form1 \"Tolvar[a] 1.81\"\n"
+                            "tray removed \"Marendo Tolvar 1.8\"\n"
                             "Form1 \"Tolvar[a] 1.81\"\n"),
               std::string::npos)
         << r.output;

@@ -226,6 +226,9 @@ TEST_F(TolvarRun, EditAndSendCommandsShowTheirWindows) {
     headless::DblClick("Form1.ListBox1", 1);
     EXPECT_TRUE(Form2->Visible());
     EXPECT_EQ(Form2->Panel1->Caption(), "Çağrı-905321112233"_w);
+    EXPECT_FALSE(Form1->Enabled()) << "the send window holds the main window";
+    headless::Click("Form2.SpeedButton2");
+    EXPECT_TRUE(Form1->Enabled());
 
     headless::Click("Form1.ProgramAyarlar1");
     EXPECT_TRUE(Form9->Visible());

@@ -178,7 +178,8 @@ TEST_F(SkinLoad, FailuresReachTheCaller) {
 
     SkinSpec gif = StandardSkin();
     gif.upName = "face.gif";
-    EXPECT_EQ(message(Write("gif", gif)), "Unknown picture file extension (.gif)");
+    // The GIF path reads the file itself: BMP bytes under a GIF name are no GIF.
+    EXPECT_EQ(message(Write("gif", gif)), "Invalid GIF signature");
     SkinSpec tga = StandardSkin();
     tga.upName = "face.tga";
     EXPECT_EQ(message(Write("tga", tga)), "Unknown picture file extension (.tga)");

@@ -85,6 +85,8 @@ struct Queue {
     // The wake-up descriptor is written only while the owner blocks in poll (blocked), once per
     // block (wakePending); the owner drains it when it returns.
     int wakeFd = -1;
+    // The outside event source joined to the owner's looks (msgwait.h); used by the owner only.
+    win::PollSource* source = nullptr;
     bool blocked = false;
     bool wakePending = false;
 

@@ -120,9 +120,16 @@ void PollWatches(Queue& q) {
         std::lock_guard lk(q.m);
         ArmedWatchesLocked(q, watches, fds);
     }
-    if (watches.empty()) return;
-    if (Poll(fds, 0) <= 0) return;
-    RunReady(q, watches, fds);
+    win::PollSource* source = q.source;
+    const size_t base = fds.size();
+    if (source) source->Prepare(fds);
+    if (fds.size() == 1) {
+        if (source) source->Dispatch(fds.data() + base, 0);
+        return;
+    }
+    int n = Poll(fds, 0);
+    if (source) source->Dispatch(fds.data() + base, fds.size() - base);
+    if (n > 0 && !watches.empty()) RunReady(q, watches, fds);
 }
 
 bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), void* ctx) {
@@ -133,6 +140,14 @@ bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), 
         if (ready(ctx)) return false;
         q.blocked = true;
         if (withWatches) ArmedWatchesLocked(q, watches, fds);
+    }
+    // The joined source is asked after the ready check, so that its Prepare always meets its
+    // Dispatch below.
+    win::PollSource* source = withWatches ? q.source : nullptr;
+    const size_t base = fds.size();
+    if (source) {
+        int limit = source->Prepare(fds);
+        if (limit >= 0 && (timeoutMs < 0 || limit < timeoutMs)) timeoutMs = limit;
     }
     int n = Poll(fds, timeoutMs);
     {
@@ -145,8 +160,10 @@ bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), 
             q.wakePending = false;
         }
     }
-    if (n <= 0) return false;
-    return RunReady(q, watches, fds);
+    bool ran = false;
+    if (source) ran = source->Dispatch(fds.data() + base, fds.size() - base);
+    if (n > 0 && RunReady(q, watches, fds)) ran = true;
+    return ran;
 }
 
 }  // namespace win::detail
@@ -166,9 +183,16 @@ DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* handles, BOOL waitAl
     return WaitForInput(*MyQueue(), wakeMask, timeoutMs);
 }
 
-// ---- descriptor watches ----
+// ---- descriptor watches and the joined source ----
 
 namespace win {
+
+PollSource* SetPollSource(PollSource* source) {
+    auto q = MyQueue();
+    PollSource* old = q->source;
+    q->source = source;
+    return old;
+}
 
 int WatchFd(HWND window, int fd, short events, FdCallback callback) {
     auto q = QueueOf(window);

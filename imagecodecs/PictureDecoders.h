@@ -1,0 +1,127 @@
+// The decompressors of the multi-format picture readers: TIFF LZW, GIF LZW, PackBits, PCX, SGI,
+// CUT and RLA run-length decoders behind one TDecoder interface, and the Targa run-length scan line
+// decoder and encoder.
+//
+// Every decoder reads no more than PackedSize bytes from Source and writes no more than
+// UnpackedSize bytes to Dest; output it does not reach is left as the caller had it. Only TCUTRLE
+// moves Source (past the row it decoded); the others leave it and the caller advances its own
+// pointer. Decoding allocates nothing: the LZW tables sit inside the decoder objects.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A growable array of 32-bit unsigned values (row, strip and offset tables).
+using TCardinalArray = std::vector<std::uint32_t>;
+
+class TDecoder {
+public:
+    virtual ~TDecoder() = default;
+    virtual void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                        std::uint32_t UnpackedSize) = 0;
+    // The encoding slot: no decompressor encodes.
+    virtual void Encode(const std::uint8_t* Source, std::uint8_t* Target, std::uint32_t Count) = 0;
+};
+
+// The string table shared by both LZW decoders: each entry is its prefix entry plus one byte, with
+// the string's length and first byte kept so a string is written straight into the output.
+struct TLZWTable {
+    static constexpr std::uint32_t kSize = 4096;
+    static constexpr std::uint32_t kNone = 4096;
+    std::uint16_t Prefix[kSize];
+    std::uint16_t Length[kSize];
+    std::uint8_t Suffix[kSize];
+    std::uint8_t First[kSize];
+};
+
+// TIFF LZW (compression 5): codes most significant bit first, the width growing one code early.
+// Raises Exception "TIF LZW: invalid opcode." for a code above the next free code.
+class TTIFFLZW : public TDecoder {
+public:
+    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                std::uint32_t UnpackedSize) override;
+    void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
+
+private:
+    TLZWTable FTable;
+};
+
+// GIF LZW over data sub-blocks (the first packed byte is the first sub-block's length), codes least
+// significant bit first. Set InitialCodeSize (the image's minimum code size) before decoding.
+// Raises Exception "GIF LZW: invalid opcode." for a code above the next free code or a code size
+// above 11.
+class TGIFLZW : public TDecoder {
+public:
+    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                std::uint32_t UnpackedSize) override;
+    void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
+    std::uint8_t InitialCodeSize = 8;
+
+private:
+    TLZWTable FTable;
+};
+
+// PackBits (TIFF compression 32773).
+class TPackbitsRLE : public TDecoder {
+public:
+    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                std::uint32_t UnpackedSize) override;
+    void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
+};
+
+// PCX run-length coding: a byte with both top bits set is a count of the byte that follows.
+class TPCXRLE : public TDecoder {
+public:
+    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                std::uint32_t UnpackedSize) override;
+    void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
+};
+
+// SGI run-length rows of SampleSize (1 or 2) byte samples; two-byte samples give their most
+// significant byte, so the output holds one byte per sample.
+class TSGIRLE : public TDecoder {
+public:
+    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                std::uint32_t UnpackedSize) override;
+    void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
+    std::uint8_t SampleSize = 1;
+};
+
+// One Dr. Halo CUT row: a 2-byte length, packets, a 0 byte. Source is left just past the 0 byte (or
+// at the end of the packed bytes when the row has no terminator).
+class TCUTRLE : public TDecoder {
+public:
+    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                std::uint32_t UnpackedSize) override;
+    void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
+};
+
+// One Wavefront RLA channel of a row.
+class TRLADecoder : public TDecoder {
+public:
+    void Decode(const std::uint8_t*& Source, std::uint8_t* Dest, std::uint32_t PackedSize,
+                std::uint32_t UnpackedSize) override;
+    void Encode(const std::uint8_t*, std::uint8_t*, std::uint32_t) override {}
+};
+
+// Decodes Targa run-length packets from Source (SourceSize bytes) until Count bytes are written to
+// Target; a packet that crosses Count is cut there. BitsPerPixel 8, 15, 16, 24 or 32; any other
+// depth decodes nothing. Returns the source bytes used (a cut packet counts whole).
+std::size_t DecodeTargaRLE(const std::uint8_t* Source, std::size_t SourceSize, std::uint8_t* Target,
+                           std::size_t Count, int BitsPerPixel);
+
+// Encodes PixelCount pixels of BytesPerPixel (1 to 4) bytes as Targa run-length packets into Target,
+// which holds at least TargaRLEBound bytes. Returns the bytes written.
+std::size_t EncodeTargaRLE(const std::uint8_t* Source, std::uint8_t* Target, std::size_t PixelCount,
+                           int BytesPerPixel);
+// The most bytes EncodeTargaRLE writes for PixelCount pixels.
+constexpr std::size_t TargaRLEBound(std::size_t PixelCount, int BytesPerPixel) {
+    return PixelCount * static_cast<std::size_t>(BytesPerPixel) + PixelCount;
+}
+
+// The encoder's helpers: a pixel's bytes as one big-endian number; the raw and run counts of the
+// pixels ahead (m of them).
+std::uint32_t ReadPixelValue(const std::uint8_t* Pixel, int Bytes);
+std::size_t CountRawPixels(const std::uint8_t* Pixels, std::size_t m, int Bytes);
+std::size_t CountRunPixels(const std::uint8_t* Pixels, std::size_t m, int Bytes);

@@ -1,0 +1,114 @@
+// The four senders: what they set on the send window's client around the post, and how the answer
+// is judged.
+#include <functional>
+#include <memory>
+
+#include "messenger/GatewayForm.h"
+#include "messenger/SiteConfig.h"
+#include "messenger/Unit1.h"
+#include "messenger/Unit18.h"
+#include "messenger/Unit2.h"
+#include "messenger/Unit3.h"
+#include "messenger/Unit9.h"
+#include "platform/classlib/application.h"
+#include "platform/codepage/cp1254.h"
+
+namespace messenger {
+namespace {
+
+// The recipient's stored number: the main window's number at the index selected in its name list
+// (the list's index error when none is selected).
+std::string Recipient() { return Form1->ListBox2->Items()->Get(Form1->ListBox1->ItemIndex()); }
+
+std::string Signature() { return Form9->Edit1->Text(); }
+
+// Points the client at the settings window's proxy when its switch is on, else at nothing.
+void ApplyProxy(THttpClient* a) {
+    a->Proxy.clear();
+    a->ProxyUsername.clear();
+    a->ProxyPassword.clear();
+    a->ProxyPort = "80";
+    if (!Form9->CheckBox3->Checked()) return;
+    a->Proxy = Form9->Edit3->Text();
+    a->ProxyPort = Form9->Edit4->Text();
+    if (!Form9->CheckBox4->Checked()) return;
+    a->ProxyUsername = Form9->Edit5->Text();
+    a->ProxyPassword = Form9->Edit6->Text();
+}
+
+// The common road of every send: streams, one pass of the message loop, the body, the client, the
+// wait window and the post. Returns normally after a post that returned.
+void Post(const std::string& url, bool referToForm, const std::function<std::string()>& body) {
+    auto rcvd = std::make_unique<TMemoryStream>();
+    auto sent = std::make_unique<TMemoryStream>();
+    Application->ProcessMessages();
+    sent->WriteString(body());
+    sent->SetPosition(0);
+
+    THttpClient* a = Form2->a;
+    a->SendStream = sent.get();
+    a->RcvdStream = rcvd.get();
+    ApplyProxy(a);
+    a->URL = url;
+    if (referToForm) a->Reference = url;
+
+    // This post's answer alone is judged: an earlier one never counts for it.
+    Form1->Memo1->Clear();
+    Form18->Show();
+    struct Detach {
+        THttpClient* a;
+        ~Detach() {
+            a->SendStream = nullptr;  // the streams go with this call
+            a->RcvdStream = nullptr;
+        }
+    } detach{a};
+    try {
+        a->Post();
+    } catch (...) {
+        Form18->Close();
+        throw;
+    }
+    rcvd->SetPosition(0);
+    // An answer without a body leaves the field empty, which is not a success.
+    if (a->BytesReceived() > 0) Form1->Memo1->SetText(a->LastReceived());
+    Form18->Close();
+}
+
+}  // namespace
+
+void ReportGatewayAnswer() {
+    if (Form1->Memo1->Text() == SuccessAnswer) ShowMessage("Mesajınız Başarıyla Gönderildi"_w);
+    else ShowMessage("Mesajınız Yollanamadı"_w);
+}
+
+void SendViaNormal() {
+    Post(siteconfig::MakerUrl(NormalPath), false, [] {
+        return NormalBody(Recipient(), Form2->Memo1->Text(), Signature(), Form2->Label2->Caption());
+    });
+    ReportGatewayAnswer();
+}
+
+void SendViaNormal2() {
+    Post(siteconfig::MakerUrl(Normal2Path), false, [] {
+        return Normal2Body(1, Recipient(), Form2->Memo1->Text(), Signature(), Form2->Label2->Caption());
+    });
+    ReportGatewayAnswer();
+}
+
+void SendViaFlash() {
+    Post(siteconfig::MakerUrl(Normal2Path), false, [] {
+        return Normal2Body(2, Recipient(), Form2->Memo1->Text(), Signature(), Form2->Label2->Caption());
+    });
+    ReportGatewayAnswer();
+}
+
+void SendViaSuperOnline() {
+    const std::string address = DrawDottedAddress(254, 1);
+    Post("http://" + siteconfig::SuperOnline() + SuperOnlinePath, true, [&address] {
+        return SuperOnlineBody(address, Form3->ComboBox2->Text(), Form3->Edit1->Text(), Form3->Edit3->Text(),
+                               Recipient(), Form2->Memo1->Text(), Signature());
+    });
+    ShowMessage("SMS Mesajınız başarıyla yollandı"_w);
+}
+
+}  // namespace messenger

@@ -1,0 +1,82 @@
+// What the parts of the desktop backend share: text conversion, the guard around model code run
+// from GTK's callbacks, the joined loop and the backend's records. Internal to platform/desktop.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classlib/backend.h"
+#include "platform/classlib/components.h"
+#include "platform/win/wintypes.h"
+
+class TControl;
+class TCustomForm;
+class TMenuItem;
+class TPopupMenu;
+
+namespace desktop::detail {
+
+// Windows-1254 text to a widget's UTF-8 and back.
+std::string Utf8(const std::string& cp1254);
+std::string FromUtf8(const char* utf8);
+// A caption with '&' marking its accelerator in GTK's mnemonic form ('_'), "&&" a plain '&'.
+std::string Mnemonic(const std::string& caption);
+
+// Runs model code from a GTK callback: inside the application's exception trap, and anything that
+// still escapes (a halt under a scripted session) is kept and thrown again from the queue's look
+// that dispatched the callback, so that no exception crosses GTK's frames.
+void Guard(TObject* sender, const std::function<void()>& fn);
+
+// The joined loop (eventloop.cpp).
+bool JoinLoop();
+void LeaveLoop();
+// Runs the queue until done() holds (or the application terminates or a quit arrives, which is
+// posted again for the outer loop); a modal dialog's loop.
+void RunUntil(const std::function<bool()>& done);
+
+// A component that watches others being freed (FreeNotification) and forgets them.
+class TLiveSet : public TComponent {
+public:
+    TLiveSet() : TComponent(nullptr) {}
+    const char* ClassName() const override { return "TLiveSet"; }
+    void Watch(TComponent* c);
+    bool Alive(const TComponent* c) const;
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    std::vector<TComponent*> FItems;
+};
+
+// Menus (menus.cpp): fills a GtkMenuShell with the items of a menu item; opening a submenu runs its
+// item's Click and refills it. Choosing an item runs its Click.
+void FillMenu(GtkWidget* shell, TMenuItem* parent, GtkAccelGroup* accel);
+// Pops up a popup menu at the pointer (`trigger` may be null).
+void PopupAtPointer(TPopupMenu* menu, GtkWidget* relativeTo);
+// Where a popup is collected instead of shown (the status-notifier item's menu), or nullptr.
+extern GtkWidget* g_collectPopup;
+
+// Forms and controls (peers.cpp).
+std::unique_ptr<TControlPeer> MakePeer(TControl* control);
+void ShowForm(TCustomForm* form);
+void HideForm(TCustomForm* form);
+void ForgetForm(TCustomForm* form);
+GtkWindow* WindowOfForm(const TCustomForm* form);
+GtkWidget* WidgetOfControl(const TControl* control);
+// The window a dialog is kept above: the active form's, or nullptr.
+GtkWindow* DialogParent();
+void MinimizeAll(bool minimize);
+// Moves a form's window with the pointer from the press that is being handled; false when there is
+// no such form or press.
+bool BeginMoveDrag(HWND hwnd);
+
+// The notification area (tray.cpp).
+void StartTray();
+void StopTray();
+
+}  // namespace desktop::detail

@@ -1,0 +1,217 @@
+#include "display.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/classlib/application.h"
+#include "platform/desktop/desktop.h"
+#include "platform/win/winuser.h"
+
+extern char** environ;
+
+// GTK, GLib, fontconfig and the X libraries keep caches for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libgtk-3\nleak:libgdk-3\nleak:libglib-2.0\nleak:libgobject-2.0\nleak:libgio-2.0\n"
+           "leak:libfontconfig\nleak:libpango\nleak:libcairo\nleak:libX11\nleak:libatk\nleak:libatk-bridge\n"
+           "leak:libdbus\nleak:libharfbuzz\nleak:libepoxy\nleak:libgdk_pixbuf\nleak:libayatana\nleak:libdbusmenu\n"
+           "leak:libxkbcommon\nleak:libwayland\nleak:libpixman\n";
+}
+
+namespace desktoptest {
+
+namespace {
+
+pid_t g_server = 0;
+
+void StopServer() {
+    if (g_server > 0) {
+        kill(g_server, SIGTERM);
+        waitpid(g_server, nullptr, 0);
+        g_server = 0;
+    }
+}
+
+bool Executable(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::string p = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= p.size()) {
+        size_t colon = p.find(':', start);
+        std::string dir = p.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        if (access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    return false;
+}
+
+// Runs a program to its end while pumping the loop; returns its exit status (-1 when it did not run).
+int RunPumping(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) return -1;
+    int status = 0;
+    bool ended = PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000);
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+bool EnsureDisplay() {
+    static int state = 0;  // 0 not tried, 1 running, -1 failed
+    if (state) return state > 0;
+    state = -1;
+    if (!Executable("Xvfb")) return false;
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        close(fds[0]);
+        int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, 1);
+            dup2(null, 2);
+        }
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    g_server = pid;
+    std::atexit(StopServer);
+    // The server writes its display number once it listens.
+    std::string number;
+    char ch;
+    while (read(fds[0], &ch, 1) == 1 && ch != '\n') number += ch;
+    close(fds[0]);
+    if (number.empty()) {
+        StopServer();
+        return false;
+    }
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("GDK_BACKEND", "x11", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    setenv("GTK_THEME", "Adwaita", 1);
+    // A Turkish keyboard, so that typed Turkish letters are keys of the map (a letter outside the
+    // map would be typed through a remapped key, which races with the toolkit's reading of the map).
+    if (Executable("setxkbmap")) {
+        pid_t k = fork();
+        if (k == 0) {
+            execlp("setxkbmap", "setxkbmap", "tr", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        if (k > 0) waitpid(k, nullptr, 0);
+    }
+    state = 1;
+    return true;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (done()) return true;
+        headless::Pump();
+        if (done()) return true;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(left, 20)), QS_ALLINPUT);
+    }
+}
+
+void PumpFor(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+bool XDo(const std::string& args) {
+    std::vector<std::string> argv{"xdotool"};
+    size_t start = 0;
+    while (start < args.size()) {
+        if (args[start] == ' ') {
+            ++start;
+            continue;
+        }
+        size_t end;
+        std::string word;
+        if (args[start] == '\'') {
+            end = args.find('\'', start + 1);
+            word = args.substr(start + 1, end - start - 1);
+            end = end == std::string::npos ? args.size() : end + 1;
+        } else {
+            end = args.find(' ', start);
+            if (end == std::string::npos) end = args.size();
+            word = args.substr(start, end - start);
+        }
+        argv.push_back(word);
+        start = end;
+    }
+    return RunPumping(argv) == 0;
+}
+
+bool Screenshot(const std::string& path) {
+    PumpFor(100);
+    return RunPumping({"import", "-window", "root", path}) == 0;
+}
+
+long ScreenPixel(int x, int y) {
+    GdkWindow* root = gdk_get_default_root_window();
+    GdkPixbuf* pb = gdk_pixbuf_get_from_window(root, x, y, 1, 1);
+    if (!pb) return -1;
+    const guchar* p = gdk_pixbuf_get_pixels(pb);
+    long rgb = (static_cast<long>(p[0]) << 16) | (p[1] << 8) | p[2];
+    g_object_unref(pb);
+    return rgb;
+}
+
+void WidgetOrigin(GtkWidget* w, int& x, int& y) {
+    x = y = 0;
+    GdkWindow* win = gtk_widget_get_window(w);
+    if (!win) return;
+    gdk_window_get_origin(win, &x, &y);
+    if (!gtk_widget_get_has_window(w)) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(w, &a);
+        x += a.x;
+        y += a.y;
+    }
+}
+
+void DesktopTest::SetUp() {
+    if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
+    session = std::make_unique<headless::TSession>();
+    ASSERT_TRUE(desktop::Start()) << "GTK cannot open the private display";
+    started = true;
+}
+
+void DesktopTest::TearDown() {
+    if (started) {
+        Application->Reset();
+        PumpFor(20);
+        desktop::Stop();
+    }
+    session.reset();
+}
+
+}  // namespace desktoptest

@@ -1,0 +1,48 @@
+// The display of the desktop tests: a private Xvfb server started once per test process, the
+// desktop backend on it, the message loop driven until a condition holds, a person's input through
+// xdotool and screenshots of the screen.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/classlib/headless.h"
+#include "support/tempstate.h"
+
+namespace desktoptest {
+
+// Starts the private server (once) and points DISPLAY at it; false when Xvfb cannot be started.
+bool EnsureDisplay();
+
+// Runs the message loop (our queue and GTK's events) until done() holds or `ms` passed; returns
+// done(). The waits block in the queue's wait with a short limit, never sleep.
+bool PumpUntil(const std::function<bool()>& done, int ms = 5000);
+// Lets the loop take everything for `ms` milliseconds (for "nothing else happens" checks).
+void PumpFor(int ms);
+
+// Runs xdotool with the arguments (on the private display); true when it succeeded. Waits for the
+// tool while pumping the loop, so that the windows answer the server meanwhile.
+bool XDo(const std::string& args);
+// Saves the whole screen as a PNG with ImageMagick's import; true on success.
+bool Screenshot(const std::string& path);
+// The colour of a screen pixel (0xRRGGBB), read from the server; -1 when it cannot be read.
+long ScreenPixel(int x, int y);
+// Where a widget's top-left lies on the screen.
+void WidgetOrigin(GtkWidget* w, int& x, int& y);
+
+// A scripted session on the desktop backend: a private state folder, a headless session (halts
+// throw, the application is reset) with the desktop backend started inside it. Skips the test when
+// no display can be had.
+class DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    testsupport::TempState state;
+    std::unique_ptr<headless::TSession> session;
+    bool started = false;
+};
+
+}  // namespace desktoptest

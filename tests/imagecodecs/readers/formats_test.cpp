@@ -1,0 +1,365 @@
+// The SGI, Targa, PCX, PPM and GIF readers against netpbm's and ImageMagick's output of the same
+// files, and the Targa writer read back by ImageMagick, netpbm and Pillow.
+#include <gtest/gtest.h>
+
+#include "imagecodecs/PictureReaders.h"
+#include "imagecodecs/readers/reader_tools.h"
+#include "support/tempstate.h"
+
+using namespace readertest;
+
+namespace {
+
+std::string Subst(std::string s, const std::string& in, const std::string& out) {
+    for (std::size_t p; (p = s.find("%in")) != std::string::npos;) s.replace(p, 3, in);
+    for (std::size_t p; (p = s.find("%out")) != std::string::npos;) s.replace(p, 4, out);
+    return s;
+}
+
+enum class Reader { SGI, Targa, PCX, PPM, GIF };
+
+std::unique_ptr<TBitmap> Load(Reader r, const std::string& path) {
+    std::unique_ptr<TBitmap> g;
+    switch (r) {
+        case Reader::SGI: g = std::make_unique<TSGIGraphic>(); break;
+        case Reader::Targa: g = std::make_unique<TTargaGraphic>(); break;
+        case Reader::PCX: g = std::make_unique<TPCXGraphic>(); break;
+        case Reader::PPM: g = std::make_unique<TPPMGraphic>(); break;
+        case Reader::GIF: g = std::make_unique<TGIFGraphic>(); break;
+    }
+    TFileStream f(path, fmOpenRead);
+    g->LoadFromStream(&f);
+    return g;
+}
+
+struct ToolCase {
+    const char* Name;
+    Reader Kind;
+    bool Grey;
+    int Colours;
+    int Width, Height;
+    const char* Make;    // %in (PNM) -> %out
+    const char* Oracle;  // %in (the file) -> %out (PNM)
+    int Bits;
+};
+
+class ToolFiles : public ::testing::TestWithParam<ToolCase> {};
+
+TEST_P(ToolFiles, PixelsMatchTheReference) {
+    const ToolCase& c = GetParam();
+    testsupport::TempState state;
+    const std::string src = state.Path("src.pnm"), file = state.Path("file"), ref = state.Path("ref.pnm");
+    WritePNM(src, Pattern(c.Width, c.Height, 11, c.Colours, c.Grey), c.Grey);
+    ASSERT_TRUE(Shell(Subst(c.Make, src, file)));
+    ASSERT_TRUE(Shell(Subst(c.Oracle, file, ref)));
+    auto g = Load(c.Kind, file);
+    EXPECT_EQ(g->BitsPerPixel(), c.Bits);
+    EXPECT_EQ(Difference(FromBitmap(g.get()), ReadPNM(ref)), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ToolFiles,
+    ::testing::Values(
+        ToolCase{"sgi_rle", Reader::SGI, false, 0, 45, 23, "pnmtosgi -rle %in > %out", "sgitopnm %in > %out", 24},
+        ToolCase{"sgi_verbatim", Reader::SGI, false, 0, 45, 23, "pnmtosgi -verbatim %in > %out", "sgitopnm %in > %out", 24},
+        ToolCase{"sgi_grey_rle", Reader::SGI, true, 0, 30, 7, "pnmtosgi -rle %in > %out", "sgitopnm %in > %out", 8},
+        ToolCase{"sgi_16bit_rle", Reader::SGI, false, 0, 19, 5, "pnmdepth 65535 %in | pnmtosgi -rle > %out", "sgitopnm %in | pnmdepth 255 > %out", 24},
+        ToolCase{"sgi_16bit_verbatim", Reader::SGI, false, 0, 19, 5, "pnmdepth 65535 %in | pnmtosgi -verbatim > %out", "sgitopnm %in | pnmdepth 255 > %out", 24},
+        ToolCase{"sgi_rgba_magick", Reader::SGI, false, 0, 17, 9, "convert %in -alpha opaque -depth 8 sgi:%out", "convert sgi:%in -depth 8 ppm:%out", 32},
+        ToolCase{"tga_rgb_rle", Reader::Targa, false, 0, 140, 6, "pamtotga -rgb %in > %out", "tgatoppm %in > %out", 24},
+        ToolCase{"tga_rgb_raw", Reader::Targa, false, 0, 40, 6, "pamtotga -rgb -norle %in > %out", "tgatoppm %in > %out", 24},
+        ToolCase{"tga_cmap_rle", Reader::Targa, false, 50, 33, 8, "pamtotga -cmap %in > %out", "tgatoppm %in > %out", 8},
+        ToolCase{"tga_grey_rle", Reader::Targa, true, 0, 33, 8, "pamtotga -mono %in > %out", "tgatoppm %in > %out", 8},
+        ToolCase{"tga_magick_rle_bottom_up", Reader::Targa, false, 0, 200, 5, "convert %in -compress RLE tga:%out", "tgatoppm %in > %out", 24},
+        ToolCase{"tga_magick_alpha", Reader::Targa, false, 0, 20, 5, "convert %in -alpha opaque tga:%out", "tgatoppm %in > %out", 32},
+        ToolCase{"pcx_24bit", Reader::PCX, false, 0, 41, 13, "ppmtopcx -24bit %in > %out", "pcxtoppm %in > %out", 24},
+        ToolCase{"pcx_8bit", Reader::PCX, false, 200, 41, 13, "ppmtopcx -8bit %in > %out", "pcxtoppm %in > %out", 8},
+        ToolCase{"pcx_4planes", Reader::PCX, false, 12, 43, 13, "ppmtopcx -planes 4 %in > %out", "pcxtoppm %in > %out", 4},
+        ToolCase{"pcx_mono", Reader::PCX, true, 2, 10, 4, "pgmtopbm -threshold %in | ppmtopcx > %out", "pcxtoppm %in > %out", 1},
+        ToolCase{"pcx_magick_8bit", Reader::PCX, false, 100, 31, 9, "convert %in -type palette pcx:%out", "convert pcx:%in -depth 8 ppm:%out", 8},
+        ToolCase{"ppm_p6", Reader::PPM, false, 0, 23, 11, "cp %in %out", "cp %in %out", 24},
+        ToolCase{"ppm_p3_plain", Reader::PPM, false, 0, 23, 11, "pnmtoplainpnm %in > %out", "pamtopnm %in > %out", 24},
+        ToolCase{"pgm_p5", Reader::PPM, true, 0, 23, 11, "cp %in %out", "cp %in %out", 8},
+        ToolCase{"pgm_p2_plain", Reader::PPM, true, 0, 23, 11, "pnmtoplainpnm %in > %out", "pamtopnm %in > %out", 8},
+        ToolCase{"ppm_16bit", Reader::PPM, false, 0, 23, 11, "pnmdepth 65535 %in > %out", "cp %in %out", 24},
+        ToolCase{"ppm_maxval_15", Reader::PPM, false, 0, 23, 11, "pnmdepth 15 %in > %out", "pnmdepth 255 %in > %out", 24},
+        ToolCase{"gif_netpbm", Reader::GIF, false, 60, 37, 21, "pnmquant 64 %in | pamtogif > %out", "giftopnm %in > %out", 8},
+        ToolCase{"gif_interlaced", Reader::GIF, false, 60, 37, 21, "pnmquant 64 %in | pamtogif -interlace > %out", "giftopnm %in > %out", 8},
+        ToolCase{"gif_tiny", Reader::GIF, false, 3, 2, 1, "pnmquant 4 %in | pamtogif > %out", "giftopnm %in > %out", 8},
+        ToolCase{"gif_magick_big", Reader::GIF, false, 0, 150, 90, "convert %in -colors 256 gif:%out", "giftopnm %in > %out", 8}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// ---- Targa by hand -----------------------------------------------------------------------------
+
+std::string TgaHeader(int idLength, int mapType, int type, int first, int mapLength, int entryBits, int w, int h, int depth,
+                      int descriptor) {
+    std::string s;
+    s += static_cast<char>(idLength);
+    s += static_cast<char>(mapType);
+    s += static_cast<char>(type);
+    Put16(s, static_cast<unsigned>(first));
+    Put16(s, static_cast<unsigned>(mapLength));
+    s += static_cast<char>(entryBits);
+    Put16(s, 0);
+    Put16(s, 0);
+    Put16(s, static_cast<unsigned>(w));
+    Put16(s, static_cast<unsigned>(h));
+    s += static_cast<char>(depth);
+    s += static_cast<char>(descriptor);
+    return s;
+}
+
+Image LoadTga(const std::string& bytes, TTargaGraphic& g) {
+    TStringStream s(bytes);
+    g.LoadFromStream(&s);
+    return FromBitmap(&g);
+}
+
+TEST(TargaReader, FifteenAndSixteenBitPixelsAndPacketsAcrossRows) {
+    // 2 x 2, 16 bits, bottom row first; one run packet of 3 pixels covers the bottom row and the
+    // first pixel of the top row, then a raw packet of one.
+    for (int depth : {15, 16}) {
+        std::string f = TgaHeader(0, 0, 10, 0, 0, 0, 2, 2, depth, 0);
+        f += static_cast<char>(0x82);
+        Put16(f, 0x7C00);  // red
+        f += static_cast<char>(0x00);
+        Put16(f, 0x001F);  // blue
+        TTargaGraphic g;
+        const Image im = LoadTga(f, g);
+        EXPECT_EQ(g.PixelFormat(), pf15bit);
+        ASSERT_EQ(im.Height, 2);
+        EXPECT_EQ(im.At(0, 1)[0], 248) << depth;  // bottom row: red
+        EXPECT_EQ(im.At(1, 1)[0], 248);
+        EXPECT_EQ(im.At(0, 0)[0], 248);  // top row starts with the rest of the run
+        EXPECT_EQ(im.At(1, 0)[2], 248);
+        EXPECT_EQ(im.At(1, 0)[0], 0);
+    }
+}
+
+TEST(TargaReader, ColourMapFromItsFirstIndexAndSixteenBitEntries) {
+    std::string f = TgaHeader(3, 1, 1, 5, 2, 16, 2, 1, 8, 0x20) + "abc";
+    Put16(f, 0x03E0);  // entry 5: green
+    Put16(f, 0x7FFF);  // entry 6: white
+    f += "\x05\x06";
+    TTargaGraphic g;
+    const Image im = LoadTga(f, g);
+    EXPECT_EQ(g.ImageID(), "abc");
+    EXPECT_EQ(im.At(0, 0)[1], 248);
+    EXPECT_EQ(im.At(0, 0)[0], 0);
+    EXPECT_EQ(im.At(1, 0)[0], 248);
+    EXPECT_EQ(im.At(1, 0)[2], 248);
+}
+
+TEST(TargaReader, GreyFileSkipsItsColourMap) {
+    std::string f = TgaHeader(0, 1, 3, 0, 2, 24, 2, 1, 8, 0x20) + std::string(6, '\x55') + "\x10\xF0";
+    TTargaGraphic g;
+    const Image im = LoadTga(f, g);
+    EXPECT_EQ(im.At(0, 0)[0], 0x10);
+    EXPECT_EQ(im.At(1, 0)[2], 0xF0);
+}
+
+TEST(TargaReader, TypeZeroKeepsTheSizeAndFaultsRaise) {
+    TTargaGraphic g;
+    LoadTga(TgaHeader(0, 0, 0, 0, 0, 0, 7, 3, 24, 0), g);
+    EXPECT_EQ(g.Width(), 7);
+    EXPECT_EQ(g.Height(), 3);
+    for (const std::string& bad : {TgaHeader(0, 0, 2, 0, 0, 0, 4, 4, 24, 0) + "short", std::string("\0\0\2", 3)}) {
+        TTargaGraphic b;
+        TStringStream s(bad);
+        try {
+            b.LoadFromStream(&s);
+            ADD_FAILURE();
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, "Targa: invalid image");
+        }
+    }
+}
+
+// ---- The Targa writer --------------------------------------------------------------------------
+
+TEST(TargaWriter, FilesReadBackByThreePeers) {
+    testsupport::TempState state;
+    const Image src = Pattern(300, 4, 21);  // rows longer than one packet holds
+    const std::string ppm = state.Path("src.ppm");
+    WritePNM(ppm, src);
+    for (TPixelFormat pf : {pf24bit, pf32bit, pf8bit}) {
+        TTargaGraphic g;
+        {
+            TPPMGraphic p;
+            LoadInto(p, ppm);
+            g.Assign(&p);
+        }
+        if (pf == pf8bit) {
+            // Few colours, so the conversion keeps them exactly.
+            const Image few = Pattern(300, 4, 21, 20);
+            WritePNM(ppm, few);
+            TPPMGraphic p;
+            LoadInto(p, ppm);
+            g.Assign(&p);
+        }
+        g.SetPixelFormat(pf);
+        const Image want = FromBitmap(&g);
+        const std::string tga = state.Path("out.tga");
+        g.SaveToFile(tga);
+        const std::string bytes = testsupport::ReadAll(tga);
+        ASSERT_GE(bytes.size(), 18u);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[17]), 0x20);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[2]), pf == pf8bit ? 9 : 10);
+        const std::string a = state.Path("a.ppm"), b = state.Path("b.ppm"), c = state.Path("c.ppm");
+        ASSERT_TRUE(Shell("tgatoppm " + tga + " > " + a));
+        ASSERT_TRUE(Shell("convert tga:" + tga + " -alpha off -depth 8 ppm:" + b));
+        ASSERT_TRUE(Shell(Python() + " -c \"from PIL import Image; Image.open('" + tga + "').convert('RGB').save('" + c + "', 'PPM')\""));
+        for (const std::string& out : {a, b, c}) EXPECT_EQ(Difference(want, ReadPNM(out)), 0) << out << " " << pf;
+        TTargaGraphic back;
+        LoadInto(back, tga);
+        EXPECT_EQ(Difference(want, FromBitmap(&back)), 0);
+    }
+}
+
+TEST(TargaWriter, SixteenBitPixelsAreWrittenAsFiveFiveFive) {
+    TTargaGraphic g;
+    g.SetPixelFormat(pf16bit);
+    g.SetSize(2, 1);
+    auto* row = static_cast<std::uint16_t*>(g.ScanLine(0));
+    row[0] = 0xF800;  // 5-6-5 red
+    row[1] = 0x07E0;  // 5-6-5 green
+    TMemoryStream s;
+    g.SaveToStream(&s);
+    s.SetPosition(0);
+    TTargaGraphic back;
+    back.LoadFromStream(&s);
+    const Image im = FromBitmap(&back);
+    EXPECT_EQ(im.At(0, 0)[0], 248);
+    EXPECT_EQ(im.At(0, 0)[1], 0);
+    EXPECT_EQ(im.At(1, 0)[1], 248);
+    EXPECT_EQ(im.At(1, 0)[0], 0);
+}
+
+TEST(TargaWriter, UncompressedModeAndEmptyBitmap) {
+    TTargaGraphic g;
+    TMemoryStream empty;
+    g.SaveToStream(&empty);
+    EXPECT_EQ(empty.Size(), 0);
+    g.SetPixelFormat(pf24bit);
+    g.SetSize(3, 2);
+    TMemoryStream s;
+    g.WriteTarga(&s, false);
+    EXPECT_EQ(s.Size(), 18 + 3 * 2 * 3);
+    EXPECT_EQ(static_cast<unsigned char>(s.Data()[2]), 2);
+}
+
+// ---- PCX, PPM, GIF by hand ---------------------------------------------------------------------
+
+TEST(PcxReader, EndPaletteOnlyAfterItsMark) {
+    // An 8-bit picture whose last 769 bytes do not start with 0x0C: not a palette, all pixels kept.
+    std::string h(128, '\0');
+    h[0] = 10, h[1] = 5, h[2] = 0, h[3] = 8, h[65] = 1;
+    h[8] = 0, h[10] = 0;  // 1 x 1... widened below
+    h[8] = static_cast<char>(799 & 0xFF), h[9] = static_cast<char>(799 >> 8);  // width 800
+    h[66] = static_cast<char>(800 & 0xFF), h[67] = static_cast<char>(800 >> 8);
+    h[68] = 2;  // grey
+    std::string pixels(800, '\x07');
+    pixels[799] = 9;
+    TPCXGraphic g;
+    TStringStream s(h + pixels);
+    g.LoadFromStream(&s);
+    const Image im = FromBitmap(&g);
+    EXPECT_EQ(im.At(0, 0)[0], 7);
+    EXPECT_EQ(im.At(799, 0)[0], 9);
+}
+
+TEST(PcxReader, FaultsAndSaving) {
+    std::string h(128, '\0');
+    h[0] = 11;
+    for (auto [mark, bits, planes, message] : {std::tuple{11, 8, 1, "Not a PCX or SCR file."}, std::tuple{10, 2, 1, "PCX: wrong pixel format"},
+                                               std::tuple{205, 8, 2, "PCX: wrong pixel format"}}) {
+        h[0] = static_cast<char>(mark), h[3] = static_cast<char>(bits), h[65] = static_cast<char>(planes);
+        TPCXGraphic g;
+        TStringStream s(h);
+        try {
+            g.LoadFromStream(&s);
+            ADD_FAILURE() << message;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, message);
+        }
+    }
+    TPCXGraphic g;
+    TMemoryStream out;
+    EXPECT_THROW(g.SaveToStream(&out), EInvalidGraphicOperation);
+    TPCDGraphic d;
+    EXPECT_THROW(d.SaveToStream(&out), EInvalidGraphicOperation);
+}
+
+Image LoadPpm(const std::string& bytes, TPPMGraphic& g) {
+    TStringStream s(bytes);
+    g.LoadFromStream(&s);
+    return FromBitmap(&g);
+}
+
+TEST(PpmReader, HeaderTokensCommentsAndTheEndOfTheFile) {
+    TPPMGraphic g;
+    Image im = LoadPpm(std::string("P6 2 1 255\n") + "\x01\x02\x03\x04\x05\x06", g);
+    ASSERT_EQ(im.Width, 2);
+    EXPECT_EQ(im.At(1, 0)[2], 6);
+    im = LoadPpm("P2\n# a comment\n3 # width\n1\n255\n10 20\n30", g);  // the last number ends the file
+    ASSERT_EQ(im.Width, 3);
+    EXPECT_EQ(im.At(2, 0)[0], 30);
+    for (const char* kind : {"P1\n1 1\n1\n", "P4\n8 1\n\xFF"}) {
+        TPPMGraphic e;
+        LoadPpm(kind, e);
+        EXPECT_TRUE(e.Empty()) << kind;
+    }
+}
+
+TEST(PpmReader, Faults) {
+    const struct {
+        std::string Bytes;
+        const char* Message;
+    } cases[] = {{"", "Not a valid ppm file."},
+                 {"Q6\n1 1 255\n", "Not a valid ppm file."},
+                 {"P6\n2 2 255\nabc", "PPM: Stream read error."},
+                 {"P3\n1 1\n", "PPM: Stream read error."},
+                 {"Px\n", "'x' is not a valid integer value"}};
+    for (const auto& c : cases) {
+        TPPMGraphic g;
+        TStringStream s(c.Bytes);
+        try {
+            g.LoadFromStream(&s);
+            ADD_FAILURE() << c.Message;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, c.Message);
+        }
+    }
+}
+
+TEST(GifReader, ZeroBytesInExtensionsEarlyTrailerAndFaults) {
+    testsupport::TempState state;
+    const std::string src = state.Path("s.ppm"), gif = state.Path("a.gif");
+    WritePNM(src, Pattern(9, 4, 2, 4));
+    ASSERT_TRUE(Shell("pnmquant 4 " + src + " | pamtogif > " + gif));
+    std::string bytes = testsupport::ReadAll(gif);
+    const std::size_t at = 13 + 3 * (2 << (static_cast<unsigned char>(bytes[10]) & 7));
+    // A comment extension of zero bytes inside its sub-blocks, before the image.
+    const std::string withComment = bytes.substr(0, at) + std::string("!\xFE\x03\0\0\0\0", 7) + bytes.substr(at);
+    TGIFGraphic a, b;
+    TStringStream s1(bytes), s2(withComment);
+    a.LoadFromStream(&s1);
+    b.LoadFromStream(&s2);
+    EXPECT_EQ(Difference(FromBitmap(&a), FromBitmap(&b)), 0);
+    EXPECT_EQ(a.Width(), 9);
+
+    TGIFGraphic e;
+    TStringStream s3(bytes.substr(0, at) + ";");
+    e.LoadFromStream(&s3);
+    EXPECT_TRUE(e.Empty());
+    TGIFGraphic bad;
+    TStringStream s4("GIT89a" + bytes.substr(6));
+    try {
+        bad.LoadFromStream(&s4);
+        ADD_FAILURE();
+    } catch (const Exception& x) {
+        EXPECT_EQ(x.Message, "Not a valid GIF file.");
+    }
+}
+
+}  // namespace

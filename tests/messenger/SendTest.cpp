@@ -1,0 +1,366 @@
+// A text sent from the send window through each gateway service to a real loopback HTTP server
+// (scripts/gateway-fake): the request bytes, the form decoded by Python, the boxes in order, the
+// wait window and the history; the answers a gateway may give; refusals before anything is posted.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fixtures.h"
+#include "gatewayfake.h"
+#include "messenger/GatewayForm.h"
+#include "messenger/TolvarProgram.h"
+#include "messenger/Unit1.h"
+#include "messenger/Unit15.h"
+#include "messenger/Unit18.h"
+#include "messenger/Unit2.h"
+#include "messenger/Unit3.h"
+#include "messenger/Unit9.h"
+#include "platform/classlib/headless.h"
+#include "platform/classlib/timer.h"
+#include "platform/winsock/winsock.h"
+#include "transport/INetDetector.h"
+
+using headless::Headless;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string kAccept = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n";
+const std::string kType = "Content-Type: application/x-www-form-urlencoded\r\n";
+const std::string kAgent = "User-Agent: Mozilla/3.0 (compatible)\r\n";
+
+// Ayşe is on 543 (not Turkcell), Çağrı on 532; the SuperOnline login has an "&" and a space in its
+// password.
+const std::string kIni = fixtures::CrLf({
+    "[Ayarlar]", "Toplam=2",
+    "[1]", "isim=" + "Ayşe"_w, "numara=905431234567",
+    "[2]", "isim=" + "Çağrı"_w, "numara=905321112233",
+    "[Superonline]", "Tel=5351234567", "Sifre=gi zli&1",
+});
+
+class SendRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        winsock::SetTestHostName("tolvar-box");
+        winsock::SetTestHosts({{"tolvar-box", {{"10.20.30.40"}, 0, 0}}});
+        messenger::RandSeed = 0;
+    }
+    void TearDown() override {
+        session_.reset();
+        unsetenv("TOLVAR_MAKER_HOST");
+        unsetenv("TOLVAR_SUPERONLINE_HOST");
+        winsock::SetTestHostName("");
+        winsock::ClearTestHosts();
+    }
+    // Starts the program with both hosts at `host`, and lets the watcher tick once (online).
+    void Start(const std::string& host, bool online = true) {
+        setenv("TOLVAR_MAKER_HOST", host.c_str(), 1);
+        setenv("TOLVAR_SUPERONLINE_HOST", host.c_str(), 1);
+        fixtures::SeedMainIni(kIni);
+        session_ = std::make_unique<headless::TSession>();
+        tolvar::CreateForms();
+        tolvar::ShowMainForm();
+        headless::Pump();
+        Form1->INetDetector1->SetEnabled(false);  // the test runs the ticks
+        if (online) Form1->INetDetector1->Poll();
+        ASSERT_EQ(Form1->INetDetector1->Online(), online);
+    }
+    void Open(int contact) {
+        headless::Select("Form1.ListBox1", contact);
+        headless::DblClick("Form1.ListBox1", contact);
+        ASSERT_TRUE(Form2->Visible());
+    }
+    void Send(int contact, int service, const std::string& text) {
+        Open(contact);
+        if (service) headless::Select("Form2.ComboBox2", service);
+        headless::Type("Form2.Memo1", text);
+        headless::Click("Form2.SpeedButton1");
+    }
+    Strings Boxes() const {
+        Strings out;
+        for (auto& b : Headless().Boxes()) out.push_back((b.Icon == "error" ? "error: " : "") + b.Text);
+        return out;
+    }
+    Strings History() const {
+        Strings out;
+        for (int i = 0; i < Form15->ListBox1->Items()->Count(); ++i) out.push_back(Form15->ListBox1->Items()->Get(i));
+        return out;
+    }
+    std::string Dir() const { return state_.Path("gateway"); }
+
+    testsupport::TempState state_;
+    std::unique_ptr<headless::TSession> session_;
+};
+
+std::string Header(const std::string& path, const std::string& referer, size_t length) {
+    return "POST " + path + " HTTP/1.0\r\n" + kAccept + (referer.empty() ? "" : "Referer: " + referer + "\r\n") + kType +
+           kAgent + "Host: 127.0.0.1\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n";
+}
+
+}  // namespace
+
+TEST_F(SendRun, EachServicePostsItsFormToItsScript) {
+    const std::string text = "Merhaba dünya & 'x'"_w;  // 19 characters
+    struct Case {
+        int service;
+        const char* path;
+        bool referer;
+        Strings fields;
+        const char* box;
+    } cases[] = {
+        {0, "/marendo/tolvar1.asp", false,
+         {"telno=905321112233", "mesaj=Merhaba dunya & 'x'-Tolvar", "ip=0.8.219.51"},
+         "Mesajınız Başarıyla Gönderildi"},
+        {1, "/marendo/tolvar2.asp", false,
+         {"smsid=1", "telno=905321112233", "mesaj=Merhaba dunya & 'x'-Tolvar", "ip=0.8.219.51"},
+         "Mesajınız Başarıyla Gönderildi"},
+        {2, "/marendo/tolvar2.asp", false,
+         {"smsid=2", "telno=905321112233", "mesaj=Merhaba dunya & 'x'-Tolvar", "ip=0.8.219.51"},
+         "Mesajınız Başarıyla Gönderildi"},
+        {3, "/sms/sms_send/1,1206,0,00.html", true,
+         {"IP=70.171.81.42", "gsmss=535", "gsmnmr=1234567", "password=gi zli&1", "gsmssto=532", "gsmnmrto=1112233",
+          "mesaj=Merhaba dunya & 'x'", "kalan=119"},
+         "SMS Mesajınız başarıyla yollandı"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + std::string(" service ") + std::to_string(c.service));
+        testsupport::TempState fresh;
+        messenger::RandSeed = 0;
+        fixtures::GatewayFake fake(fresh.Path("gateway"), "yollandi");
+        ASSERT_TRUE(fake.Started());
+        Start(fake.Host());
+        Send(1, c.service, text);
+
+        ASSERT_EQ(fake.Count(), 1);
+        const std::string request = fake.Request(1);
+        const size_t split = request.find("\r\n\r\n") + 4;
+        const std::string url = "http://" + fake.Host() + c.path;
+        EXPECT_EQ(request.substr(0, split), Header(c.path, c.referer ? url : "", request.size() - split));
+        EXPECT_EQ(fake.Fields(1), c.fields);
+        EXPECT_EQ(Boxes(), Strings{cp1254::FromUtf8(c.box)});
+        EXPECT_EQ(History(), Strings{text});
+        EXPECT_EQ(Form2->Memo1->Text(), "") << "the field is cleared after the send";
+        EXPECT_FALSE(Form2->Visible());
+        EXPECT_FALSE(Form18->Visible());
+        EXPECT_TRUE(Form1->Enabled());
+        session_.reset();
+    }
+}
+
+TEST_F(SendRun, TheBodyIsEncodedByteForByte) {
+    fixtures::GatewayFake fake(Dir(), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Send(1, 0, "Çiğ ördek\r\n-1"_w);
+    const std::string request = fake.Request(1);
+    EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4),
+              "telno=905321112233&mesaj=Cig+%F6rdek%0D%0A%2D1%2DTolvar&ip=0%2E8%2E219%2E51");
+}
+
+TEST_F(SendRun, TheAnswerDecidesTheMessage) {
+    struct Case {
+        const char* modes;
+        Strings boxes;  // UTF-8; "error: " marks the error box
+        bool sent;      // the post returned: history entry, field cleared
+    } cases[] = {
+        {"yollandi", {"Mesajınız Başarıyla Gönderildi"}, true},
+        {"crlf", {"Mesajınız Yollanamadı"}, true},
+        {"later", {"Mesajınız Başarıyla Gönderildi"}, true},
+        {"long", {"Mesajınız Başarıyla Gönderildi"}, true},      // the word alone in the last block
+        {"longtail", {"Mesajınız Yollanamadı"}, true},           // the last block holds more than the word
+        {"fail", {"Mesajınız Yollanamadı"}, true},
+        {"empty", {"Mesajınız Yollanamadı"}, true},
+        {"redirect,yollandi", {"Mesajınız Başarıyla Gönderildi"}, true},
+        {"404", {"error: Not Found"}, false},
+        {"500", {"error: Internal Server Error"}, false},
+        {"silent", {"MESAJ GÖNDERİLEMEDİ", "error: Connection timed out (Error #10060)"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.modes);
+        testsupport::TempState fresh;
+        fixtures::GatewayFake fake(fresh.Path("gateway"), c.modes);
+        ASSERT_TRUE(fake.Started());
+        Start(fake.Host());
+        Form2->a->InactivityTimeout = 400;
+        Send(1, 0, "selam");
+        Strings want;
+        for (auto& b : c.boxes) want.push_back(cp1254::FromUtf8(b));
+        EXPECT_EQ(Boxes(), want);
+        EXPECT_EQ(History(), c.sent ? Strings{"selam"} : Strings{});
+        EXPECT_EQ(Form2->Memo1->Text(), c.sent ? "" : "selam");
+        EXPECT_FALSE(Form18->Visible());
+        EXPECT_TRUE(Form1->Enabled()) << "the wait window let go of the main window";
+        session_.reset();
+    }
+}
+
+TEST_F(SendRun, AnEarlierSuccessNeverCountsForAnAnswerWithoutBody) {
+    fixtures::GatewayFake fake(Dir(), "yollandi,empty");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Send(1, 0, "bir");
+    Send(1, 0, "iki");
+    EXPECT_EQ(Boxes(), (Strings{"Mesajınız Başarıyla Gönderildi"_w, "Mesajınız Yollanamadı"_w}));
+    EXPECT_EQ(Form1->Memo1->Text(), "");
+}
+
+TEST_F(SendRun, LookupAndConnectionFailuresReportBeforeTheErrorBox) {
+    struct Case {
+        std::string host;
+        std::string error;
+    } cases[] = {
+        {"gateway.invalid", "can't resolve hostname to IP address"},
+        {"127.0.0.1:" + std::to_string(testsupport::FreePort()), "Connection refused (Error #10061)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.host);
+        Start(c.host);
+        Send(1, 0, "selam");
+        EXPECT_EQ(Boxes(), (Strings{"MESAJ GÖNDERİLEMEDİ"_w, "error: " + c.error}));
+        EXPECT_EQ(Form2->Memo1->Text(), "selam") << "the text stays";
+        EXPECT_TRUE(History().empty());
+        EXPECT_TRUE(Form1->Enabled());
+        session_.reset();
+    }
+}
+
+TEST_F(SendRun, TheWaitWindowAnimatesWhileThePostRunsAndItsCancelAborts) {
+    fixtures::GatewayFake fake(Dir(), "silent");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    // A person presses "İptal" a second into the send.
+    TTimer press(nullptr);
+    press.SetInterval(1000);
+    bool heldDuringPost = false;
+    press.OnTimer = [&](TObject*) {
+        press.SetEnabled(false);
+        heldDuringPost = Form18->Visible() && !Form1->Enabled() && !Form2->Visible();
+        headless::Click("Form18.Button1");
+    };
+    Send(1, 0, "selam");
+    EXPECT_TRUE(heldDuringPost) << "the wait window showed and held the main window";
+    const size_t bar = Form18->Edit1->Text().size();
+    EXPECT_GE(bar, 3u) << "about five ticks of 200 ms in a second";
+    EXPECT_LE(bar, 6u);
+    EXPECT_EQ(Boxes(), (Strings{"MESAJ GÖNDERİLEMEDİ"_w, "error: Connection aborted on request"}));
+    EXPECT_EQ(Form2->Memo1->Text(), "selam");
+    EXPECT_TRUE(Form1->Enabled());
+    EXPECT_TRUE(Form18->Timer1->Enabled()) << "the bar goes on after the window closed";
+}
+
+TEST_F(SendRun, RefusalsPostNothingAndKeepTheText) {
+    fixtures::GatewayFake fake(Dir(), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Send(0, 3, "merhaba");  // 543 is not Turkcell's
+    EXPECT_EQ(Boxes(), Strings{"Sadece Turkcell e SMS Yollayabilirsiniz"});
+    EXPECT_EQ(Form2->Memo1->Text(), "merhaba");
+    EXPECT_TRUE(History().empty());
+
+    Form3->Edit3->SetText("");  // the login's working values, unsaved
+    Headless().ClearRecords();
+    Open(1);
+    headless::Select("Form2.ComboBox2", 3);
+    headless::Click("Form2.SpeedButton1");
+    EXPECT_EQ(Boxes(), Strings{"Superonline Ayarlarınızı Yapmamışsınız"_w});
+    EXPECT_EQ(Form2->Memo1->Text(), "merhaba");
+    EXPECT_EQ(fake.Count(), 0);
+}
+
+TEST_F(SendRun, OfflineTheWindowStaysAndNothingIsPosted) {
+    Start("127.0.0.1:9", false);
+    Send(1, 0, "selam");
+    EXPECT_EQ(Boxes(), Strings{"İnternete Bağlı Değilsiniz!"_w});
+    EXPECT_TRUE(Form2->Visible());
+    EXPECT_EQ(Form2->Memo1->Text(), "selam");
+    headless::Click("Form2.SpeedButton3");
+    EXPECT_EQ(Boxes().back(), "İnternete bağlı değilsiniz"_w) << "nor the ready messages";
+}
+
+TEST_F(SendRun, AHistoryEntryIsAddedOnceInAnyCaseAndNotWhenTheSwitchIsOff) {
+    fixtures::GatewayFake fake(Dir(), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Form15->ListBox1->Items()->Add("SELAM");
+    Send(1, 0, "selam");
+    EXPECT_EQ(History(), Strings{"SELAM"});
+    Form1->GemiiAKAPAT1->Checked = false;
+    Send(1, 0, "yeni");
+    EXPECT_EQ(History(), Strings{"SELAM"});
+    EXPECT_EQ(fake.Count(), 2);
+}
+
+TEST_F(SendRun, TheCounterFollowsTheServiceAndTheKeys) {
+    Start("127.0.0.1:9");
+    Open(1);
+    EXPECT_EQ(Form2->Label2->Caption(), "0.8.219.51");
+    EXPECT_EQ(Form2->Edit1->Text(), "154") << "160 minus the signature";
+    headless::Type("Form2.Memo1", "abc");
+    EXPECT_EQ(Form2->Edit1->Text(), "158") << "counted at the key-down, one key late";
+
+    Form2->Memo1->SetText(std::string(150, 'x'));
+    headless::Select("Form2.ComboBox2", 3);
+    EXPECT_EQ(Form2->Edit1->Text(), "-6") << "computed before the cut";
+    EXPECT_EQ(Form2->Memo1->Text(), std::string(144, 'x'));
+    headless::Select("Form2.ComboBox2", 0);
+    EXPECT_EQ(Form2->Memo1->Text().size(), 144u) << "the cut characters do not come back";
+    EXPECT_EQ(Form2->Edit1->Text(), IntToStr(160 - 6 - 144));
+    headless::Select("Form2.ComboBox2", 3);
+
+    headless::Click("Form2.SpeedButton2");
+    EXPECT_EQ(Form2->Memo1->Text(), "");
+    Open(1);
+    EXPECT_EQ(Form2->Label2->Caption(), "69.171.81.41");
+    EXPECT_EQ(Form2->ComboBox2->ItemIndex(), 0);
+    EXPECT_EQ(Form2->Edit1->Text(), "154");
+    EXPECT_EQ(Form2->Memo1->MaxLength, 144) << "the field keeps the last change's limit";
+    EXPECT_EQ(messenger::DrawDottedAddress(254, 1), "95.109.21.121") << "the SuperOnline draw goes on";
+}
+
+TEST_F(SendRun, TheProxyOfTheSettingsCarriesTheSendWithItsAuthorisation) {
+    std::string prog = testpeers::FindProgram({"/usr/bin/tinyproxy", "/usr/sbin/tinyproxy"});
+    ASSERT_FALSE(prog.empty()) << "tinyproxy is not installed (Debian package tinyproxy)";
+    fixtures::GatewayFake fake(Dir(), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    const int port = testsupport::FreePort();
+    testsupport::WriteAll(state_.Path("tinyproxy.conf"),
+                          "Port " + std::to_string(port) +
+                              "\nListen 127.0.0.1\nTimeout 30\nMaxClients 8\nAllow 127.0.0.1\n"
+                              "BasicAuth tester pw123\nLogLevel Critical\nLogFile \"" +
+                              state_.Path("tinyproxy.log") + "\"\n");
+    testpeers::ChildProcess proxy(prog, {"-d", "-c", state_.Path("tinyproxy.conf")});
+    ASSERT_TRUE(testpeers::WaitForPort(port)) << "tinyproxy did not start";
+    Start(fake.Host());
+
+    // The settings' working values, unsaved.
+    Form9->CheckBox3->SetChecked(true);
+    Form9->Edit3->SetText("127.0.0.1");
+    Form9->Edit4->SetText(std::to_string(port));
+    Form9->CheckBox4->SetChecked(true);
+    Form9->Edit5->SetText("tester");
+    Form9->Edit6->SetText("pw123");
+    Send(1, 0, "vekil");
+    ASSERT_EQ(fake.Count(), 1);
+    EXPECT_NE(fake.Request(1).find("\r\nVia: "), std::string::npos) << "it came through the proxy";
+    EXPECT_EQ(fake.Fields(1), (Strings{"telno=905321112233", "mesaj=vekil-Tolvar", "ip=0.8.219.51"}));
+    EXPECT_EQ(Boxes(), Strings{"Mesajınız Başarıyla Gönderildi"_w});
+
+    Form9->Edit6->SetText("wrong");
+    Headless().ClearRecords();
+    Send(1, 0, "yanlis");
+    EXPECT_EQ(fake.Count(), 1) << "the proxy turned it away";
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].substr(0, 7), "error: ");
+    EXPECT_EQ(Form2->Memo1->Text(), "yanlis");
+
+    Form9->CheckBox3->SetChecked(false);
+    Headless().ClearRecords();
+    Form2->Memo1->Clear();
+    Send(1, 0, "direkt");
+    ASSERT_EQ(fake.Count(), 2);
+    EXPECT_EQ(fake.Request(2).find("\r\nVia: "), std::string::npos) << "the switch off goes direct";
+    EXPECT_EQ(Boxes(), Strings{"Mesajınız Başarıyla Gönderildi"_w});
+}

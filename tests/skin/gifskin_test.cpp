@@ -1,0 +1,71 @@
+// A skin whose pictures are GIF files made by ImageMagick from the BMP test skin loads and paints
+// exactly as its BMP twin: the same size, shape and pixels on every face.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/gdi/wingdi.h"
+#include "platform/win/statedir.h"
+#include "skin/skinfixture.h"
+
+namespace skintest {
+namespace {
+
+using GifSkin = SkinFixture;
+
+// Every pixel of the three faces and the mask, as the loaded skin holds them.
+std::vector<COLORREF> Faces(TSkinForm* skin) {
+    std::vector<COLORREF> out;
+    for (TBitmap* b : {skin->UpBitmap(), skin->OnBitmap(), skin->DownBitmap(), skin->MaskBitmap()}) {
+        if (!b) {
+            out.push_back(CLR_INVALID);
+            continue;
+        }
+        out.push_back(static_cast<COLORREF>(b->Width() << 16 | b->Height()));
+        for (int y = 0; y < b->Height(); ++y)
+            for (int x = 0; x < b->Width(); ++x) out.push_back(gdi::BitmapPixel(b->Handle(), x, y) & 0xFFFFFF);
+    }
+    return out;
+}
+
+TEST_F(GifSkin, GifFacesAndMaskPaintAsTheirBmpTwins) {
+    if (std::system("convert -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
+    const std::string bmpFile = Write("bmptwin", StandardSkin());
+    skin->LoadSkin(bmpFile);
+    const std::vector<COLORREF> bmpFaces = Faces(skin);
+    std::vector<COLORREF> bmpShown;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const Rgb p = Pixel(x, y);
+            bmpShown.push_back(RGB(p.r, p.g, p.b));
+        }
+
+    SkinSpec spec = StandardSkin();
+    spec.maskName = "mask.gif";
+    spec.upName = "up.GIF";
+    spec.onName = "on.gif";
+    spec.downName = "down.gif";
+    const std::string folder = "c:\\skins\\giftwin\\";
+    const std::string gifFile = WriteSkin(folder, spec);
+    // The generator wrote BMP bytes under the GIF names: ImageMagick turns each into a real GIF.
+    for (const std::string& name : {spec.maskName, spec.upName, spec.onName, spec.downName}) {
+        const std::string path = win::LocalPath(folder + name);
+        const std::string cmd = "convert 'bmp:" + path + "' 'gif:" + path + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        ASSERT_EQ(testsupport::ReadAll(path).substr(0, 3), "GIF");
+    }
+    skin->LoadSkin(gifFile);
+    EXPECT_EQ(Faces(skin), bmpFaces);
+    std::vector<COLORREF> gifShown;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const Rgb p = Pixel(x, y);
+            gifShown.push_back(RGB(p.r, p.g, p.b));
+        }
+    EXPECT_EQ(gifShown, bmpShown);
+    EXPECT_EQ(form->ClientWidth(), 200);
+}
+
+}  // namespace
+}  // namespace skintest
