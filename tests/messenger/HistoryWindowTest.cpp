@@ -63,11 +63,13 @@ TEST_F(History, ShowingDisablesTheMainAndSendWindowsUntilItCloses) {
 // the history window over them must not give the main window back.
 TEST_F(History, ClosingItWhileAnotherWindowHoldsTheMainWindowLeavesThatHold) {
     Start();
+    Form2->Show();
     {
         messenger::TWindowHold otherHold(Form1);
         OpenHistory();
         headless::Click("Form15.SpeedButton5");
         EXPECT_FALSE(Form1->Enabled()) << "the send window still holds it";
+        EXPECT_TRUE(Form2->Enabled());
         OpenHistory();
         OpenHistory();  // shown twice without a close: still one hold of its own
         headless::CloseBox("Form15");
