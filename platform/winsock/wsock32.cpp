@@ -94,6 +94,7 @@ struct Sock {
     UINT msg = 0;
     long mask = 0;
     int watch = 0;
+    short armed = 0;  // the events the watch asks for now: a re-arm that changes nothing is skipped
     bool connecting = false;   // connect issued, FD_CONNECT not yet posted
     bool connected = false;
     bool listening = false;
@@ -161,7 +162,11 @@ short WantedEvents(const Sock& k) {
 }
 
 void Rearm(Sock& k) {
-    if (k.watch) win::SetFdEvents(k.watch, WantedEvents(k));
+    if (!k.watch) return;
+    const short ev = WantedEvents(k);
+    if (ev == k.armed) return;
+    k.armed = ev;
+    win::SetFdEvents(k.watch, ev);
 }
 
 void OnReady(SOCKET s, short revents) {
@@ -494,7 +499,8 @@ int WSAAsyncSelect_(SOCKET s, HWND wnd, UINT msg, long events) {
     if (events == 0) return 0;
     // A connected socket that is writable announces it once, as the system does after a select.
     if (k->connected && !k->connecting) k->writeArmed = true;
-    k->watch = win::WatchFd(wnd, k->fd, WantedEvents(*k), [s](int, short rev) { OnReady(s, rev); });
+    k->armed = WantedEvents(*k);
+    k->watch = win::WatchFd(wnd, k->fd, k->armed, [s](int, short rev) { OnReady(s, rev); });
     if (!k->watch) return Fail(WSAEINVAL), SOCKET_ERROR;
     return 0;
 }

@@ -1,6 +1,7 @@
 // The message queue of each thread: posting, sending across threads, peeking, getting and
 // dispatching.
 #include <sys/eventfd.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,7 +47,10 @@ bool TakeLocked(Queue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
         }
         if (HwndMatches(it->msg.hwnd, filter) && InRange(it->msg.message, lo, hi)) {
             *out = it->msg;
-            if (flags & PM_REMOVE) q.posted.erase(it);
+            if (flags & PM_REMOVE) {
+                if (it == q.posted.begin()) q.posted.pop_front();
+                else q.posted.erase(it);
+            }
             return true;
         }
         ++it;
@@ -59,8 +63,8 @@ bool TakeLocked(Queue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
         if (flags & PM_REMOVE) q.quit = false;
         return true;
     }
-    auto now = Clock::now();
-    if (InRange(WM_TIMER, lo, hi)) {
+    const auto now = Clock::now();
+    if (!q.timers.empty() && InRange(WM_TIMER, lo, hi)) {
         Timer* best = nullptr;
         for (auto& t : q.timers) {
             if (t.due <= now && HwndMatches(t.hwnd, filter) && (!best || t.due < best->due)) best = &t;
@@ -86,6 +90,11 @@ bool Take(Queue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
     return TakeLocked(q, out, filter, lo, hi, flags);
 }
 
+// A posted message's time stamp: the tick count at the system tick's resolution.
+DWORD CoarseTickCount() {
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(CoarseNow().time_since_epoch()).count());
+}
+
 bool Post(Queue& q, Posted p) {
     std::lock_guard lk(q.m);
     q.posted.push_back(std::move(p));
@@ -97,6 +106,12 @@ bool Post(Queue& q, Posted p) {
 }  // namespace
 
 namespace win::detail {
+
+Clock::time_point CoarseNow() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return Clock::time_point(std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec));
+}
 
 Queue::Queue() { wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
 
@@ -188,7 +203,7 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     p.msg.message = msg;
     p.msg.wParam = wParam;
     p.msg.lParam = lParam;
-    p.msg.time = GetTickCount();
+    p.msg.time = CoarseTickCount();
     p.life = w->life;
     return Post(*w->queue, std::move(p));
 }
@@ -210,7 +225,7 @@ BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) 
     p.msg.message = msg;
     p.msg.wParam = wParam;
     p.msg.lParam = lParam;
-    p.msg.time = GetTickCount();
+    p.msg.time = CoarseTickCount();
     return Post(*q, std::move(p));
 }
 
@@ -257,7 +272,7 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
     // Sends first, then posted messages, timers and quit. The watches are polled when the look
-    // finds nothing, and otherwise at most every WatchPollInterval: a watch's event is a posted
+    // finds nothing, and otherwise once WatchPollInterval has passed: a watch's event is a posted
     // message behind those already queued either way, and a busy queue spends no system call on
     // descriptors per message taken. A joined source is asked at every look.
     auto& q = MyQueueRef();
@@ -267,7 +282,7 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remo
     {
         std::lock_guard lk(q.m);
         watched = !q.watches.empty() || q.source;
-        const bool due = q.source || (watched && Clock::now() - q.watchesPolledAt >= WatchPollInterval);
+        const bool due = q.source || (watched && CoarseNow() - q.watchesPolledAt >= WatchPollInterval);
         if (!due && TakeLocked(q, &m, hwnd, filterMin, filterMax, removeFlags)) {
             if (msg) *msg = m;
             return TRUE;

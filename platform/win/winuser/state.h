@@ -158,8 +158,13 @@ bool ServeSent(Queue& q);
 // their senders.
 void RefuseSent(Queue& q, HWND hwnd);
 
-// The longest a peek that keeps finding messages goes without polling the watches.
+// The shortest time a peek that keeps finding messages goes without polling the watches. The
+// peek reads the coarse clock (CoarseNow), so the longest is this plus one system tick.
 inline constexpr std::chrono::microseconds WatchPollInterval{500};
+
+// The steady clock read at the system tick's resolution (a few milliseconds; never ahead of
+// Clock::now()), at a tenth of the cost: for what a message taken must not pay a full read for.
+Clock::time_point CoarseNow();
 
 // Polls the watched descriptors without blocking and runs the ready callbacks.
 void PollWatches(Queue& q);
