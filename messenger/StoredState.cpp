@@ -133,12 +133,13 @@ void WriteRegistryUserState(TRegistry& reg, const std::string& user, const TStri
     auto failed = [&](const std::string& value) {
         return ERegistryException(Format("Failed to set data for '%s'", {value}));
     };
-    // Opens the user's subkey and removes every value it holds.
+    // Opens the user's subkey and removes every value it holds, the last first (the registry
+    // keeps values in creation order: taking each from the end moves none of the others).
     auto openEmptied = [&](const std::string& sub) {
         if (!reg.OpenKey(userKey + "\\" + sub, true)) throw failed(firstValue);
         TStringList stored;
         reg.GetValueNames(&stored);
-        for (int i = 0; i < stored.Count(); ++i)
+        for (int i = stored.Count() - 1; i >= 0; --i)
             if (!reg.DeleteValue(stored.Get(i))) throw failed(stored.Get(i));
     };
 

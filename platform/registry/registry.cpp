@@ -56,11 +56,25 @@ struct Key {
         if (indexed) valueIndex.erase(Folded(values.back().name));
         values.pop_back();
     }
-    void EraseValue(size_t at) {
+    // Taking the last value, or putting one back at the end, keeps the index: a key emptied from
+    // its last value to its first costs one step per value.
+    Value EraseValue(size_t at) {
+        Value v = std::move(values[at]);
+        if (indexed && at + 1 == values.size()) {
+            auto it = valueIndex.find(Folded(v.name));
+            if (it != valueIndex.end() && it->second == at) valueIndex.erase(it);
+            values.pop_back();
+            return v;
+        }
         values.erase(values.begin() + static_cast<std::ptrdiff_t>(at));
         indexed = false;
+        return v;
     }
     void InsertValue(size_t at, Value v) {
+        if (at == values.size()) {
+            AddValue(std::move(v));
+            return;
+        }
         values.insert(values.begin() + static_cast<std::ptrdiff_t>(at), std::move(v));
         indexed = false;
     }
@@ -675,15 +689,12 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BY
 
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     return OnKey(hKey, Use::Write, [&](Key* k, Hive* h, REGSAM a) -> LONG {
-        std::string name = lpValueName ? lpValueName : "";
-        for (size_t i = 0; i < k->values.size(); ++i) {
-            if (!SameFolded(k->values[i].name, name)) continue;
-            if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-            Value old = std::move(k->values[i]);
-            k->EraseValue(i);
-            return Keep(*h, [k, i, old = std::move(old)] { k->InsertValue(i, old); });
-        }
-        return ERROR_FILE_NOT_FOUND;
+        Value* found = k->FindValue(lpValueName ? lpValueName : "");
+        if (!found) return ERROR_FILE_NOT_FOUND;
+        if (!MayWrite(h, a, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+        const size_t i = static_cast<size_t>(found - k->values.data());
+        Value old = k->EraseValue(i);
+        return Keep(*h, [k, i, old = std::move(old)] { k->InsertValue(i, old); });
     });
 }
 

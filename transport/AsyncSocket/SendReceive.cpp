@@ -50,23 +50,26 @@ int TCustomAsyncSocket::Send(const void* Data, int Len) {
     }
     FAllSent = false;
     int result = 0;
+    bool full = false;
     if (Len > 0) {
         const char* p = static_cast<const char*>(Data);
         int left = Len;
         if (FType != WS_SOCK_DGRAM && NothingQueued()) {
             // Nothing waits in front of these bytes: the kernel takes what it can straight from
             // the caller's buffer, and only the rest is copied into the queue. A failure is met
-            // again, and handled, by the send of the queue below.
+            // again, and handled, by the send of the queue below; a short send means the socket
+            // buffer is full, and the rest goes out on FD_WRITE as after a short send of the queue.
             const int n = SendRaw(p, left);
             if (n > 0) {
                 p += n;
                 left -= n;
+                full = left > 0;
             }
         }
         QueueData(p, left);
         result = Len;
     }
-    TryToSend();
+    if (!full) TryToSend();
     if (FAllSent)
         PostMessageA(FWindowHandle, WM_ASYNCSELECT, FHSocket, WSAMAKESELECTREPLY(static_cast<WORD>(FD_WRITE), 0));
     return result;

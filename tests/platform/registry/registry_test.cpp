@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include <strings.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -510,6 +511,43 @@ TEST_F(RegistryTest, ChangeSetCommitsOnceOrNotAtAll) {
         EXPECT_EQ(changes.Commit(), ERROR_SUCCESS);
     }
     EXPECT_EQ(NamesInFile("Software\\Set"), (std::vector<std::string>{"new"}));
+}
+
+// Values taken one by one, from the end or from the front, leave the rest findable by name (in
+// any case) and in order; a dropped change set puts every one back where it was.
+TEST_F(RegistryTest, DeletedValuesLeaveTheRestFindableAndADroppedSetRestoresThem) {
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Deletes");
+    const std::vector<std::string> all{"bir", "iki", "UC", "dort", "bes"};
+    for (const auto& n : all) ASSERT_EQ(SetString(k, n, "v" + n), ERROR_SUCCESS);
+    struct Case {
+        const char* order;
+        std::vector<std::string> names;  // deleted in this order
+    };
+    const std::vector<Case> cases = {
+        {"last first", {"bes", "DORT", "uc", "iki", "bir"}},
+        {"first first", {"bir", "iki", "uc", "dort", "bes"}},
+        {"middle, then the ends", {"uc", "bes", "bir", "dort", "iki"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.order);
+        {
+            reg::ChangeSet changes;
+            std::vector<std::string> left = all;
+            for (const auto& n : c.names) {
+                ASSERT_EQ(Get(k, left.back()), "v" + left.back()) << "a lookup before the delete";
+                ASSERT_EQ(RegDeleteValueA(k, n.c_str()), ERROR_SUCCESS) << n;
+                EXPECT_EQ(RegDeleteValueA(k, n.c_str()), ERROR_FILE_NOT_FOUND) << n;
+                std::erase_if(left, [&](const std::string& v) { return strcasecmp(v.c_str(), n.c_str()) == 0; });
+                EXPECT_EQ(ValueNames(k), left);
+                for (const auto& v : left) EXPECT_EQ(Get(k, v), "v" + v) << v;
+            }
+            ASSERT_EQ(SetString(k, "bes", "yeni"), ERROR_SUCCESS);
+            EXPECT_EQ(ValueNames(k), std::vector<std::string>{"bes"});
+            EXPECT_EQ(Get(k, "BES"), "yeni");
+        }  // dropped
+        EXPECT_EQ(ValueNames(k), all);
+        for (const auto& v : all) EXPECT_EQ(Get(k, v), "v" + v) << v;
+    }
 }
 
 }  // namespace
