@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -229,4 +230,33 @@ TEST(TrayIcon, TheIconComesFromTheImageListAndAFreedListIsForgotten) {
     EXPECT_EQ(tray.ImageList(), nullptr);
     tray.SetImageIndex(0);  // nothing to read from any more
     EXPECT_TRUE(tray.Icon()->Empty());
+}
+
+TEST(TrayIcon, AFailingShellCallIsReportedUnderTheComponentsName) {
+    headless::TSession session;
+    TTrayIcon tray(nullptr);
+    tray.SetName("taskbar");
+    struct Restore {
+        shell::TrayWatcher old;
+        ~Restore() { shell::SetTrayWatcher(old); }
+    } restore{shell::SetTrayWatcher([](const shell::TrayIcon&, shell::TrayChange) { throw Exception("shell down"); })};
+    struct Case {
+        const char* message;
+        std::function<void()> call;
+    } cases[] = {
+        {"taskbar.AddToTaskbar failed", [&] { tray.Show(); }},
+        {"taskbar.UpDate failed", [&] { tray.SetHint("Marendo Tolvar 1.8"); }},
+        {"taskbar.DeleteFromTaskbar failed", [&] { tray.Hide(); }},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.call();
+            ADD_FAILURE() << c.message << ": nothing raised";
+        } catch (const ETrayIcon& e) {
+            EXPECT_EQ(e.Message, c.message);
+        }
+    }
+    shell::SetTrayWatcher(nullptr);
+    tray.Hide();
+    EXPECT_TRUE(IconsOf(tray.Handle()).empty());
 }
