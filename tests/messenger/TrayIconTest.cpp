@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fixtures.h"
@@ -18,6 +19,7 @@
 #include "platform/classlib/imagelist.h"
 #include "platform/classlib/streams.h"
 #include "platform/classlib/menus.h"
+#include "platform/win/input.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/winuser.h"
 
@@ -133,6 +135,33 @@ TEST(TrayIcon, NotificationsBecomeEventsAsTheShellSendsThem) {
     tray.Hide();
 }
 
+TEST(TrayIcon, EventsCarryThePointerAndTheKeysHeldAtTheNotification) {
+    headless::TSession session;
+    TTrayIcon tray(nullptr);
+    using Seen = std::tuple<int, int, TShiftState>;
+    std::vector<Seen> seen;
+    tray.OnMouseDown = [&](TObject*, TMouseButton, TShiftState s, int x, int y) { seen.emplace_back(x, y, s); };
+    tray.OnMouseUp = tray.OnMouseDown;
+    tray.Show();
+    constexpr BYTE kAlt = 0x12;
+
+    SetCursorPos(1010, 745);
+    keybd_event(VK_SHIFT, 0, 0, 0);
+    keybd_event(VK_CONTROL, 0, 0, 0);
+    Notify(tray, WM_LBUTTONDOWN);
+    keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+    SetCursorPos(3, 4);
+    keybd_event(kAlt, 0, 0, 0);
+    Notify(tray, WM_RBUTTONDOWN);
+    keybd_event(kAlt, 0, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(GetForegroundWindow(), tray.Handle()) << "a right press brings the icon's window forward";
+    Notify(tray, WM_RBUTTONUP);
+    EXPECT_EQ(seen, (std::vector<Seen>{{1010, 745, ssShift | ssCtrl | ssLeft}, {3, 4, ssAlt | ssRight}, {3, 4, ssRight}}));
+    tray.Hide();
+    SetCursorPos(0, 0);
+}
+
 class TrayMinimise : public ::testing::Test {
 protected:
     void Start() {
@@ -156,7 +185,9 @@ TEST_F(TrayMinimise, TheWindowHidesIntoTheIconAndComesBackRestored) {
     ASSERT_EQ(IconsOf(Form1->taskbar->Handle()).size(), 1u);
     EXPECT_EQ(IconsOf(Form1->taskbar->Handle())[0].tip, "Marendo Tolvar 1.8");
 
+    EXPECT_NE(GetForegroundWindow(), Form1->Handle());
     headless::TrayDblClick();
+    EXPECT_EQ(GetForegroundWindow(), Form1->Handle()) << "the release brought the main window forward";
     EXPECT_TRUE(Form1->Visible());
     EXPECT_FALSE(Application->Minimized()) << "the program is not left minimised";
     EXPECT_TRUE(IconsOf(Form1->taskbar->Handle()).empty());
