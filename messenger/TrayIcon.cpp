@@ -4,11 +4,18 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/classlib/application.h"
+#include "platform/classlib/forms.h"
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/imagelist.h"
 #include "platform/classlib/menus.h"
+#include "platform/win/input.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/winuser.h"
+
+namespace {
+constexpr int kAltKey = 0x12;  // VK_MENU
+}  // namespace
 
 TTrayIcon::TTrayIcon(TComponent* AOwner)
     : TComponent(AOwner), FIcon(std::make_unique<TIcon>()), FFlags(NIF_MESSAGE | NIF_TIP) {
@@ -117,6 +124,7 @@ void TTrayIcon::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) 
 }
 
 void TTrayIcon::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Application && Application->MainForm()) SetForegroundWindow(Application->MainForm()->Handle());
     if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
 }
 
@@ -140,8 +148,13 @@ void TTrayIcon::WndProc(TMessage& m) {
         m.Result = DefWindowProcA(FWindow, m.Msg, m.WParam, m.LParam);
         return;
     }
-    const int x = 0, y = 0;
-    const TShiftState shift = 0;
+    POINT at;
+    GetCursorPos(&at);
+    const int x = at.x, y = at.y;
+    TShiftState shift = 0;
+    if (GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
+    if (GetKeyState(kAltKey) < 0) shift |= ssAlt;
+    if (GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
     switch (m.LParam) {
         case WM_LBUTTONDOWN:
             FClickPending = true;
@@ -156,6 +169,7 @@ void TTrayIcon::WndProc(TMessage& m) {
             DblClick();
             break;
         case WM_RBUTTONDOWN:
+            SetForegroundWindow(FWindow);
             MouseDown(mbRight, shift | ssRight, x, y);
             break;
         case WM_RBUTTONUP:

@@ -7,13 +7,14 @@
 // a left press and release is MouseDown, MouseUp and Click; the shell's double click (down, up,
 // double click, up) gives MouseDown, MouseUp, Click, DblClick, MouseUp (no second Click); a right
 // press and release pops up PopupMenu (OnPopupMenu) and then runs MouseUp. With Enabled false the
-// notifications run nothing. The events get the screen point (0, 0) and an empty keyboard state:
-// the window layer keeps no pointer position or key state.
+// notifications run nothing. The events get the pointer's screen position and the Shift, Alt and
+// Control keys held at the notification; a right press first brings the icon's window to the
+// foreground, and every release the application's main window.
 //
 // The shell's answers are not acted on (a change while hidden passes silently), but InTaskbar
 // tells whether the icon is really there, so that an owner hides its window only when the icon can
-// bring it back. An image list that is freed is forgotten. An exception while calling the shell becomes ETrayIcon "<Name>.AddToTaskbar
-// failed" (DeleteFromTaskbar, UpDate likewise).
+// bring it back. An image list that is freed is forgotten. An exception while calling the shell
+// becomes ETrayIcon "<Name>.AddToTaskbar failed" (DeleteFromTaskbar, UpDate likewise).
 #pragma once
 
 #include <memory>

@@ -3,7 +3,6 @@
 #include "messenger/FormParts.h"
 #include "messenger/Unit1.h"
 #include "messenger/Unit2.h"
-#include "messenger/WindowHolds.h"
 #include "platform/codepage/cp1254.h"
 
 using messenger::NewPart;
@@ -34,14 +33,15 @@ TForm18::TForm18(TComponent* AOwner) : TForm(AOwner) {
     Timer1->OnTimer = [this](TObject* s) { Timer1Timer(s); };
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+    OnHide = [this](TObject*) { FMainHold.reset(); };
 }
 
 void TForm18::FormShow(TObject*) {
-    messenger::HoldDisabled(Form1);
+    if (!FMainHold) FMainHold.emplace(Form1);
     Timer1->SetEnabled(true);
 }
 
-void TForm18::FormClose(TObject*, TCloseAction&) { messenger::ReleaseHold(Form1); }
+void TForm18::FormClose(TObject*, TCloseAction&) { FMainHold.reset(); }
 
 void TForm18::Timer1Timer(TObject*) {
     Edit1->SetText(Edit1->Text() + "|");

@@ -5,6 +5,9 @@
 // main window disabled.
 #pragma once
 
+#include <optional>
+
+#include "messenger/WindowHolds.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/stdctrls.h"
 #include "platform/classlib/timer.h"
@@ -23,6 +26,10 @@ public:
     void FormClose(TObject* Sender, TCloseAction& Action);
     void Timer1Timer(TObject* Sender);
     void Button1Click(TObject* Sender);
+
+private:
+    // The hold taken on the main window at the show; a close or hide ends this one only.
+    std::optional<messenger::TWindowHold> FMainHold;
 };
 
 extern TForm18* Form18;

@@ -7,7 +7,6 @@
 #include "messenger/Unit15.h"
 #include "messenger/Unit3.h"
 #include "messenger/Unit9.h"
-#include "messenger/WindowHolds.h"
 #include "platform/classlib/application.h"
 #include "platform/codepage/cp1254.h"
 #include "transport/INetDetector.h"
@@ -91,6 +90,7 @@ TForm2::TForm2(TComponent* AOwner) : TForm(AOwner) {
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& act) { FormClose(s, act); };
+    OnHide = [this](TObject*) { FMainHold.reset(); };
 }
 
 int TForm2::Limit(int index) { return index >= 0 && index < 4 ? kLimits[index] : 0; }
@@ -103,10 +103,10 @@ void TForm2::FormShow(TObject*) {
     Edit1->SetText(IntToStr(160 - SignatureLength()));
     ComboBox2->SetItemIndex(0);  // by code: the field keeps the length the last change gave it
     Label2->SetCaption(messenger::DrawDottedAddress(255, 0));
-    messenger::HoldDisabled(Form1);
+    if (!FMainHold) FMainHold.emplace(Form1);
 }
 
-void TForm2::FormClose(TObject*, TCloseAction&) { messenger::ReleaseHold(Form1); }
+void TForm2::FormClose(TObject*, TCloseAction&) { FMainHold.reset(); }
 
 void TForm2::ComboBox2Change(TObject*) {
     const int index = ComboBox2->ItemIndex();

@@ -7,6 +7,9 @@
 // gateways get is drawn anew at every show from the program's generator.
 #pragma once
 
+#include <optional>
+
+#include "messenger/WindowHolds.h"
 #include "platform/classlib/buttons.h"
 #include "platform/classlib/extctrls.h"
 #include "platform/classlib/forms.h"
@@ -51,6 +54,8 @@ private:
     // (SuperOnline without a login, or a recipient outside Turkcell's prefixes).
     bool Dispatch();
     int SignatureLength() const;
+    // The hold this window took on the main window at its show; a close or hide ends this one only.
+    std::optional<messenger::TWindowHold> FMainHold;
 };
 
 extern TForm2* Form2;

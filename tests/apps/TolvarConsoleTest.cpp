@@ -254,3 +254,51 @@ TEST(TolvarConsole, TheWaitWindowsCancelEndsASilentSend) {
         << r.output;
     EXPECT_EQ(fake.Count(), 1);
 }
+
+// The send road's other texts as a person meets them online: the service list, both SuperOnline
+// refusals, the wait window during a send, the judgement of a failed answer, the SuperOnline
+// success and the settings window.
+TEST(TolvarConsole, TheSendRoadsNoticesShowTheirTurkishTexts) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    ASSERT_EQ(reg::SeedMachineValue("System\\CurrentControlSet\\Services\\RemoteAccess", "Remote Connection",
+                                    REG_DWORD, std::string("\x01\0\0\0", 4)),
+              ERROR_SUCCESS);
+    fixtures::GatewayFake fake(state.Path("gateway"), "silent,fail,yollandi");
+    ASSERT_TRUE(fake.Started());
+    setenv("TOLVAR_MAKER_HOST", fake.Host().c_str(), 1);
+    setenv("TOLVAR_SUPERONLINE_HOST", fake.Host().c_str(), 1);
+    const RunResult r = RunTolvar(state,
+                                  "wait 1300\n"
+                                  "dblclick Form1.ListBox1 0\n"
+                                  "select Form2.ComboBox2 1\nshow\n"
+                                  "select Form2.ComboBox2 2\nshow\n"
+                                  "select Form2.ComboBox2 3\nshow\n"
+                                  "click Form2.SpeedButton1\nanswer ok\n"  // no SuperOnline login yet
+                                  "click Form1.Servisler2\nshow\n"
+                                  "select Form3.ComboBox2 0\ntype Form3.Edit1 1234567\ntype Form3.Edit3 gizli\n"
+                                  "click Form3.Button1\n"
+                                  "dblclick Form1.ListBox1 0\nselect Form2.ComboBox2 3\ntype Form2.Memo1 x\n"
+                                  "click Form2.SpeedButton1\nanswer ok\n"  // Ayşe is not on Turkcell
+                                  "dblclick Form1.ListBox1 1\ntype Form2.Memo1 selam\n"
+                                  "after 300 show\nafter 700 click Form18.Button1\n"
+                                  "click Form2.SpeedButton1\nanswer ok\nanswer ok\n"  // silent: cancelled
+                                  "dblclick Form1.ListBox1 1\nclick Form2.SpeedButton1\nanswer ok\n"  // fail
+                                  "dblclick Form1.ListBox1 1\nselect Form2.ComboBox2 3\n"
+                                  "click Form2.SpeedButton1\nanswer ok\n"  // the SuperOnline form
+                                  "click Form1.ProgramAyarlar1\nshow\n");
+    unsetenv("TOLVAR_MAKER_HOST");
+    unsetenv("TOLVAR_SUPERONLINE_HOST");
+    for (const char* text :
+         {"Form2.ComboBox2 TComboBox \"Tolvar-Normal2(145 Kar-Rek.sız)\"",
+          "Form2.ComboBox2 TComboBox \"Tolvar-Flash(145 kar-Reklamsız)\"",
+          "Form2.ComboBox2 TComboBox \"SuperOnline(144 kar-Reklamsız)\"",
+          "box \"Tolvar\" \"Superonline Ayarlarınızı Yapmamışsınız\"", "\"Sizin CEP:\"", "\"Şifre\"", "\"Kaydet\"",
+          "\"Servis  \"", "box \"Tolvar\" \"Sadece Turkcell e SMS Yollayabilirsiniz\"",
+          "Form18.Label1 TLabel \"SMS Mesajınız Yollanıyor\"", "Form18.Button1 TButton \"İptal\"",
+          "box \"Tolvar\" \"MESAJ GÖNDERİLEMEDİ\"", "box \"Tolvar\" \"Mesajınız Yollanamadı\"",
+          "box \"Tolvar\" \"SMS Mesajınız başarıyla yollandı\"", "\"Proxy Adresi:\"", "\"Yetki Gerekiyor\"",
+          "\"Tamam\"", "\"Aktif Yap\""})
+        EXPECT_NE(r.output.find(text), std::string::npos) << text << "\n" << r.output;
+    EXPECT_EQ(fake.Count(), 3);
+}

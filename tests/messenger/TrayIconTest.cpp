@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fixtures.h"
@@ -17,6 +19,7 @@
 #include "platform/classlib/imagelist.h"
 #include "platform/classlib/streams.h"
 #include "platform/classlib/menus.h"
+#include "platform/win/input.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/winuser.h"
 
@@ -132,6 +135,33 @@ TEST(TrayIcon, NotificationsBecomeEventsAsTheShellSendsThem) {
     tray.Hide();
 }
 
+TEST(TrayIcon, EventsCarryThePointerAndTheKeysHeldAtTheNotification) {
+    headless::TSession session;
+    TTrayIcon tray(nullptr);
+    using Seen = std::tuple<int, int, TShiftState>;
+    std::vector<Seen> seen;
+    tray.OnMouseDown = [&](TObject*, TMouseButton, TShiftState s, int x, int y) { seen.emplace_back(x, y, s); };
+    tray.OnMouseUp = tray.OnMouseDown;
+    tray.Show();
+    constexpr BYTE kAlt = 0x12;
+
+    SetCursorPos(1010, 745);
+    keybd_event(VK_SHIFT, 0, 0, 0);
+    keybd_event(VK_CONTROL, 0, 0, 0);
+    Notify(tray, WM_LBUTTONDOWN);
+    keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+    SetCursorPos(3, 4);
+    keybd_event(kAlt, 0, 0, 0);
+    Notify(tray, WM_RBUTTONDOWN);
+    keybd_event(kAlt, 0, KEYEVENTF_KEYUP, 0);
+    EXPECT_EQ(GetForegroundWindow(), tray.Handle()) << "a right press brings the icon's window forward";
+    Notify(tray, WM_RBUTTONUP);
+    EXPECT_EQ(seen, (std::vector<Seen>{{1010, 745, ssShift | ssCtrl | ssLeft}, {3, 4, ssAlt | ssRight}, {3, 4, ssRight}}));
+    tray.Hide();
+    SetCursorPos(0, 0);
+}
+
 class TrayMinimise : public ::testing::Test {
 protected:
     void Start() {
@@ -155,7 +185,9 @@ TEST_F(TrayMinimise, TheWindowHidesIntoTheIconAndComesBackRestored) {
     ASSERT_EQ(IconsOf(Form1->taskbar->Handle()).size(), 1u);
     EXPECT_EQ(IconsOf(Form1->taskbar->Handle())[0].tip, "Marendo Tolvar 1.8");
 
+    EXPECT_NE(GetForegroundWindow(), Form1->Handle());
     headless::TrayDblClick();
+    EXPECT_EQ(GetForegroundWindow(), Form1->Handle()) << "the release brought the main window forward";
     EXPECT_TRUE(Form1->Visible());
     EXPECT_FALSE(Application->Minimized()) << "the program is not left minimised";
     EXPECT_TRUE(IconsOf(Form1->taskbar->Handle()).empty());
@@ -229,4 +261,33 @@ TEST(TrayIcon, TheIconComesFromTheImageListAndAFreedListIsForgotten) {
     EXPECT_EQ(tray.ImageList(), nullptr);
     tray.SetImageIndex(0);  // nothing to read from any more
     EXPECT_TRUE(tray.Icon()->Empty());
+}
+
+TEST(TrayIcon, AFailingShellCallIsReportedUnderTheComponentsName) {
+    headless::TSession session;
+    TTrayIcon tray(nullptr);
+    tray.SetName("taskbar");
+    struct Restore {
+        shell::TrayWatcher old;
+        ~Restore() { shell::SetTrayWatcher(old); }
+    } restore{shell::SetTrayWatcher([](const shell::TrayIcon&, shell::TrayChange) { throw Exception("shell down"); })};
+    struct Case {
+        const char* message;
+        std::function<void()> call;
+    } cases[] = {
+        {"taskbar.AddToTaskbar failed", [&] { tray.Show(); }},
+        {"taskbar.UpDate failed", [&] { tray.SetHint("Marendo Tolvar 1.8"); }},
+        {"taskbar.DeleteFromTaskbar failed", [&] { tray.Hide(); }},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.call();
+            ADD_FAILURE() << c.message << ": nothing raised";
+        } catch (const ETrayIcon& e) {
+            EXPECT_EQ(e.Message, c.message);
+        }
+    }
+    shell::SetTrayWatcher(nullptr);
+    tray.Hide();
+    EXPECT_TRUE(IconsOf(tray.Handle()).empty());
 }
