@@ -146,7 +146,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     HTTPGet1->AcceptTypes = "*/*";
     HTTPGet1->Agent = "Brenwick HTTPGet";
     HTTPGet1->BinaryData = false;
-    HTTPGet1->URL = std::string("http://") + siteconfig::MakerHost + siteconfig::NewsPath;
+    HTTPGet1->URL = siteconfig::MakerUrl(siteconfig::NewsPath);
     HTTPGet1->UseCache = false;
     HTTPGet1->FileName = news::FileName;
     HTTPGet1->WaitThread = false;

@@ -301,6 +301,9 @@ int TConsoleDriver::Run(const std::function<void()>& start) {
         if (change == shell::TrayChange::Added) FImpl->Print("tray added " + Quote(icon.tip));
         else if (change == shell::TrayChange::Removed) FImpl->Print("tray removed " + Quote(icon.tip));
     });
+    shell::OpenWatcher oldOpen = shell::SetOpenWatcher([this](const ShellRequest& r) {
+        FImpl->Print("open " + Quote(r.file) + (r.verb.empty() ? "" : " verb=" + Utf8(r.verb)));
+    });
     h.ModalAsker = [this](TCustomForm*) {
         FImpl->Execute(FImpl->NextLine());
         return true;
@@ -314,16 +317,18 @@ int TConsoleDriver::Run(const std::function<void()>& start) {
         decltype(oldModal) modal;
         decltype(oldNavigate) navigate;
         shell::TrayWatcher tray;
+        shell::OpenWatcher open;
         ~Restore() {
             h.OnNavigate = navigate;
             shell::SetTrayWatcher(tray);
+            shell::SetOpenWatcher(open);
             h.AskBox = box;
             h.AskFile = file;
             h.OnWindowEvent = window;
             h.OnPopupMenu = popup;
             h.ModalAsker = modal;
         }
-    } restore{h, oldBox, oldFile, oldWindow, oldPopup, oldModal, oldNavigate, oldTray};
+    } restore{h, oldBox, oldFile, oldWindow, oldPopup, oldModal, oldNavigate, oldTray, oldOpen};
 
     auto ended = [this](int code) {
         FImpl->Print("exit " + std::to_string(code));

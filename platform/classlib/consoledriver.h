@@ -10,6 +10,7 @@
 //   popup Form1.PopupMenu2 items=MesajYolla1,YeniCEPEkle1,...
 //   navigate http://host/path          (a web browser control goes to an address)
 //   tray added "tip"                   tray removed "tip"     (an icon in the notification area)
+//   open "mailto:a@b" [verb=open]      (the shell is asked to open a document or address)
 //   exit 0                             (the program halted with that code)
 //   error: <message>                   (a bad command; the driver goes on)
 // Texts are quoted with \" \\ \r \n \t escaped. Commands (one per line; PATH is Form or

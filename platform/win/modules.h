@@ -15,6 +15,12 @@ struct ModuleExport {
     FARPROC proc;
 };
 
+// One row of a module's export table: a function under its exported name.
+template <class F>
+ModuleExport Export(const char* name, F* proc) {
+    return {name, reinterpret_cast<FARPROC>(proc)};
+}
+
 struct ModuleDefinition {
     std::string name;                    // e.g. "wsock32.dll"
     std::vector<ModuleExport> exports;   // looked up by exact name

@@ -24,6 +24,11 @@ std::vector<shell::TrayIcon>& Icons() {
     return icons;
 }
 
+shell::OpenWatcher& Opener() {
+    static shell::OpenWatcher w;
+    return w;
+}
+
 shell::TrayWatcher& Watcher() {
     static shell::TrayWatcher w;
     return w;
@@ -43,11 +48,16 @@ void Apply(shell::TrayIcon& icon, const NOTIFYICONDATAA& data) {
 
 HINSTANCE ShellExecuteA(HWND hwnd, const char* lpOperation, const char* lpFile,
                         const char* lpParameters, const char* lpDirectory, int nShowCmd) {
-    ShellRequest req{hwnd, Str(lpOperation), Str(lpFile), Str(lpParameters), Str(lpDirectory), nShowCmd};
-    std::lock_guard<std::mutex> g(Lock());
-    auto& rec = Recorded();
-    rec.push_back(std::move(req));
-    if (rec.size() > kKeep) rec.erase(rec.begin());
+    const ShellRequest req{hwnd, Str(lpOperation), Str(lpFile), Str(lpParameters), Str(lpDirectory), nShowCmd};
+    shell::OpenWatcher watcher;
+    {
+        std::lock_guard<std::mutex> g(Lock());
+        auto& rec = Recorded();
+        rec.push_back(req);
+        if (rec.size() > kKeep) rec.erase(rec.begin());
+        watcher = Opener();
+    }
+    if (watcher) watcher(req);
     return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));  // above 32: done
 }
 
@@ -156,6 +166,13 @@ std::vector<ShellRequest> RecordedRequests() {
 void ClearRecordedRequests() {
     std::lock_guard<std::mutex> g(Lock());
     Recorded().clear();
+}
+
+OpenWatcher SetOpenWatcher(OpenWatcher watcher) {
+    std::lock_guard<std::mutex> g(Lock());
+    OpenWatcher old = std::move(Opener());
+    Opener() = std::move(watcher);
+    return old;
 }
 
 }  // namespace shell

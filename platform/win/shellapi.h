@@ -1,7 +1,8 @@
 // The shell: its "open this document or address" call and its notification area.
 //
 // ShellExecuteA records every request (the last ones are kept) and reports it as done; tests read
-// the requests back.
+// the requests back, and a watcher (shell::SetOpenWatcher) is told of each one: the console
+// driver prints what a person's click would open.
 //
 // Shell_NotifyIconA keeps the icons of the notification area, each named by its window and
 // identifier. A person's mouse action on an icon reaches the icon's window as its callback message,
@@ -90,5 +91,9 @@ void SetNotificationAreaPresent(bool present);
 // The requests made so far (the newest last; at most 64 are kept), and a way to forget them.
 std::vector<ShellRequest> RecordedRequests();
 void ClearRecordedRequests();
+// Installs the watcher of open requests (an empty function removes it) and returns the previous
+// one. It runs on the caller's thread after the request is recorded, outside the shell's lock.
+using OpenWatcher = std::function<void(const ShellRequest& request)>;
+OpenWatcher SetOpenWatcher(OpenWatcher watcher);
 
 }  // namespace shell

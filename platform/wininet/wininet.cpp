@@ -308,23 +308,18 @@ BOOL InternetSetOptionA(HINTERNET handle, DWORD option, void* buffer, DWORD buff
 
 namespace {
 
-template <class F>
-win::ModuleExport Export(const char* name, F f) {
-    return {name, reinterpret_cast<FARPROC>(f)};
-}
-
 win::ModuleDefinition Definition() {
     win::ModuleDefinition d;
     d.name = wininet::kLibraryName;
     d.exports = {
-        Export("InternetOpenA", &InternetOpenA),
-        Export("InternetConnectA", &InternetConnectA),
-        Export("HttpOpenRequestA", &HttpOpenRequestA),
-        Export("HttpSendRequestA", &HttpSendRequestA),
-        Export("HttpQueryInfoA", &HttpQueryInfoA),
-        Export("InternetReadFile", &InternetReadFile),
-        Export("InternetCloseHandle", &InternetCloseHandle),
-        Export("InternetSetOptionA", &InternetSetOptionA),
+        win::Export("InternetOpenA", &InternetOpenA),
+        win::Export("InternetConnectA", &InternetConnectA),
+        win::Export("HttpOpenRequestA", &HttpOpenRequestA),
+        win::Export("HttpSendRequestA", &HttpSendRequestA),
+        win::Export("HttpQueryInfoA", &HttpQueryInfoA),
+        win::Export("InternetReadFile", &InternetReadFile),
+        win::Export("InternetCloseHandle", &InternetCloseHandle),
+        win::Export("InternetSetOptionA", &InternetSetOptionA),
     };
     return d;
 }

@@ -919,46 +919,41 @@ PROTOENT* getprotobyname_(const char* name) {
     return &ent;
 }
 
-template <class F>
-win::ModuleExport Export(const char* name, F f) {
-    return {name, reinterpret_cast<FARPROC>(f)};
-}
-
 win::ModuleDefinition Definition() {
     win::ModuleDefinition d;
     d.name = winsock::kLibraryName;
     d.exports = {
-        Export("WSAStartup", &WSAStartup_),
-        Export("WSACleanup", &WSACleanup_),
-        Export("WSASetLastError", &WSASetLastError_),
-        Export("WSAGetLastError", &WSAGetLastError_),
-        Export("WSACancelAsyncRequest", &WSACancelAsyncRequest_),
-        Export("WSAAsyncGetHostByName", &WSAAsyncGetHostByName_),
-        Export("WSAAsyncGetHostByAddr", &WSAAsyncGetHostByAddr_),
-        Export("WSAAsyncSelect", &WSAAsyncSelect_),
-        Export("getservbyname", &getservbyname_),
-        Export("getprotobyname", &getprotobyname_),
-        Export("gethostbyname", &gethostbyname_),
-        Export("gethostname", &gethostname_),
-        Export("socket", &socket_),
-        Export("bind", &bind_),
-        Export("listen", &listen_),
-        Export("accept", &accept_),
-        Export("connect", &connect_),
-        Export("shutdown", &shutdown_),
-        Export("closesocket", &closesocket_),
-        Export("send", &send_),
-        Export("sendto", &sendto_),
-        Export("recv", &recv_),
-        Export("recvfrom", &recvfrom_),
-        Export("ioctlsocket", &ioctlsocket_),
-        Export("setsockopt", &setsockopt_),
-        Export("getsockname", &getsockname_),
-        Export("getpeername", &getpeername_),
-        Export("inet_addr", &inet_addr_),
-        Export("inet_ntoa", &inet_ntoa_),
-        Export("htons", &htons_),
-        Export("ntohs", &ntohs_),
+        win::Export("WSAStartup", &WSAStartup_),
+        win::Export("WSACleanup", &WSACleanup_),
+        win::Export("WSASetLastError", &WSASetLastError_),
+        win::Export("WSAGetLastError", &WSAGetLastError_),
+        win::Export("WSACancelAsyncRequest", &WSACancelAsyncRequest_),
+        win::Export("WSAAsyncGetHostByName", &WSAAsyncGetHostByName_),
+        win::Export("WSAAsyncGetHostByAddr", &WSAAsyncGetHostByAddr_),
+        win::Export("WSAAsyncSelect", &WSAAsyncSelect_),
+        win::Export("getservbyname", &getservbyname_),
+        win::Export("getprotobyname", &getprotobyname_),
+        win::Export("gethostbyname", &gethostbyname_),
+        win::Export("gethostname", &gethostname_),
+        win::Export("socket", &socket_),
+        win::Export("bind", &bind_),
+        win::Export("listen", &listen_),
+        win::Export("accept", &accept_),
+        win::Export("connect", &connect_),
+        win::Export("shutdown", &shutdown_),
+        win::Export("closesocket", &closesocket_),
+        win::Export("send", &send_),
+        win::Export("sendto", &sendto_),
+        win::Export("recv", &recv_),
+        win::Export("recvfrom", &recvfrom_),
+        win::Export("ioctlsocket", &ioctlsocket_),
+        win::Export("setsockopt", &setsockopt_),
+        win::Export("getsockname", &getsockname_),
+        win::Export("getpeername", &getpeername_),
+        win::Export("inet_addr", &inet_addr_),
+        win::Export("inet_ntoa", &inet_ntoa_),
+        win::Export("htons", &htons_),
+        win::Export("ntohs", &ntohs_),
     };
     return d;
 }

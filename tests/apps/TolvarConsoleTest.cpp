@@ -302,3 +302,26 @@ TEST(TolvarConsole, TheSendRoadsNoticesShowTheirTurkishTexts) {
         EXPECT_NE(r.output.find(text), std::string::npos) << text << "\n" << r.output;
     EXPECT_EQ(fake.Count(), 3);
 }
+
+// The about box as a person reads it, and what its two links ask the shell to open.
+TEST(TolvarConsole, TheAboutBoxShowsTheSystemAndItsLinksOpen) {
+    testsupport::TempState state;
+    testsupport::WriteAll(IniPath(), Seeded());
+    const RunResult r = RunTolvar(state,
+                                  "click Form1.Hakknda1\n"
+                                  "show\n"
+                                  "click Form10.LinkLabel1\n"
+                                  "click Form10.LinkLabel2\n"
+                                  "close Form10\n"
+                                  "close Form1\n"
+                                  "answer yes\n");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("shown Form10 \"Tolvar Hakkında\"\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Form10.Label4 TLabel \"Windows NT "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Form10.Label6 TLabel \"Windows için ayrılan belek:"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("open \"mailto:tolvar@marendo.example\"\n"
+                            "open \"http://www.marendo.example\"\n"
+                            "hidden Form10 \"Tolvar Hakkında\"\n"),
+              std::string::npos)
+        << r.output;
+}

@@ -3,6 +3,7 @@
 // the window shows, and which links its buttons hand to the shell.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -160,10 +161,19 @@ TEST_F(NewsCheck, TheDownloaderIsSetUpForTheNewsFile) {
     EXPECT_TRUE(static_cast<bool>(Form1->INetDetector1->OnChanged));
 }
 
-TEST(NewsOnline, ComingOnlineFetchesTheNews) {
+// The news file comes from the configured maker host, as every other request to the maker does.
+TEST(NewsOnline, ComingOnlineFetchesTheNewsFromTheMakersHost) {
     testsupport::TempState state;
     WebServer server(WebServer::Python);
     server.Serve("marendo/smsyeni.txt", NewsWith("18", kAnnouncements));
+    setenv("TOLVAR_MAKER_HOST", server.HostPath("").c_str(), 1);
+    struct Restore {
+        ~Restore() {
+            unsetenv("TOLVAR_MAKER_HOST");
+            winsock::SetTestHostName("");
+            winsock::ClearTestHosts();
+        }
+    } restore;
     // The machine's own name resolves to an address other than 127.0.0.1: the watcher says online.
     winsock::SetTestHostName("tolvar-box");
     winsock::SetTestHosts({{"tolvar-box", {{"10.20.30.40"}, 0, 0}}});
@@ -173,7 +183,7 @@ TEST(NewsOnline, ComingOnlineFetchesTheNews) {
         tolvar::ShowMainForm();
         Form1->INetDetector1->SetEnabled(false);  // the test runs the tick
         headless::Pump();
-        Form1->HTTPGet1->URL = server.Url("/marendo/smsyeni.txt");
+        EXPECT_EQ(Form1->HTTPGet1->URL, server.Url("/marendo/smsyeni.txt"));
         Form1->INetDetector1->Poll();
         ASSERT_TRUE(Form1->INetDetector1->Online());
         EXPECT_TRUE(testsupport::RunLoopUntil([] { return !Form1->HTTPGet1->Downloading(); }));
@@ -181,6 +191,4 @@ TEST(NewsOnline, ComingOnlineFetchesTheNews) {
         EXPECT_TRUE(Form7->Visible());
         EXPECT_EQ(Form7->Label1->Caption(), "http://www.a.example/yeni");
     }
-    winsock::SetTestHostName("");
-    winsock::ClearTestHosts();
 }

@@ -31,8 +31,8 @@ protected:
         session_ = std::make_unique<headless::TSession>();
         tolvar::CreateForms();
         tolvar::ShowMainForm();
-        headless::Pump();
         Form1->INetDetector1->SetEnabled(false);
+        headless::Pump();
     }
     void TearDown() override {
         session_.reset();

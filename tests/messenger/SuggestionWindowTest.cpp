@@ -1,7 +1,7 @@
 // The suggestion window posting to the gateway fake (scripts/gateway-fake), which keeps the request
 // bytes and decodes the form on its own (Python's parse_qsl from Windows-1254): the fields as the
 // maker receives them, the thank-you box and the cleared fields, the disabled button during the
-// post, empty fields, and a failed post.
+// post, empty fields, a failed post, and the settings' proxy, which the suggestion never takes.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
 #include "gatewayfake.h"
 #include "messenger/TolvarProgram.h"
 #include "messenger/Unit1.h"
@@ -16,6 +17,9 @@
 #include "platform/classlib/headless.h"
 #include "platform/codepage/cp1254.h"
 #include "support/tempstate.h"
+#include "messenger/Unit2.h"
+#include "messenger/Unit9.h"
+#include "platform/winsock/winsock.h"
 #include "transport/HttpClient.h"
 #include "transport/INetDetector.h"
 
@@ -107,4 +111,52 @@ TEST_F(Suggestion, AFailedPostKeepsTheFieldsAndFreesTheButton) {
         EXPECT_EQ(Form12->HttpClient1->SendStream, nullptr);
         EXPECT_EQ(fake_->Count(), refused ? 0 : 1);
     }
+}
+
+// The suggestion always goes direct: with a proxy in the settings, a gateway send reaches the
+// maker's host through the proxy, the suggestion without it (so where only the proxy leads to the
+// maker, the suggestion fails while the sends get through).
+TEST_F(Suggestion, TheSettingsProxyCarriesTheSendsButNotTheSuggestion) {
+    std::string prog = testpeers::FindProgram({"/usr/bin/tinyproxy", "/usr/sbin/tinyproxy"});
+    ASSERT_FALSE(prog.empty()) << "tinyproxy is not installed (Debian package tinyproxy)";
+    const int proxyPort = testsupport::FreePort();
+    testsupport::WriteAll(state_.Path("tinyproxy.conf"),
+                          "Port " + std::to_string(proxyPort) +
+                              "\nListen 127.0.0.1\nTimeout 30\nMaxClients 8\nAllow 127.0.0.1\nLogLevel Critical\n"
+                              "LogFile \"" + state_.Path("tinyproxy.log") + "\"\n");
+    testpeers::ChildProcess proxy(prog, {"-d", "-c", state_.Path("tinyproxy.conf")});
+    ASSERT_TRUE(testpeers::WaitForPort(proxyPort)) << "tinyproxy did not start";
+    // The machine's own name resolves to an address other than 127.0.0.1: the watcher says online.
+    winsock::SetTestHostName("tolvar-box");
+    winsock::SetTestHosts({{"tolvar-box", {{"10.20.30.40"}, 0, 0}}});
+    struct Restore {
+        ~Restore() {
+            winsock::SetTestHostName("");
+            winsock::ClearTestHosts();
+        }
+    } restore;
+    fixtures::SeedMainIni(fixtures::CrLf({"[Ayarlar]", "Toplam=1", "[1]", "isim=Deniz", "numara=905321112233"}));
+    Start("yollandi");
+    Form1->INetDetector1->Poll();
+    ASSERT_TRUE(Form1->INetDetector1->Online());
+    Form9->CheckBox3->SetChecked(true);
+    Form9->Edit3->SetText("127.0.0.1");
+    Form9->Edit4->SetText(std::to_string(proxyPort));
+
+    headless::Select("Form1.ListBox1", 0);
+    headless::DblClick("Form1.ListBox1", 0);
+    ASSERT_TRUE(Form2->Visible());
+    headless::Type("Form2.Memo1", "vekil");
+    headless::Click("Form2.SpeedButton1");
+    ASSERT_EQ(fake_->Count(), 1);
+    EXPECT_NE(fake_->Request(1).find("\r\nVia: "), std::string::npos) << "the send came through the proxy";
+    EXPECT_EQ(Headless().Boxes().back().Text, "Mesajınız Başarıyla Gönderildi"_w);
+
+    Form12->Edit1->SetText("a@b.example");
+    Form12->Memo1->SetText("metin");
+    Form12->Button1Click(Form12->Button1);
+    ASSERT_EQ(fake_->Count(), 2);
+    EXPECT_EQ(fake_->Request(2).substr(0, 37), "POST /marendo/banamail.asp HTTP/1.0\r\n");
+    EXPECT_EQ(fake_->Request(2).find("\r\nVia: "), std::string::npos) << "the suggestion went direct";
+    EXPECT_EQ(Form12->HttpClient1->Proxy, "");
 }
