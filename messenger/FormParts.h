@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "messenger/OperatorPrefixes.h"
+#include "platform/classlib/buttons.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/stdctrls.h"
 
@@ -18,6 +19,37 @@ T* NewPart(TForm* form, const char* name, TWinControl* parent = nullptr) {
     part->SetName(name);
     if constexpr (std::is_base_of_v<TControl, T>) part->SetParent(parent ? parent : form);
     return part;
+}
+
+// Where a control stands on its parent.
+struct TPlace {
+    int Left, Top, Width, Height;
+};
+
+// A new captioned control (label, button, group box) owned by the form, named and placed.
+template <class T>
+T* NewCaptioned(TForm* form, const char* name, const std::string& caption, TPlace at,
+                TWinControl* parent = nullptr) {
+    auto* c = NewPart<T>(form, name, parent);
+    c->SetCaption(caption);
+    c->SetBounds(at.Left, at.Top, at.Width, at.Height);
+    return c;
+}
+
+// A button of a stock kind (OK, cancel) with a caption of its own.
+inline TBitBtn* NewBitBtn(TForm* form, const char* name, TBitBtnKind kind, const std::string& caption,
+                          TPlace at) {
+    auto* b = NewCaptioned<TBitBtn>(form, name, caption, at);
+    b->SetKind(kind);
+    return b;
+}
+
+// A field that shows every character it holds as "*".
+inline TEdit* NewPasswordEdit(TForm* form, const char* name, TPlace at, TWinControl* parent = nullptr) {
+    auto* e = NewPart<TEdit>(form, name, parent);
+    e->PasswordChar = '*';
+    e->SetBounds(at.Left, at.Top, at.Width, at.Height);
+    return e;
 }
 
 inline TEdit* NewEdit(TForm* form, const char* name, int maxLength = 0, const std::string& text = "") {

@@ -11,30 +11,11 @@
 #include "platform/classlib/graphics.h"
 #include "platform/classlib/registry.h"
 
+using messenger::NewBitBtn;
+using messenger::NewCaptioned;
 using messenger::NewPart;
 
 TForm13* Form13 = nullptr;
-
-namespace {
-
-TButton* NewButton(TForm* form, const char* name, const std::string& caption, TWinControl* parent,
-                   int left, int top) {
-    auto* b = NewPart<TButton>(form, name, parent);
-    b->SetCaption(caption);
-    b->SetBounds(left, top, 110, 25);
-    return b;
-}
-
-TBitBtn* NewBitBtn(TForm* form, const char* name, TBitBtnKind kind, const std::string& caption, int left,
-                   int top) {
-    auto* b = NewPart<TBitBtn>(form, name);
-    b->SetKind(kind);
-    b->SetCaption(caption);
-    b->SetBounds(left, top, 120, 25);
-    return b;
-}
-
-}  // namespace
 
 TForm13::TForm13(TComponent* AOwner) : TForm(AOwner) {
     SetName("Form13");
@@ -45,39 +26,33 @@ TForm13::TForm13(TComponent* AOwner) : TForm(AOwner) {
     Position = poDesktopCenter;
     SetBounds(0, 0, 290, 300);
 
-    GroupBox1 = NewPart<TGroupBox>(this, "GroupBox1");
-    GroupBox1->SetCaption("Kullanıcı Seçme"_w);
-    GroupBox1->SetBounds(8, 8, 270, 170);
+    GroupBox1 = NewCaptioned<TGroupBox>(this, "GroupBox1", "Kullanıcı Seçme"_w, {8, 8, 270, 170});
     ListBox1 = NewPart<TListBox>(this, "ListBox1", GroupBox1);
     ListBox1->SetBounds(8, 36, 130, 124);
     ListBox1->ParentColor = false;
     ListBox1->Color = clWhite;
     ListBox1->OnClick = [this](TObject* s) { ListBox1Click(s); };
-    Button1 = NewButton(this, "Button1", "Kullanıcı Ekle"_w, GroupBox1, 150, 36);
+    Button1 = NewCaptioned<TButton>(this, "Button1", "Kullanıcı Ekle"_w, {150, 36, 110, 25}, GroupBox1);
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
-    Button2 = NewButton(this, "Button2", "Kullanıcı'yı Sil"_w, GroupBox1, 150, 68);
+    Button2 = NewCaptioned<TButton>(this, "Button2", "Kullanıcı'yı Sil"_w, {150, 68, 110, 25}, GroupBox1);
     Button2->SetEnabled(false);
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
-    Label1 = NewPart<TLabel>(this, "Label1", GroupBox1);
-    Label1->SetCaption("Kullanıcı Adı:"_w);
-    Label1->SetBounds(8, 18, 100, 13);
-    Button5 = NewButton(this, "Button5", "Şifre Değiştir"_w, GroupBox1, 150, 100);
+    Label1 = NewCaptioned<TLabel>(this, "Label1", "Kullanıcı Adı:"_w, {8, 18, 100, 13}, GroupBox1);
+    Button5 = NewCaptioned<TButton>(this, "Button5", "Şifre Değiştir"_w, {150, 100, 110, 25}, GroupBox1);
     Button5->SetEnabled(false);
     Button5->OnClick = [this](TObject* s) { Button5Click(s); };
 
-    RadioButton1 = NewPart<TRadioButton>(this, "RadioButton1");
-    RadioButton1->SetCaption("Tolvar'yi sadece 1 kişi kullanıyor."_w);
-    RadioButton1->SetBounds(8, 186, 270, 17);
+    RadioButton1 = NewCaptioned<TRadioButton>(this, "RadioButton1", "Tolvar'yi sadece 1 kişi kullanıyor."_w,
+                                              {8, 186, 270, 17});
     RadioButton1->SetChecked(true);
     RadioButton1->OnClick = [this](TObject* s) { RadioButton1Click(s); };
-    RadioButton2 = NewPart<TRadioButton>(this, "RadioButton2");
-    RadioButton2->SetCaption("Tolvar'yi birden daha fazla kişi kullanıyor."_w);
-    RadioButton2->SetBounds(8, 206, 270, 17);
+    RadioButton2 = NewCaptioned<TRadioButton>(this, "RadioButton2",
+                                              "Tolvar'yi birden daha fazla kişi kullanıyor."_w, {8, 206, 270, 17});
     RadioButton2->OnClick = [this](TObject* s) { RadioButton2Click(s); };
 
-    BitBtn1 = NewBitBtn(this, "BitBtn1", bkOK, "Ayarları Kaydet"_w, 8, 236);
+    BitBtn1 = NewBitBtn(this, "BitBtn1", bkOK, "Ayarları Kaydet"_w, {8, 236, 120, 25});
     BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
-    BitBtn2 = NewBitBtn(this, "BitBtn2", bkCancel, "Vazgeç"_w, 158, 236);
+    BitBtn2 = NewBitBtn(this, "BitBtn2", bkCancel, "Vazgeç"_w, {158, 236, 120, 25});
     BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
 
     ListBox2 = NewPart<TListBox>(this, "ListBox2");

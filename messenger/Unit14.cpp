@@ -7,7 +7,10 @@
 #include "platform/codepage/cp1254.h"
 #include "platform/classlib/application.h"
 
+using messenger::NewBitBtn;
+using messenger::NewCaptioned;
 using messenger::NewPart;
+using messenger::NewPasswordEdit;
 
 TForm14* Form14 = nullptr;
 
@@ -19,47 +22,24 @@ TForm14::TForm14(TComponent* AOwner) : TForm(AOwner) {
     FormStyle = fsStayOnTop;
     Position = poScreenCenter;
     SetBounds(0, 0, 250, 150);
-    GroupBox1 = NewPart<TGroupBox>(this, "GroupBox1");
-    GroupBox1->SetCaption("Yeni Kullanıcı Ekle"_w);
-    GroupBox1->SetBounds(8, 8, 230, 80);
+    GroupBox1 = NewCaptioned<TGroupBox>(this, "GroupBox1", "Yeni Kullanıcı Ekle"_w, {8, 8, 230, 80});
     Edit1 = NewPart<TEdit>(this, "Edit1", GroupBox1);
     Edit1->SetBounds(100, 20, 120, 21);
-    Label1 = NewPart<TLabel>(this, "Label1", GroupBox1);
-    Label1->SetCaption("Kullanıcı Adı:"_w);
-    Label1->SetBounds(8, 24, 90, 13);
-    Label2 = NewPart<TLabel>(this, "Label2", GroupBox1);
-    Label2->SetCaption("Şifre:"_w);
-    Label2->SetBounds(8, 52, 90, 13);
-    Edit2 = NewPart<TEdit>(this, "Edit2", GroupBox1);
-    Edit2->PasswordChar = '*';
-    Edit2->SetBounds(100, 48, 120, 21);
-    BitBtn1 = NewPart<TBitBtn>(this, "BitBtn1");
-    BitBtn1->SetKind(bkOK);
-    BitBtn1->SetCaption("Ekle");
-    BitBtn1->SetBounds(8, 96, 110, 25);
+    Label1 = NewCaptioned<TLabel>(this, "Label1", "Kullanıcı Adı:"_w, {8, 24, 90, 13}, GroupBox1);
+    Label2 = NewCaptioned<TLabel>(this, "Label2", "Şifre:"_w, {8, 52, 90, 13}, GroupBox1);
+    Edit2 = NewPasswordEdit(this, "Edit2", {100, 48, 120, 21}, GroupBox1);
+    BitBtn1 = NewBitBtn(this, "BitBtn1", bkOK, "Ekle", {8, 96, 110, 25});
     BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
-    BitBtn2 = NewPart<TBitBtn>(this, "BitBtn2");
-    BitBtn2->SetKind(bkCancel);
-    BitBtn2->SetCaption("Vazgeç"_w);
-    BitBtn2->SetBounds(128, 96, 110, 25);
+    BitBtn2 = NewBitBtn(this, "BitBtn2", bkCancel, "Vazgeç"_w, {128, 96, 110, 25});
     BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
-    OnHide = [this](TObject*) { ReleaseHolds(); };
+    OnHide = [this](TObject*) { FHolds.Release(); };
 }
 
-void TForm14::FormShow(TObject*) {
-    ReleaseHolds();
-    FMainHold.emplace(Form1);
-    FSettingsHold.emplace(Form13);
-}
+void TForm14::FormShow(TObject*) { FHolds.Take({Form1, Form13}); }
 
-void TForm14::FormClose(TObject*, TCloseAction&) { ReleaseHolds(); }
-
-void TForm14::ReleaseHolds() {
-    FSettingsHold.reset();
-    FMainHold.reset();
-}
+void TForm14::FormClose(TObject*, TCloseAction&) { FHolds.Release(); }
 
 void TForm14::BitBtn1Click(TObject*) {
     const std::string name = Edit1->Text();

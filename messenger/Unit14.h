@@ -3,8 +3,6 @@
 // user-settings window are disabled.
 #pragma once
 
-#include <optional>
-
 #include "messenger/WindowHolds.h"
 #include "platform/classlib/buttons.h"
 #include "platform/classlib/forms.h"
@@ -29,8 +27,7 @@ public:
     void BitBtn2Click(TObject* Sender);
 
 private:
-    void ReleaseHolds();
-    std::optional<messenger::TWindowHold> FMainHold, FSettingsHold;
+    messenger::TShownHolds FHolds;  // the main and the user-settings window, while this one shows
 };
 
 extern TForm14* Form14;

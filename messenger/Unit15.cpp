@@ -45,7 +45,7 @@ TForm15::TForm15(TComponent* AOwner) : TForm(AOwner) {
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
-    OnHide = [this](TObject*) { ReleaseHolds(); };
+    OnHide = [this](TObject*) { FHolds.Release(); };
 }
 
 void TForm15::FormCreate(TObject*) {
@@ -55,18 +55,11 @@ void TForm15::FormCreate(TObject*) {
 }
 
 void TForm15::FormShow(TObject*) {
-    ReleaseHolds();
-    FMainHold.emplace(Form1);
-    FSendHold.emplace(Form2);
+    FHolds.Take({Form1, Form2});
     UpdateButtons();
 }
 
-void TForm15::FormClose(TObject*, TCloseAction&) { ReleaseHolds(); }
-
-void TForm15::ReleaseHolds() {
-    FSendHold.reset();
-    FMainHold.reset();
-}
+void TForm15::FormClose(TObject*, TCloseAction&) { FHolds.Release(); }
 
 void TForm15::UpdateButtons() {
     const int index = ListBox1->ItemIndex();

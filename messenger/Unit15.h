@@ -5,8 +5,6 @@
 // disabled.
 #pragma once
 
-#include <optional>
-
 #include "messenger/WindowHolds.h"
 #include "platform/classlib/buttons.h"
 #include "platform/classlib/forms.h"
@@ -32,8 +30,7 @@ public:
     void UpdateButtons();
 
 private:
-    void ReleaseHolds();
-    std::optional<messenger::TWindowHold> FMainHold, FSendHold;
+    messenger::TShownHolds FHolds;  // the main and the send window, while this one shows
 };
 
 extern TForm15* Form15;

@@ -8,20 +8,12 @@
 #include "platform/classlib/application.h"
 #include "platform/classlib/registry.h"
 
+using messenger::NewBitBtn;
+using messenger::NewCaptioned;
 using messenger::NewPart;
+using messenger::NewPasswordEdit;
 
 TForm16* Form16 = nullptr;
-
-namespace {
-
-TEdit* NewPasswordEdit(TForm* form, const char* name, TWinControl* parent, int top) {
-    auto* e = NewPart<TEdit>(form, name, parent);
-    e->PasswordChar = '*';
-    e->SetBounds(90, top, 120, 21);
-    return e;
-}
-
-}  // namespace
 
 TForm16::TForm16(TComponent* AOwner) : TForm(AOwner) {
     SetName("Form16");
@@ -33,23 +25,13 @@ TForm16::TForm16(TComponent* AOwner) : TForm(AOwner) {
     Panel1 = NewPart<TPanel>(this, "Panel1");
     Panel1->SetBounds(8, 8, 220, 70);
     Panel1->SetCaption("");
-    Label1 = NewPart<TLabel>(this, "Label1", Panel1);
-    Label1->SetCaption("Eski Şifre:"_w);
-    Label1->SetBounds(8, 12, 80, 13);
-    Edit1 = NewPasswordEdit(this, "Edit1", Panel1, 8);
-    Label2 = NewPart<TLabel>(this, "Label2", Panel1);
-    Label2->SetCaption("Yeni Şifre"_w);
-    Label2->SetBounds(8, 40, 80, 13);
-    Edit2 = NewPasswordEdit(this, "Edit2", Panel1, 36);
-    BitBtn1 = NewPart<TBitBtn>(this, "BitBtn1");
-    BitBtn1->SetKind(bkOK);
-    BitBtn1->SetCaption("Kaydet");
-    BitBtn1->SetBounds(8, 86, 105, 25);
+    Label1 = NewCaptioned<TLabel>(this, "Label1", "Eski Şifre:"_w, {8, 12, 80, 13}, Panel1);
+    Edit1 = NewPasswordEdit(this, "Edit1", {90, 8, 120, 21}, Panel1);
+    Label2 = NewCaptioned<TLabel>(this, "Label2", "Yeni Şifre"_w, {8, 40, 80, 13}, Panel1);
+    Edit2 = NewPasswordEdit(this, "Edit2", {90, 36, 120, 21}, Panel1);
+    BitBtn1 = NewBitBtn(this, "BitBtn1", bkOK, "Kaydet", {8, 86, 105, 25});
     BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
-    BitBtn2 = NewPart<TBitBtn>(this, "BitBtn2");
-    BitBtn2->SetKind(bkCancel);
-    BitBtn2->SetCaption("Vazgeç"_w);
-    BitBtn2->SetBounds(123, 86, 105, 25);
+    BitBtn2 = NewBitBtn(this, "BitBtn2", bkCancel, "Vazgeç"_w, {123, 86, 105, 25});
     BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
     Label3 = NewPart<TLabel>(this, "Label3");
     Label3->SetCaption("sifre");
@@ -57,7 +39,7 @@ TForm16::TForm16(TComponent* AOwner) : TForm(AOwner) {
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
-    OnHide = [this](TObject*) { ReleaseHolds(); };
+    OnHide = [this](TObject*) { FHolds.Release(); };
 }
 
 void TForm16::FormCreate(TObject*) {
@@ -66,20 +48,13 @@ void TForm16::FormCreate(TObject*) {
 }
 
 void TForm16::FormShow(TObject*) {
-    ReleaseHolds();
-    FSettingsHold.emplace(Form13);
-    FMainHold.emplace(Form1);
+    FHolds.Take({Form13, Form1});
     const int index = Form13->ListBox1->ItemIndex();
     const TStrings* passwords = Form13->ListBox2->Items();
     Label3->SetCaption(index >= 0 && index < passwords->Count() ? passwords->Get(index) : std::string());
 }
 
-void TForm16::FormClose(TObject*, TCloseAction&) { ReleaseHolds(); }
-
-void TForm16::ReleaseHolds() {
-    FMainHold.reset();
-    FSettingsHold.reset();
-}
+void TForm16::FormClose(TObject*, TCloseAction&) { FHolds.Release(); }
 
 void TForm16::BitBtn1Click(TObject*) {
     if (Edit1->Text() != Label3->Caption()) {

@@ -3,8 +3,6 @@
 // Kaydet"). While it shows, the main window and the user-settings window are disabled.
 #pragma once
 
-#include <optional>
-
 #include "messenger/WindowHolds.h"
 #include "platform/classlib/buttons.h"
 #include "platform/classlib/extctrls.h"
@@ -32,8 +30,7 @@ public:
     void BitBtn2Click(TObject* Sender);
 
 private:
-    void ReleaseHolds();
-    std::optional<messenger::TWindowHold> FMainHold, FSettingsHold;
+    messenger::TShownHolds FHolds;  // the main and the user-settings window, while this one shows
 };
 
 extern TForm16* Form16;

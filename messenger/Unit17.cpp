@@ -8,7 +8,10 @@
 #include "platform/classlib/application.h"
 #include "platform/classlib/registry.h"
 
+using messenger::NewBitBtn;
+using messenger::NewCaptioned;
 using messenger::NewPart;
+using messenger::NewPasswordEdit;
 
 TForm17* Form17 = nullptr;
 
@@ -19,31 +22,17 @@ TForm17::TForm17(TComponent* AOwner) : TForm(AOwner) {
     FormStyle = fsStayOnTop;
     Position = poScreenCenter;
     SetBounds(0, 0, 250, 150);
-    GroupBox1 = NewPart<TGroupBox>(this, "GroupBox1");
-    GroupBox1->SetCaption("Kullanıcılar"_w);
-    GroupBox1->SetBounds(8, 8, 230, 80);
+    GroupBox1 = NewCaptioned<TGroupBox>(this, "GroupBox1", "Kullanıcılar"_w, {8, 8, 230, 80});
     ComboBox1 = NewPart<TComboBox>(this, "ComboBox1", GroupBox1);
     ComboBox1->Style = csOwnerDrawVariable;
     ComboBox1->ItemHeight = 16;
     ComboBox1->SetBounds(100, 20, 120, 22);
-    Edit1 = NewPart<TEdit>(this, "Edit1", GroupBox1);
-    Edit1->PasswordChar = '*';
-    Edit1->SetBounds(100, 48, 120, 21);
-    Label1 = NewPart<TLabel>(this, "Label1", GroupBox1);
-    Label1->SetCaption("Kullanıcı Adı:"_w);
-    Label1->SetBounds(8, 24, 90, 13);
-    Label2 = NewPart<TLabel>(this, "Label2", GroupBox1);
-    Label2->SetCaption("Şifre:"_w);
-    Label2->SetBounds(8, 52, 90, 13);
-    BitBtn1 = NewPart<TBitBtn>(this, "BitBtn1");
-    BitBtn1->SetKind(bkOK);
-    BitBtn1->SetCaption("Tamam");
-    BitBtn1->SetBounds(8, 96, 110, 25);
+    Edit1 = NewPasswordEdit(this, "Edit1", {100, 48, 120, 21}, GroupBox1);
+    Label1 = NewCaptioned<TLabel>(this, "Label1", "Kullanıcı Adı:"_w, {8, 24, 90, 13}, GroupBox1);
+    Label2 = NewCaptioned<TLabel>(this, "Label2", "Şifre:"_w, {8, 52, 90, 13}, GroupBox1);
+    BitBtn1 = NewBitBtn(this, "BitBtn1", bkOK, "Tamam", {8, 96, 110, 25});
     BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
-    BitBtn2 = NewPart<TBitBtn>(this, "BitBtn2");
-    BitBtn2->SetKind(bkCancel);
-    BitBtn2->SetCaption("Vazgeç"_w);
-    BitBtn2->SetBounds(128, 96, 110, 25);
+    BitBtn2 = NewBitBtn(this, "BitBtn2", bkCancel, "Vazgeç"_w, {128, 96, 110, 25});
     BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnShow = [this](TObject* s) { FormShow(s); };

@@ -7,28 +7,10 @@
 
 TForm4* Form4 = nullptr;
 
+using messenger::NewCaptioned;
 using messenger::NewEdit;
 using messenger::NewPart;
 using messenger::NewPrefixCombo;
-
-namespace {
-
-TLabel* NewBoldLabel(TForm* form, const char* name, const std::string& caption, int top) {
-    auto* l = NewPart<TLabel>(form, name);
-    l->SetCaption(caption);
-    l->SetBounds(8, top, 70, 13);
-    return l;
-}
-
-TSpeedButton* NewButton(TForm* form, const char* name, const std::string& caption, int left) {
-    auto* b = NewPart<TSpeedButton>(form, name);
-    b->SetCaption(caption);
-    b->NumGlyphs = 2;
-    b->SetBounds(left, 84, 90, 25);
-    return b;
-}
-
-}  // namespace
 
 TForm4::TForm4(TComponent* AOwner) : TForm(AOwner) {
     SetName("Form4");
@@ -40,12 +22,12 @@ TForm4::TForm4(TComponent* AOwner) : TForm(AOwner) {
     SetBounds(0, 0, 250, 120);
     Edit1 = NewEdit(this, "Edit1");
     Edit1->SetBounds(80, 8, 160, 21);
-    Label2 = NewBoldLabel(this, "Label2", "Cep İsim:"_w, 12);
-    Label4 = NewBoldLabel(this, "Label4", "CEP NO:", 44);
-    SpeedButton2 = NewButton(this, "SpeedButton2", "TAMAM", 50);
+    Label2 = NewCaptioned<TLabel>(this, "Label2", "Cep İsim:"_w, {8, 12, 70, 13});
+    Label4 = NewCaptioned<TLabel>(this, "Label4", "CEP NO:", {8, 44, 70, 13});
+    SpeedButton2 = NewCaptioned<TSpeedButton>(this, "SpeedButton2", "TAMAM", {50, 84, 90, 25});
+    SpeedButton2->NumGlyphs = 2;
     SpeedButton2->OnClick = [this](TObject* s) { SpeedButton2Click(s); };
-    SpeedButton3 = NewButton(this, "SpeedButton3", "İPTAL"_w, 150);
-    SpeedButton3->NumGlyphs = 1;
+    SpeedButton3 = NewCaptioned<TSpeedButton>(this, "SpeedButton3", "İPTAL"_w, {150, 84, 90, 25});
     SpeedButton3->OnClick = [this](TObject* s) { SpeedButton3Click(s); };
     Bevel1 = NewPart<TBevel>(this, "Bevel1");
     Bevel1->Shape = bsTopLine;

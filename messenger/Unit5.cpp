@@ -7,28 +7,11 @@
 
 TForm5* Form5 = nullptr;
 
+using messenger::NewBitBtn;
+using messenger::NewCaptioned;
 using messenger::NewEdit;
 using messenger::NewPart;
 using messenger::NewPrefixCombo;
-
-namespace {
-
-TLabel* NewBoldLabel(TForm* form, const char* name, const std::string& caption, int top) {
-    auto* l = NewPart<TLabel>(form, name);
-    l->SetCaption(caption);
-    l->SetBounds(8, top, 70, 13);
-    return l;
-}
-
-TBitBtn* NewButton(TForm* form, const char* name, TBitBtnKind kind, const std::string& caption, int left) {
-    auto* b = NewPart<TBitBtn>(form, name);
-    b->SetKind(kind);
-    b->SetCaption(caption);
-    b->SetBounds(left, 84, 90, 25);
-    return b;
-}
-
-}  // namespace
 
 TForm5::TForm5(TComponent* AOwner) : TForm(AOwner) {
     SetName("Form5");
@@ -38,18 +21,18 @@ TForm5::TForm5(TComponent* AOwner) : TForm(AOwner) {
     FormStyle = fsStayOnTop;
     Position = poMainFormCenter;
     SetBounds(0, 0, 250, 120);
-    Label2 = NewBoldLabel(this, "Label2", "Cep İsim:"_w, 12);
+    Label2 = NewCaptioned<TLabel>(this, "Label2", "Cep İsim:"_w, {8, 12, 70, 13});
     Edit1 = NewEdit(this, "Edit1");
     Edit1->SetBounds(80, 8, 160, 21);
     Bevel1 = NewPart<TBevel>(this, "Bevel1");
     Bevel1->Shape = bsTopLine;
     Bevel1->SetBounds(8, 76, 234, 2);
-    Label3 = NewBoldLabel(this, "Label3", "CEP NO:", 44);
+    Label3 = NewCaptioned<TLabel>(this, "Label3", "CEP NO:", {8, 44, 70, 13});
     ComboBox2 = NewPrefixCombo(this, "ComboBox2");
     ComboBox2->SetBounds(112, 40, 50, 21);
-    BitBtn1 = NewButton(this, "BitBtn1", bkOK, "Tamam", 50);
+    BitBtn1 = NewBitBtn(this, "BitBtn1", bkOK, "Tamam", {50, 84, 90, 25});
     BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
-    BitBtn2 = NewButton(this, "BitBtn2", bkCancel, "Vazgeç"_w, 150);
+    BitBtn2 = NewBitBtn(this, "BitBtn2", bkCancel, "Vazgeç"_w, {150, 84, 90, 25});
     BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
     Edit2 = NewEdit(this, "Edit2", 2, "90");
     Edit2->SetBounds(80, 40, 28, 21);

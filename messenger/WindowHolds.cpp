@@ -26,6 +26,22 @@ void ReleaseHold(TControl* w) {
     w->SetEnabled(true);
 }
 
+void TShownHolds::Take(std::initializer_list<TControl*> windows) {
+    Release();
+    for (TControl* w : windows) {
+        if (!w) continue;
+        HoldDisabled(w);
+        FHeld.push_back(w);
+    }
+}
+
+void TShownHolds::Release() {
+    while (!FHeld.empty()) {
+        ReleaseHold(FHeld.back());
+        FHeld.pop_back();
+    }
+}
+
 int HoldCount(const TControl* w) {
     auto it = Holds().find(w);
     return it == Holds().end() ? 0 : it->second;

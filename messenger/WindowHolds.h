@@ -3,6 +3,9 @@
 // window is enabled again only when the last hold on it ends. A window never held keeps its own state.
 #pragma once
 
+#include <initializer_list>
+#include <vector>
+
 #include "platform/classlib/controls.h"
 
 namespace messenger {
@@ -24,6 +27,22 @@ public:
 
 private:
     TControl* FWindow;
+};
+
+// The holds a window keeps while it shows: taken when it is shown, ended when it is closed or
+// hidden. Taking them again first ends the ones it has, so a window shown twice holds once.
+class TShownHolds {
+public:
+    TShownHolds() = default;
+    ~TShownHolds() { Release(); }
+    TShownHolds(const TShownHolds&) = delete;
+    TShownHolds& operator=(const TShownHolds&) = delete;
+
+    void Take(std::initializer_list<TControl*> windows);
+    void Release();
+
+private:
+    std::vector<TControl*> FHeld;
 };
 
 }  // namespace messenger

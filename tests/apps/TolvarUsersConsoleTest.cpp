@@ -136,6 +136,18 @@ std::vector<std::pair<std::string, std::string>> Values(const std::string& key) 
     return out;
 }
 
+// Answers Yes to the exit question and kills the process at the moment of this round: the moment
+// doubles from round to round, from at once to long after the write; the last round lets the
+// process end by itself.
+void AnswerYesAndKill(TolvarChild& tolvar, int round, int rounds) {
+    tolvar.Send("answer yes\n");
+    if (round + 1 < rounds)
+        std::this_thread::sleep_for(std::chrono::microseconds(round == 0 ? 0 : 500 << round));
+    else
+        EXPECT_TRUE(tolvar.WaitFor("exit 0")) << tolvar.Output();
+    tolvar.Kill();
+}
+
 const char kAddUsers[] =
     "menu Form1.KullancAyarlar1\n"
     "click Form13.RadioButton2\n"
@@ -229,14 +241,7 @@ TEST(TolvarUsersConsole, AProcessKilledWhileItWritesLeavesTheOldOrTheNewBookWhol
         tolvar.Send("menu Form1.Kullanc1\nselect Form17.ComboBox1 0\ntype Form17.Edit1 m\nclick Form17.BitBtn1\n"
                     "menu Form1.ListeYkle1\nfile " + state.Path("liste.ini") + "\nclose Form1\n");
         ASSERT_TRUE(tolvar.WaitFor("box \"Çıkış\"")) << tolvar.Output();
-        tolvar.Send("answer yes\n");
-        // The moment doubles from round to round, from at once to long after the write; the last
-        // round lets the process end by itself.
-        if (round + 1 < kRounds)
-            std::this_thread::sleep_for(std::chrono::microseconds(round == 0 ? 0 : 500 << round));
-        else
-            ASSERT_TRUE(tolvar.WaitFor("exit 0")) << tolvar.Output();
-        tolvar.Kill();
+        AnswerYesAndKill(tolvar, round, kRounds);
 
         std::string notices;
         reg::SetNoticeHandler([&](const std::string& m) { notices += m; });
@@ -249,6 +254,46 @@ TEST(TolvarUsersConsole, AProcessKilledWhileItWritesLeavesTheOldOrTheNewBookWhol
         (first == "Eski" ? oldSeen : newSeen)++;
     }
     reg::ReloadHives();
+    RecordProperty("old_books", oldSeen);
+    RecordProperty("new_books", newSeen);
+    EXPECT_GT(newSeen, 0) << "the last round lets the write finish";
+}
+
+// The same for the default user, whose book and history go to tolvar17.ini: a process killed at any
+// moment of its exit leaves the file with the whole old book and history or the whole new ones.
+TEST(TolvarUsersConsole, AProcessKilledWhileItWritesTheIniLeavesTheOldOrTheNewBookWhole) {
+    constexpr int kContacts = 1500;
+    auto file = [](const char* word) {
+        std::string f = "[Ayarlar]\r\nToplam=" + std::to_string(kContacts) + "\r\n";
+        for (int i = 0; i < kContacts; ++i)
+            f += "[" + std::to_string(i + 1) + "]\r\nisim=" + word + " " + std::to_string(i) + "\r\nnumara=90532" +
+                 std::to_string(1000000 + i) + "\r\n";
+        return f + "[Mesaj]\r\nToplam=1\r\nMesaj0=" + word + "\r\n";
+    };
+    int oldSeen = 0, newSeen = 0;
+    constexpr int kRounds = 12;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        testsupport::TempState state;
+        const std::string ini = win::WindowsDir() + "/tolvar17.ini";
+        testsupport::WriteAll(ini, file("Eski"));
+        // The list load brings the new book; the history stays the one the start read.
+        testsupport::WriteAll(state.Path("liste.ini"), file("Yeni"));
+
+        TolvarChild tolvar;
+        tolvar.Send("menu Form1.ListeYkle1\nfile " + state.Path("liste.ini") + "\nclose Form1\n");
+        ASSERT_TRUE(tolvar.WaitFor("box \"Çıkış\"")) << tolvar.Output();
+        AnswerYesAndKill(tolvar, round, kRounds);
+
+        TIniFile stored(ini);
+        ASSERT_EQ(stored.ReadInteger("Ayarlar", "Toplam", 0), kContacts);
+        const std::string first = stored.ReadString("1", "isim", "").substr(0, 4);
+        ASSERT_TRUE(first == "Eski" || first == "Yeni") << first;
+        for (int i = 0; i < kContacts; ++i)
+            ASSERT_EQ(stored.ReadString(std::to_string(i + 1), "isim", ""), first + " " + std::to_string(i));
+        EXPECT_EQ(stored.ReadString("Mesaj", "Mesaj0", ""), "Eski") << "the history was not loaded";
+        (first == "Eski" ? oldSeen : newSeen)++;
+    }
     RecordProperty("old_books", oldSeen);
     RecordProperty("new_books", newSeen);
     EXPECT_GT(newSeen, 0) << "the last round lets the write finish";
