@@ -233,6 +233,8 @@ void Player::Handle(const Command& c) {
         break;
     case XA_MSG_COMMAND_OUTPUT_OPEN:
         if (!c.s1.empty()) FOutputName = c.s1;
+        // A track does not play on into an output that is gone: it stops (and rewinds) first.
+        if (FState == XA_PLAYER_STATE_PLAYING || FState == XA_PLAYER_STATE_PAUSED) Stop(true);
         CloseOutput();
         if (!EnsureOutput()) return Nack(c.code, XA_ERROR_OUTPUT_FAILED);
         Ack(c.code);
@@ -271,6 +273,7 @@ void Player::Handle(const Command& c) {
         break;
     case XA_MSG_SET_OUTPUT_NAME:
         FOutputName = c.s1;
+        if (FState == XA_PLAYER_STATE_PLAYING || FState == XA_PLAYER_STATE_PAUSED) Stop(true);
         CloseOutput();
         [[fallthrough]];
     case XA_MSG_GET_OUTPUT_NAME: NotifyText(XA_MSG_NOTIFY_OUTPUT_NAME, FOutputName.empty() ? "device" : FOutputName); break;
