@@ -338,8 +338,13 @@ void Player::Open(const std::string& name) {
     int channels = 0, encoding = 0;
     mpg123_frameinfo info{};
     bool ok = FMh && mpg123_open(FMh, path.c_str()) == MPG123_OK;
-    if (ok) ok = mpg123_scan(FMh) == MPG123_OK;
     if (ok) ok = mpg123_getformat(FMh, &rate, &channels, &encoding) == MPG123_OK && rate > 0 && channels > 0;
+    // The exact length: an encoder's info tag with its delay and padding gives it (the tag also
+    // counts the frames); any other stream is scanned through once.
+    long delay = -1;
+    double unused = 0;
+    if (ok && (mpg123_getstate(FMh, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK || delay < 0))
+        ok = mpg123_scan(FMh) == MPG123_OK;
     if (ok) ok = mpg123_info(FMh, &info) == MPG123_OK;
     const off_t total = ok ? mpg123_length(FMh) : 0;
     if (!ok || total <= 0) {

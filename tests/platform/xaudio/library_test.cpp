@@ -256,6 +256,23 @@ TEST_F(XaudioLibrary, DecodesAsTheReferenceDecoder) {
     }
 }
 
+// The length the positions are measured against is exact, whether an info tag gives it or the
+// stream is scanned: a track played to its end reaches the last position before the range.
+TEST_F(XaudioLibrary, PositionsReachTheEndOfEveryKindOfStream) {
+    const auto& a = Audio();
+    for (const std::string& f : {a.cbr, a.vbrTag, a.vbrNoTag, a.mono22, a.layer2}) {
+        SCOPED_TRACE(f);
+        Rig rig("null:fast");
+        ASSERT_TRUE(rig.Open(f));
+        control_message_send_N(rig.h(), XA_MSG_COMMAND_PLAY);
+        ASSERT_TRUE(rig.WaitState(XA_PLAYER_STATE_EOS));
+        std::uint32_t last = 0;
+        for (auto& n : rig.notes)
+            if (n.m.code == XA_MSG_NOTIFY_INPUT_POSITION) last = D(n.m, 0);
+        EXPECT_EQ(last, 399u);
+    }
+}
+
 // The 32 band gains act as mpg123's equalizer with the same factors.
 TEST_F(XaudioLibrary, EqualizerMatchesTheReferenceDecoder) {
     const auto& a = Audio();
