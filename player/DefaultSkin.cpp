@@ -165,6 +165,30 @@ std::string Section(const char* name, const std::vector<std::string>& lines, con
     return s;
 }
 
+// A face of a window: the body with its edge and the window's name at the top left.
+std::unique_ptr<TBitmap> NewFace(int w, int h, const char* title) {
+    auto bmp = NewBitmap(w, h, kBody);
+    TCanvas* c = bmp->Canvas();
+    Box(c, 0, 0, w, 1, kBodyEdge);
+    Box(c, 0, h - 1, w, h, kBodyEdge);
+    Box(c, 0, 0, 1, h, kBodyEdge);
+    Box(c, w - 1, 0, w, h, kBodyEdge);
+    Text(c, title, 10, 3, kLabel, 8, true, kBody);
+    return bmp;
+}
+
+std::string FaceFile(const std::string& stem, Face f) {
+    return stem + (f == Up ? "_up.bmp" : f == On ? "_on.bmp" : "_down.bmp");
+}
+
+// The version and the bitmaps of a skin whose pictures are STEM_mask, STEM_up, STEM_down and
+// STEM_on, with the shared glyph pictures.
+std::string SkinHeader(const std::string& stem) {
+    return "[Version]\r\nVer=150\r\n[BITMAPINFO]\r\nMaskBitmap=" + stem + "_mask.bmp\r\nMouseUpBitmap=" +
+           FaceFile(stem, Up) + "\r\nMouseDownBitmap=" + FaceFile(stem, Down) + "\r\nMouseOnBitmap=" +
+           FaceFile(stem, On) + "\r\nNumbersBitmap=digits.bmp\r\nTextBitmap=letters.bmp\r\n";
+}
+
 void WriteText(const std::string& programPath, const std::string& text) {
     if (!win::WriteFileAtomic(win::LocalPath(programPath), text, 0644))
         throw EFCreateError(Format("Cannot create file %s", {programPath}));
@@ -205,13 +229,8 @@ const std::vector<Bar>& MainBars() {
 
 void InstallMain(const std::string& folder) {
     for (Face f : {Up, On, Down}) {
-        auto bmp = NewBitmap(kMainW, kMainH, kBody);
+        auto bmp = NewFace(kMainW, kMainH, "Dorlin");
         TCanvas* c = bmp->Canvas();
-        Box(c, 0, 0, kMainW, 1, kBodyEdge);
-        Box(c, 0, kMainH - 1, kMainW, kMainH, kBodyEdge);
-        Box(c, 0, 0, 1, kMainH, kBodyEdge);
-        Box(c, kMainW - 1, 0, kMainW, kMainH, kBodyEdge);
-        Text(c, "Dorlin", 10, 3, kLabel, 8, true, kBody);
         Box(c, 10, 20, 390, 64, Rgb(70, 80, 100));
         Box(c, 11, 21, 389, 63, kPanel);
         Text(c, "/", 55, 44, kGlow, 8, true, kPanel);
@@ -221,7 +240,7 @@ void InstallMain(const std::string& folder) {
         DrawGroove(c, MainBars()[0], 14, 10);
         DrawGroove(c, MainBars()[1], 8, 10);
         DrawGroove(c, MainBars()[2], 8, 10);
-        bmp->SaveToFile(folder + (f == Up ? "main_up.bmp" : f == On ? "main_on.bmp" : "main_down.bmp"));
+        bmp->SaveToFile(folder + FaceFile("main", f));
     }
     SaveMask(folder, "main_mask.bmp", kMainW, kMainH, 7);
     SaveThumbs(folder, MainBars()[0], 14, 10);
@@ -240,10 +259,7 @@ void InstallMain(const std::string& folder) {
         "TEXT_HINT, Arial, FALSE, FALSE, 8, $A0A0A0, 140, 46",
     };
     WriteText(folder + "skin.ini",
-              "[Version]\r\nVer=150\r\n[BITMAPINFO]\r\nMaskBitmap=main_mask.bmp\r\nMouseUpBitmap=main_up.bmp\r\n"
-              "MouseDownBitmap=main_down.bmp\r\nMouseOnBitmap=main_on.bmp\r\nNumbersBitmap=digits.bmp\r\n"
-              "TextBitmap=letters.bmp\r\n" +
-                  Section("HOTAREAINFO", hot) + Section("DISPLAYINFO", displays, "Charset=162\r\n") +
+              SkinHeader("main") + Section("HOTAREAINFO", hot) + Section("DISPLAYINFO", displays, "Charset=162\r\n") +
                   Section("TRACKBARINFO", bars));
 }
 
@@ -265,13 +281,8 @@ void InstallEqualizer(const std::string& folder) {
     for (int i = 0; i < 10; ++i) ids.push_back("TRACKBAR_EQ" + std::to_string(i + 1));
     for (int i = 0; i < 10; ++i) bars.push_back({ids[i].c_str(), 16 + i * 27, 22, 82, false, 50, "thumbeq", "Ekolayzer"});
     for (Face f : {Up, On, Down}) {
-        auto bmp = NewBitmap(kEqW, kEqH, kBody);
+        auto bmp = NewFace(kEqW, kEqH, "Ekolayzer");
         TCanvas* c = bmp->Canvas();
-        Box(c, 0, 0, kEqW, 1, kBodyEdge);
-        Box(c, 0, kEqH - 1, kEqW, kEqH, kBodyEdge);
-        Box(c, 0, 0, 1, kEqH, kBodyEdge);
-        Box(c, kEqW - 1, 0, kEqW, kEqH, kBodyEdge);
-        Text(c, "Ekolayzer", 10, 3, kLabel, 8, true, kBody);
         Box(c, 230, 4, 295, 18, kPanel);
         Box(c, 10, 22 + 41, 295, 22 + 42, Rgb(70, 80, 100));  // the 0 dB line
         for (int i = 0; i < 10; ++i) {
@@ -279,7 +290,7 @@ void InstallEqualizer(const std::string& folder) {
             CentredText(c, labels[i], bars[i].x - 6, 106, 26, 10, kLabel, 6, kBody);
         }
         for (const auto& b : buttons) DrawButton(c, b, f);
-        bmp->SaveToFile(folder + (f == Up ? "eq_up.bmp" : f == On ? "eq_on.bmp" : "eq_down.bmp"));
+        bmp->SaveToFile(folder + FaceFile("eq", f));
     }
     SaveMask(folder, "eq_mask.bmp", kEqW, kEqH, 6);
     SaveThumbs(folder, bars[0], 14, 8);
@@ -289,10 +300,7 @@ void InstallEqualizer(const std::string& folder) {
     std::vector<std::string> lines;
     for (const auto& b : bars) lines.push_back(BarLine(b));
     WriteText(folder + "Equalizer.ini",
-              "[Version]\r\nVer=150\r\n[BITMAPINFO]\r\nMaskBitmap=eq_mask.bmp\r\nMouseUpBitmap=eq_up.bmp\r\n"
-              "MouseDownBitmap=eq_down.bmp\r\nMouseOnBitmap=eq_on.bmp\r\nNumbersBitmap=digits.bmp\r\n"
-              "TextBitmap=letters.bmp\r\n" +
-                  Section("HOTAREAINFO", hot) +
+              SkinHeader("eq") + Section("HOTAREAINFO", hot) +
                   Section("DISPLAYINFO", {"TEXT_VALUE, Arial, TRUE, FALSE, 8, $8CF05A, 236, 5"}, "Charset=162\r\n") +
                   Section("TRACKBARINFO", lines));
 }

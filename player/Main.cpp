@@ -111,6 +111,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     Player->OnNotifyInputPosition = [this](TObject* s, std::uint32_t o, std::uint32_t r) { PlayerNotifyInputPosition(s, o, r); };
     Player->OnNotifyInputTimecode = [this](TObject* s, BYTE h, BYTE m, BYTE sec, BYTE f) { PlayerNotifyInputTimecode(s, h, m, sec, f); };
     Player->OnNotifyInputDuration = [this](TObject* s, std::uint32_t d) { PlayerNotifyInputDuration(s, d); };
+    Player->OnNotifyInputState = [this](TObject* s, int st) { PlayerNotifyInputState(s, st); };
 
     OpenDlg = new TOpenDialog(this);
     OpenDlg->SetName("OpenDlg");
@@ -170,7 +171,7 @@ void TForm1::ResetDisplay() {
 
 void TForm1::OpenSong(const std::string& FileName) {
     if (FPlayList->IndexOf(FileName) < 0) FPlayList->Add(FileName);
-    Player->InputOpen(FileName);
+    if (Player->InputOpen(FileName) == XA_SUCCESS) ++FOpensPending;
     Loaded = true;
     ResetDisplay();
     Skin->SetText("TEXT_SONG", "");
@@ -299,29 +300,38 @@ void TForm1::SkinTrackBarNotify(const std::string& ID, int Position) {
 // ---- Decoder handlers --------------------------------------------------------------------------------
 
 void TForm1::PlayerNotifyInputDuration(TObject*, std::uint32_t Duration) {
+    if (Stale()) return;
     const std::uint32_t d = Duration % 3600;
     FLengthText = TwoDigits(d / 60, d % 60);
     Skin->SetText("TEXT_LEN", FLengthText);
 }
 
 void TForm1::PlayerNotifyInputTimecode(TObject*, BYTE, BYTE Minutes, BYTE Seconds, BYTE) {
+    if (Stale()) return;
     Skin->SetText("TEXT_POS", TwoDigits(Minutes, Seconds));
 }
 
 void TForm1::PlayerNotifyInputPosition(TObject*, std::uint32_t Offset, std::uint32_t) {
+    if (Stale()) return;
     if (Offset == 400) return EndOfTrack();
     Skin->SetTrackBarPos("TRACKBAR_POS", static_cast<int>(Offset / 4));
 }
 
 void TForm1::PlayerNotifyNack(TObject*, BYTE Command, std::int16_t) {
+    if (Command == 7 && FOpensPending > 0) --FOpensPending;
     if (Command == 3) ShowMessage(T("Müzik Dosyası Çalınamıyor"));
     else if (Command == 7) ShowMessage(T("Dosya Açılamadı"));
 }
 
 void TForm1::PlayerNotifyPlayerState(TObject*, int State) {
+    if (Stale()) return;
     if (State == 3) return EndOfTrack();
     // A track playing again (the next one, or this one once more) can end again.
     if (State == 1) FEndHandled = false;
+}
+
+void TForm1::PlayerNotifyInputState(TObject*, int State) {
+    if (State == XA_INPUT_STATE_OPEN && FOpensPending > 0) --FOpensPending;
 }
 
 // ---- Menu --------------------------------------------------------------------------------------------

@@ -135,6 +135,7 @@ public:
     void PlayerNotifyInputPosition(TObject* Sender, std::uint32_t Offset, std::uint32_t Range);
     void PlayerNotifyNack(TObject* Sender, BYTE Command, std::int16_t Code);
     void PlayerNotifyPlayerState(TObject* Sender, int State);
+    void PlayerNotifyInputState(TObject* Sender, int State);
 
     // Menu handlers.
     void Dorlin1Click(TObject* Sender);
@@ -172,6 +173,10 @@ private:
     std::string FLengthText;
     std::string FSongTitle;
     bool FEndHandled = false;
+    // Opens sent to the decoder and not yet answered (its input state "open", or a refusal):
+    // until the last one is answered, positions, time codes and ends come from an earlier song.
+    int FOpensPending = 0;
+    bool Stale() const { return FOpensPending > 0; }
     // Sections read from Dorlin.ini; a section that was not read is never written back.
     bool FGenelRead = false;
     bool FMusicsRead = false;

@@ -1,10 +1,12 @@
 // Dorlin, the skinned MP3 player: the program block.
 //
-// The windows live on the headless backend; a person (or a script) uses them through the console
-// driver on standard input and output. While the driver waits for the next line the message loop
-// runs, so the decoder's notifications play the playlist on and the displays' texts are printed as
-// they change ("text Form1.TEXT_POS \"00:07\""). The program ends when its main window closes, or
-// at the end of the input (at once, writing nothing, as a killed program would).
+// With a display (and without --console or UI=console) the skinned windows open on the desktop and
+// the application's message loop runs them until the main window closes. Otherwise the windows
+// live on the headless backend and a person (or a script) uses them through the console driver on
+// standard input and output. While the driver waits for the next line the message loop runs, so
+// the decoder's notifications play the playlist on and the displays' texts are printed as they
+// change ("text Form1.TEXT_POS \"00:07\""). The program ends when its main window closes, or at
+// the end of the input (at once, writing nothing, as a killed program would).
 #include <poll.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include "platform/classlib/application.h"
 #include "platform/classlib/consoledriver.h"
 #include "platform/classlib/headless.h"
+#include "platform/desktop/desktop.h"
 #include "platform/win/msgwait.h"
 #include "platform/win/winuser.h"
 #include "player/DorlinProgram.h"
@@ -83,8 +86,18 @@ private:
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     dorlin::Startup();
+    if (desktop::WantDesktop(argc, argv) && desktop::Start()) {
+        dorlin::CreateMainForm();
+        Application->Run();
+        // Freeing the main window runs its destroy step: the decoder resets its output and exits.
+        Application->Reset();
+        desktop::Stop();
+        dorlin::Shutdown();
+        std::cout.flush();
+        _exit(0);
+    }
     int code = 0;
     {
         headless::TSession session;

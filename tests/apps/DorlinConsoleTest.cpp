@@ -30,7 +30,7 @@ Result RunDorlin(const testsupport::TempState& state, const std::string& script)
         int e = open("/dev/null", O_WRONLY);
         if (i < 0 || o < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
         setenv("XAUDIO_OUTPUT", "null", 1);  // paced by the clock, as a person hears it
-        execl(DORLIN_EXE, DORLIN_EXE, static_cast<char*>(nullptr));
+        execl(DORLIN_EXE, DORLIN_EXE, "--console", static_cast<char*>(nullptr));
         _exit(127);
     }
     Result r;

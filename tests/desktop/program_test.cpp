@@ -1,11 +1,13 @@
 // The programs on the desktop: Tolvar started on the private display opens its main window there
-// (and with --console it opens none and talks on its standard streams instead).
+// (and with --console it opens none and talks on its standard streams instead); Dorlin opens its
+// skinned main window there and closes from the skin's exit button.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "display.h"
+#include "platform/win/statedir.h"
 
 namespace desktoptest {
 namespace {
@@ -21,7 +23,9 @@ protected:
             waitpid(pid, nullptr, 0);
         }
     }
-    void Start(bool console) {
+    void Start(bool console) { Start(TOLVAR_EXE, console ? "--console" : nullptr); }
+    // Starts a program with at most one argument, its standard input a pipe of ours.
+    void Start(const char* exe, const char* arg) {
         int in[2];
         ASSERT_EQ(pipe(in), 0);
         pid = fork();
@@ -32,8 +36,8 @@ protected:
             int null = open("/dev/null", O_WRONLY);
             dup2(null, 1);
             dup2(null, 2);
-            if (console) execl(TOLVAR_EXE, TOLVAR_EXE, "--console", static_cast<char*>(nullptr));
-            else execl(TOLVAR_EXE, TOLVAR_EXE, static_cast<char*>(nullptr));
+            setenv("XAUDIO_OUTPUT", "null", 1);
+            execl(exe, exe, arg, static_cast<char*>(nullptr));
             _exit(127);
         }
         close(in[0]);
@@ -60,6 +64,25 @@ TEST_F(ProgramTest, WithConsoleItOpensNoWindow) {
     EXPECT_TRUE(PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000));
     pid = 0;
     EXPECT_FALSE(XDo("search --onlyvisible --name 'Tolvar'"));
+}
+
+TEST_F(ProgramTest, DorlinOpensItsSkinOnTheDisplayAndClosesFromIt) {
+    Start(DORLIN_EXE, nullptr);
+    const std::string window = "search --sync --onlyvisible --pid " + std::to_string(pid) + " --class .";
+    ASSERT_TRUE(XDo(window));
+    EXPECT_TRUE(Screenshot("/tmp/desktop-shots/dorlin-main.png"));
+    // The desktop program does not read its standard input: its end changes nothing.
+    close(input);
+    PumpFor(200);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the program ended with its input";
+    // The skin's exit button (its top right corner) closes the window and ends the program.
+    ASSERT_TRUE(XDo(window + " mousemove --sync --window %1 385 10 click 1"));
+    ASSERT_TRUE(PumpUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000));
+    pid = 0;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string ini = testsupport::ReadAll(win::LocalPath("c:\\Dorlin\\Dorlin.ini"));
+    EXPECT_NE(ini.find("[Genel]"), std::string::npos) << ini;
 }
 
 }  // namespace

@@ -233,6 +233,8 @@ void Player::Handle(const Command& c) {
         break;
     case XA_MSG_COMMAND_OUTPUT_OPEN:
         if (!c.s1.empty()) FOutputName = c.s1;
+        // A track does not play on into an output that is gone: it stops (and rewinds) first.
+        if (FState == XA_PLAYER_STATE_PLAYING || FState == XA_PLAYER_STATE_PAUSED) Stop(true);
         CloseOutput();
         if (!EnsureOutput()) return Nack(c.code, XA_ERROR_OUTPUT_FAILED);
         Ack(c.code);
@@ -271,6 +273,7 @@ void Player::Handle(const Command& c) {
         break;
     case XA_MSG_SET_OUTPUT_NAME:
         FOutputName = c.s1;
+        if (FState == XA_PLAYER_STATE_PLAYING || FState == XA_PLAYER_STATE_PAUSED) Stop(true);
         CloseOutput();
         [[fallthrough]];
     case XA_MSG_GET_OUTPUT_NAME: NotifyText(XA_MSG_NOTIFY_OUTPUT_NAME, FOutputName.empty() ? "device" : FOutputName); break;
@@ -335,8 +338,13 @@ void Player::Open(const std::string& name) {
     int channels = 0, encoding = 0;
     mpg123_frameinfo info{};
     bool ok = FMh && mpg123_open(FMh, path.c_str()) == MPG123_OK;
-    if (ok) ok = mpg123_scan(FMh) == MPG123_OK;
     if (ok) ok = mpg123_getformat(FMh, &rate, &channels, &encoding) == MPG123_OK && rate > 0 && channels > 0;
+    // The exact length: an encoder's info tag with its delay and padding gives it (the tag also
+    // counts the frames); any other stream is scanned through once.
+    long delay = -1;
+    double unused = 0;
+    if (ok && (mpg123_getstate(FMh, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK || delay < 0))
+        ok = mpg123_scan(FMh) == MPG123_OK;
     if (ok) ok = mpg123_info(FMh, &info) == MPG123_OK;
     const off_t total = ok ? mpg123_length(FMh) : 0;
     if (!ok || total <= 0) {

@@ -256,6 +256,23 @@ TEST_F(XaudioLibrary, DecodesAsTheReferenceDecoder) {
     }
 }
 
+// The length the positions are measured against is exact, whether an info tag gives it or the
+// stream is scanned: a track played to its end reaches the last position before the range.
+TEST_F(XaudioLibrary, PositionsReachTheEndOfEveryKindOfStream) {
+    const auto& a = Audio();
+    for (const std::string& f : {a.cbr, a.vbrTag, a.vbrNoTag, a.mono22, a.layer2}) {
+        SCOPED_TRACE(f);
+        Rig rig("null:fast");
+        ASSERT_TRUE(rig.Open(f));
+        control_message_send_N(rig.h(), XA_MSG_COMMAND_PLAY);
+        ASSERT_TRUE(rig.WaitState(XA_PLAYER_STATE_EOS));
+        std::uint32_t last = 0;
+        for (auto& n : rig.notes)
+            if (n.m.code == XA_MSG_NOTIFY_INPUT_POSITION) last = D(n.m, 0);
+        EXPECT_EQ(last, 399u);
+    }
+}
+
 // The 32 band gains act as mpg123's equalizer with the same factors.
 TEST_F(XaudioLibrary, EqualizerMatchesTheReferenceDecoder) {
     const auto& a = Audio();
@@ -456,6 +473,31 @@ TEST_F(XaudioLibrary, BadSeeksAndCommandsAreNacked) {
                                                    {6, XA_ERROR_INVALID_PARAMETERS},
                                                    {12, XA_ERROR_NOT_SUPPORTED}};
     EXPECT_EQ(got, want);
+}
+
+// Another output chosen while a track plays or pauses: the track stops and rewinds, and plays
+// again into the new output.
+TEST_F(XaudioLibrary, ChangingTheOutputWhilePlayingStopsTheTrack) {
+    for (int command : {XA_MSG_SET_OUTPUT_NAME, XA_MSG_COMMAND_OUTPUT_OPEN}) {
+        for (bool paused : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << command << (paused ? " paused" : " playing"));
+            const std::string wav = Audio().dir + "/switched.wav";
+            std::remove(wav.c_str());
+            Rig rig("null:manual");
+            ASSERT_TRUE(rig.Open(Audio().mono22));
+            control_message_send_N(rig.h(), XA_MSG_COMMAND_PLAY);
+            xaudio::AdvanceNullClock(rig.h(), 500);
+            if (paused) control_message_send_N(rig.h(), XA_MSG_COMMAND_PAUSE);
+            ASSERT_TRUE(rig.WaitState(paused ? XA_PLAYER_STATE_PAUSED : XA_PLAYER_STATE_PLAYING));
+            control_message_send_S(rig.h(), command, ("wav:" + wav).c_str());
+            ASSERT_TRUE(rig.WaitState(XA_PLAYER_STATE_STOPPED));
+            control_message_send_N(rig.h(), XA_MSG_COMMAND_PLAY);
+            ASSERT_TRUE(rig.WaitState(XA_PLAYER_STATE_EOS));
+            // The whole track, from its start, went to the new output.
+            const auto ref = testsupport::ReferenceDecode(Audio().mono22);
+            EXPECT_EQ(testsupport::ReadWav(wav).samples.size(), ref.samples.size());
+        }
+    }
 }
 
 TEST_F(XaudioLibrary, ExitEndsThePlayer) {
