@@ -419,8 +419,36 @@ gboolean OnContainerLeave(GtkWidget* w, GdkEventCrossing* e, gpointer) {
     return FALSE;
 }
 
+// The client area of a form or a container: a GtkFixed that asks for the size the model gives it and
+// no more, so that a control whose content would be wider than its bounds (a long label, a combo's
+// longest item) is clipped as on the original system instead of growing the window.
+struct TClientArea {
+    GtkFixed parent;
+};
+struct TClientAreaClass {
+    GtkFixedClass parent_class;
+};
+G_DEFINE_TYPE(TClientArea, client_area, GTK_TYPE_FIXED)
+
+void ClientAreaWidth(GtkWidget* w, gint* minimum, gint* natural) {
+    gint width = 0;
+    gtk_widget_get_size_request(w, &width, nullptr);
+    *minimum = *natural = std::max(1, width);
+}
+void ClientAreaHeight(GtkWidget* w, gint* minimum, gint* natural) {
+    gint height = 0;
+    gtk_widget_get_size_request(w, nullptr, &height);
+    *minimum = *natural = std::max(1, height);
+}
+void client_area_class_init(TClientAreaClass* klass) {
+    GtkWidgetClass* widget = GTK_WIDGET_CLASS(klass);
+    widget->get_preferred_width = ClientAreaWidth;
+    widget->get_preferred_height = ClientAreaHeight;
+}
+void client_area_init(TClientArea*) {}
+
 GtkWidget* TPeer::NewContainer() {
-    GtkWidget* fixed = gtk_fixed_new();
+    GtkWidget* fixed = GTK_WIDGET(g_object_new(client_area_get_type(), nullptr));
     gtk_widget_set_has_window(fixed, TRUE);
     gtk_widget_add_events(fixed, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                      GDK_LEAVE_NOTIFY_MASK);
@@ -842,7 +870,14 @@ void TPeer::SyncFormGeometry() {
     } else {
         gtk_widget_set_size_request(Fixed, std::max(1, f->Width()), std::max(1, f->Height()));
     }
-    gtk_window_move(GTK_WINDOW(Outer), f->Left(), f->Top());
+    // The window opens where the person sees the whole of it when it fits on the screen (a window
+    // centred over a small main window at the screen's edge would start partly off it).
+    int x = f->Left(), y = f->Top();
+    if (GdkScreen* screen = gtk_widget_get_screen(Outer)) {
+        x = std::max(0, std::min(x, gdk_screen_get_width(screen) - f->Width()));
+        y = std::max(0, std::min(y, gdk_screen_get_height(screen) - f->Height() - menu));
+    }
+    gtk_window_move(GTK_WINDOW(Outer), x, y);
     --Syncing;
 }
 
