@@ -24,6 +24,7 @@
 #include "messenger/Unit7.h"
 #include "messenger/Unit8.h"
 #include "messenger/Unit9.h"
+#include "messenger/WindowLayout.h"
 #include "platform/classlib/application.h"
 #include "platform/registry/registry.h"
 
@@ -75,6 +76,7 @@ void CreateForms() {
     Application->CreateForm(Form17);
     Application->CreateForm(Form18);
     Application->CreateForm(Form19);
+    messenger::LayOutWindows();
 }
 
 void ShowMainForm() {

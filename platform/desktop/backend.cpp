@@ -3,10 +3,12 @@
 // popup menus, minimising; and the start of the display.
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/classlib/application.h"
 #include "platform/classlib/dialogs.h"
 #include "platform/classlib/forms.h"
+#include "platform/classlib/graphics.h"
 #include "platform/classlib/menus.h"
 #include "platform/desktop/desktop.h"
 #include "platform/desktop/internal.h"
@@ -262,12 +264,16 @@ bool Start() {
         }
     }
     // Controls keep the sizes of their forms: no theme minimum larger than the model's bounds.
+    // The forms' texts are in the class library's default font (fontconfig finds its nearest face),
+    // at its size, so that they fit the bounds the windows were laid out for.
+    const TFont font;
+    const std::string rules = "button, entry, combobox button, spinbutton { min-height: 0; min-width: 0; "
+                              "padding: 0px 4px; }\n"
+                              "checkbutton, radiobutton { min-height: 0; padding: 0; }\n"
+                              ".classlib-form, .classlib-form * { font-family: \"" + font.Name() +
+                              "\", sans-serif; font-size: " + std::to_string(std::abs(font.Height())) + "px; }\n";
     GtkCssProvider* css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css,
-                                    "button, entry, combobox button, spinbutton { min-height: 0; min-width: 0; "
-                                    "padding: 0px 4px; }\n"
-                                    "checkbutton, radiobutton { min-height: 0; padding: 0; }\n",
-                                    -1, nullptr);
+    gtk_css_provider_load_from_data(css, rules.c_str(), -1, nullptr);
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(css);

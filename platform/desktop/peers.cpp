@@ -52,22 +52,22 @@ LPARAM PointParam(int x, int y) {
     return MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y)));
 }
 
-WPARAM MKOf(guint state) {
-    WPARAM mk = 0;
-    if (state & GDK_BUTTON1_MASK) mk |= MK_LBUTTON;
-    if (state & GDK_BUTTON3_MASK) mk |= MK_RBUTTON;
-    if (state & GDK_BUTTON2_MASK) mk |= MK_MBUTTON;
-    if (state & GDK_SHIFT_MASK) mk |= MK_SHIFT;
-    if (state & GDK_CONTROL_MASK) mk |= MK_CONTROL;
-    return mk;
-}
-
+// The keys held with a key or a button event (the shift state of a key event).
 TShiftState ShiftOf(guint state) {
     TShiftState s = 0;
     if (state & GDK_SHIFT_MASK) s |= ssShift;
     if (state & GDK_CONTROL_MASK) s |= ssCtrl;
     if (state & GDK_MOD1_MASK) s |= ssAlt;
     return s;
+}
+
+// The keys and buttons held, as a mouse message's key flags.
+WPARAM MKOf(guint state) {
+    TShiftState s = ShiftOf(state);
+    if (state & GDK_BUTTON1_MASK) s |= ssLeft;
+    if (state & GDK_BUTTON3_MASK) s |= ssRight;
+    if (state & GDK_BUTTON2_MASK) s |= ssMiddle;
+    return MKFromShiftState(s);
 }
 
 // The RGB of a control's colour: its own, or its parent's when ParentColor; a form without a colour
@@ -338,7 +338,7 @@ void TPeer::PaintSurface() {
 // A container's (or the form's) draw: the form's surface, at the container's place.
 gboolean OnContainerDraw(GtkWidget* w, cairo_t* cr, gpointer) {
     TPeer* p = PeerOfWidget(w);
-    if (!p) return FALSE;
+    if (!p || !gtk_cairo_should_draw_window(cr, gtk_widget_get_window(w))) return FALSE;
     TCustomForm* f = p->Form();
     TPeer* fp = PeerOf(f);
     if (!fp || !f->Handle()) return FALSE;
@@ -419,8 +419,58 @@ gboolean OnContainerLeave(GtkWidget* w, GdkEventCrossing* e, gpointer) {
     return FALSE;
 }
 
+// The client area of a form or a container: a GtkFixed that asks for the size the model gives it and
+// no more, so that a control whose content would be wider than its bounds (a long label, a combo's
+// longest item) is clipped as on the original system instead of growing the window.
+struct TClientArea {
+    GtkFixed parent;
+};
+struct TClientAreaClass {
+    GtkFixedClass parent_class;
+};
+G_DEFINE_TYPE(TClientArea, client_area, GTK_TYPE_FIXED)
+
+void ClientAreaWidth(GtkWidget* w, gint* minimum, gint* natural) {
+    gint width = 0;
+    gtk_widget_get_size_request(w, &width, nullptr);
+    *minimum = *natural = std::max(1, width);
+}
+void ClientAreaHeight(GtkWidget* w, gint* minimum, gint* natural) {
+    gint height = 0;
+    gtk_widget_get_size_request(w, nullptr, &height);
+    *minimum = *natural = std::max(1, height);
+}
+// Each child gets its model's bounds (its size request) even where its content asks more.
+void ClientAreaAllocate(GtkWidget* w, GtkAllocation* allocation) {
+    GTK_WIDGET_CLASS(client_area_parent_class)->size_allocate(w, allocation);
+    GList* children = gtk_container_get_children(GTK_CONTAINER(w));
+    for (GList* l = children; l; l = l->next) {
+        auto* child = static_cast<GtkWidget*>(l->data);
+        if (!gtk_widget_get_visible(child)) continue;
+        gint x = 0, y = 0, width = 0, height = 0;
+        gtk_container_child_get(GTK_CONTAINER(w), child, "x", &x, "y", &y, nullptr);
+        gtk_widget_get_size_request(child, &width, &height);
+        if (width < 0 || height < 0) continue;
+        GtkAllocation a{x, y, width, height};
+        if (!gtk_widget_get_has_window(w)) {
+            a.x += allocation->x;
+            a.y += allocation->y;
+        }
+        gtk_widget_size_allocate(child, &a);
+    }
+    g_list_free(children);
+}
+
+void client_area_class_init(TClientAreaClass* klass) {
+    GtkWidgetClass* widget = GTK_WIDGET_CLASS(klass);
+    widget->get_preferred_width = ClientAreaWidth;
+    widget->get_preferred_height = ClientAreaHeight;
+    widget->size_allocate = ClientAreaAllocate;
+}
+void client_area_init(TClientArea*) {}
+
 GtkWidget* TPeer::NewContainer() {
-    GtkWidget* fixed = gtk_fixed_new();
+    GtkWidget* fixed = GTK_WIDGET(g_object_new(client_area_get_type(), nullptr));
     gtk_widget_set_has_window(fixed, TRUE);
     gtk_widget_add_events(fixed, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                      GDK_LEAVE_NOTIFY_MASK);
@@ -455,19 +505,35 @@ WORD VirtualKey(guint keyval) {
         case GDK_KEY_Left: return VK_LEFT;
         case GDK_KEY_Right: return VK_RIGHT;
         case GDK_KEY_Delete: return VK_DELETE;
-        default: return 0;
+        case GDK_KEY_BackSpace: return VK_BACK;
+        case GDK_KEY_Tab: return VK_TAB;
+        case GDK_KEY_space: return VK_SPACE;
+        default: break;
     }
+    // Letters and digits of the basic range are their own codes; every other character key has
+    // none (0), as the class library's typed keys have.
+    if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) return static_cast<WORD>(keyval - GDK_KEY_a + 'A');
+    if ((keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) || (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9))
+        return static_cast<WORD>(keyval);
+    return 0;
 }
 
-// Enter and Escape reach the model's key handling (the form's Default and Cancel buttons, a memo's
-// line break); a one-line edit types them, as a person's typing does.
+// Every key first reaches the model's key-down (its handler sees the text as it was before the
+// key); the widget then does what the key does (typed characters go through the model's key press
+// from the widget's insertion). Enter and Escape reach the model's whole key handling (the form's
+// Default and Cancel buttons, a memo's line break); a one-line edit types them, as a person's
+// typing does.
 gboolean OnKeyPress(GtkWidget* w, GdkEventKey* e, gpointer) {
     TPeer* p = PeerOfWidget(w);
     if (!p || p->K == Kind::Browser) return FALSE;  // a page takes its own keys
     auto* wc = dynamic_cast<TWinControl*>(p->C);
     if (!wc) return FALSE;
     WORD vk = VirtualKey(e->keyval);
-    if (vk != VK_RETURN && vk != VK_ESCAPE) return FALSE;
+    if (vk != VK_RETURN && vk != VK_ESCAPE) {
+        if (e->is_modifier) return FALSE;
+        Guard(wc, [&] { wc->KeyDown(vk, ShiftOf(e->state)); });
+        return FALSE;
+    }
     if (p->K == Kind::Button || p->K == Kind::Check || p->K == Kind::Radio) {
         if (vk == VK_RETURN) return FALSE;  // the focused button is pressed by GTK
     }
@@ -801,6 +867,7 @@ void TPeer::BuildForm() {
     Outer = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_object_ref_sink(Outer);
     g_object_set_data(G_OBJECT(Outer), "desktop-peer", this);
+    gtk_style_context_add_class(gtk_widget_get_style_context(Outer), "classlib-form");
     gtk_window_set_title(GTK_WINDOW(Outer), Utf8(f->Caption()).c_str());
     switch (f->BorderStyle) {
         case bsNone: gtk_window_set_decorated(GTK_WINDOW(Outer), FALSE); break;
@@ -842,7 +909,14 @@ void TPeer::SyncFormGeometry() {
     } else {
         gtk_widget_set_size_request(Fixed, std::max(1, f->Width()), std::max(1, f->Height()));
     }
-    gtk_window_move(GTK_WINDOW(Outer), f->Left(), f->Top());
+    // The window opens where the person sees the whole of it when it fits on the screen (a window
+    // centred over a small main window at the screen's edge would start partly off it).
+    int x = f->Left(), y = f->Top();
+    if (GdkScreen* screen = gtk_widget_get_screen(Outer)) {
+        x = std::max(0, std::min(x, gdk_screen_get_width(screen) - f->Width()));
+        y = std::max(0, std::min(y, gdk_screen_get_height(screen) - f->Height() - menu));
+    }
+    gtk_window_move(GTK_WINDOW(Outer), x, y);
     --Syncing;
 }
 
@@ -963,10 +1037,10 @@ void TPeer::Build() {
         gtk_label_set_xalign(GTK_LABEL(w), lb->Alignment == taCenter ? 0.5f : lb->Alignment == taRightJustify ? 1.0f : 0.0f);
         gtk_label_set_yalign(GTK_LABEL(w), lb->Layout == tlCenter ? 0.5f : lb->Layout == tlBottom ? 1.0f : 0.0f);
         gtk_label_set_line_wrap(GTK_LABEL(w), lb->WordWrap);
-    } else if (dynamic_cast<TSpeedButton*>(c)) {
+    } else if (auto* sb = dynamic_cast<TSpeedButton*>(c)) {
         K = Kind::SpeedButton;
         w = Inner = gtk_button_new_with_mnemonic("");
-        gtk_button_set_relief(GTK_BUTTON(w), GTK_RELIEF_NONE);
+        gtk_button_set_relief(GTK_BUTTON(w), sb->Flat ? GTK_RELIEF_NONE : GTK_RELIEF_NORMAL);
         g_signal_connect(w, "clicked", G_CALLBACK(OnClicked), nullptr);
     } else if (auto* bv = dynamic_cast<TBevel*>(c)) {
         K = Kind::Bevel;
@@ -1026,6 +1100,12 @@ void TPeer::Build() {
         const bool entry = cb->Style == csDropDown || cb->Style == csSimple;
         w = Inner = entry ? gtk_combo_box_text_new_with_entry() : gtk_combo_box_text_new();
         g_signal_connect(w, "changed", G_CALLBACK(OnComboChanged), nullptr);
+        // An item longer than the box ends in an ellipsis, so that the box keeps its bounds and its
+        // arrow stays in sight.
+        GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(w));
+        for (GList* l = cells; l; l = l->next)
+            if (GTK_IS_CELL_RENDERER_TEXT(l->data)) g_object_set(l->data, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+        g_list_free(cells);
         if (entry) {
             GtkWidget* child = gtk_bin_get_child(GTK_BIN(w));
             gtk_entry_set_width_chars(GTK_ENTRY(child), 1);
@@ -1089,6 +1169,9 @@ void TPeer::SyncText() {
         case Kind::Check:
         case Kind::Radio:
             gtk_button_set_label(GTK_BUTTON(Inner), Mnemonic(c->Caption()).c_str());
+            // A caption longer than the control ends in an ellipsis inside its bounds.
+            if (GtkWidget* text = gtk_bin_get_child(GTK_BIN(Inner)); text && GTK_IS_LABEL(text))
+                gtk_label_set_ellipsize(GTK_LABEL(text), PANGO_ELLIPSIZE_END);
             if (auto* cb = dynamic_cast<TCheckBox*>(c)) {
                 gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Inner), cb->State() == cbChecked);
                 gtk_toggle_button_set_inconsistent(GTK_TOGGLE_BUTTON(Inner), cb->State() == cbGrayed);

@@ -3,15 +3,18 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <vector>
 
 #include "platform/classlib/application.h"
+#include "platform/classlib/controls.h"
 #include "platform/desktop/desktop.h"
 #include "platform/win/winuser.h"
 
@@ -172,6 +175,13 @@ bool XDo(const std::string& args) {
     return RunPumping(argv) == 0;
 }
 
+std::string ShotDir() {
+    const char* dir = std::getenv("DESKTOP_SHOTS");
+    std::string d = dir && *dir ? dir : "/tmp/desktop-shots";
+    mkdir(d.c_str(), 0755);
+    return d;
+}
+
 bool Screenshot(const std::string& path) {
     PumpFor(100);
     return RunPumping({"import", "-window", "root", path}) == 0;
@@ -198,6 +208,51 @@ void WidgetOrigin(GtkWidget* w, int& x, int& y) {
         x += a.x;
         y += a.y;
     }
+}
+
+namespace {
+
+std::string Describe(const TControl* c) {
+    std::ostringstream s;
+    s << c->Name() << " (" << c->Left() << "," << c->Top() << " " << c->Width() << "x" << c->Height() << ")";
+    return s.str();
+}
+
+void AddLayoutFaults(const TWinControl* parent, const std::set<std::string>& under, std::vector<std::string>& faults) {
+    std::vector<const TControl*> shown;
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        const TControl* c = parent->Controls(i);
+        if (!c->Visible()) continue;
+        shown.push_back(c);
+        if (c->Width() <= 0 || c->Height() <= 0 || c->Left() < 0 || c->Top() < 0 ||
+            c->Left() + c->Width() > parent->ClientWidth() || c->Top() + c->Height() > parent->ClientHeight())
+            faults.push_back(Describe(c) + " is not inside " + Describe(parent));
+        // What the person sees of it is its bounds: a widget whose content asks more spills over
+        // its neighbours or loses its edge (a combo's arrow) at the window's.
+        if (auto* widget = static_cast<GtkWidget*>(desktop::ControlWidget(c)); widget && gtk_widget_get_mapped(widget)) {
+            const int width = gtk_widget_get_allocated_width(widget), height = gtk_widget_get_allocated_height(widget);
+            if (width != c->Width() || height != c->Height())
+                faults.push_back(Describe(c) + " is shown " + std::to_string(width) + "x" + std::to_string(height));
+        }
+        if (auto* w = dynamic_cast<const TWinControl*>(c)) AddLayoutFaults(w, under, faults);
+    }
+    for (size_t i = 0; i < shown.size(); ++i)
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            const TControl* a = shown[i];
+            const TControl* b = shown[j];
+            if (a->Owner() && under.count(a->Owner()->Name() + "." + a->Name())) continue;
+            const bool apart = a->Left() + a->Width() <= b->Left() || b->Left() + b->Width() <= a->Left() ||
+                               a->Top() + a->Height() <= b->Top() || b->Top() + b->Height() <= a->Top();
+            if (!apart) faults.push_back(Describe(a) + " covers " + Describe(b));
+        }
+}
+
+}  // namespace
+
+std::vector<std::string> LayoutFaults(const TWinControl* form, const std::set<std::string>& under) {
+    std::vector<std::string> faults;
+    AddLayoutFaults(form, under, faults);
+    return faults;
 }
 
 void DesktopTest::SetUp() {

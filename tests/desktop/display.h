@@ -7,10 +7,14 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/classlib/headless.h"
 #include "support/tempstate.h"
+
+class TWinControl;
 
 namespace desktoptest {
 
@@ -26,12 +30,20 @@ void PumpFor(int ms);
 // Runs xdotool with the arguments (on the private display); true when it succeeded. Waits for the
 // tool while pumping the loop, so that the windows answer the server meanwhile.
 bool XDo(const std::string& args);
+// The folder the screenshots go to: DESKTOP_SHOTS, or /tmp/desktop-shots (made when missing).
+std::string ShotDir();
 // Saves the whole screen as a PNG with ImageMagick's import; true on success.
 bool Screenshot(const std::string& path);
 // The colour of a screen pixel (0xRRGGBB), read from the server; -1 when it cannot be read.
 long ScreenPixel(int x, int y);
 // Where a widget's top-left lies on the screen.
 void WidgetOrigin(GtkWidget* w, int& x, int& y);
+
+// What keeps a person from seeing or reaching a control of a shown form: a control outside its
+// parent's client area or empty, one that covers a sibling (but those named in `under` as
+// "FORM.NAME", which lie under another by design), and a widget shown at another size than its control's bounds (its
+// content spills over its neighbours or loses its edge at the window's). One line each.
+std::vector<std::string> LayoutFaults(const TWinControl* form, const std::set<std::string>& under = {});
 
 // A scripted session on the desktop backend: a private state folder, a headless session (halts
 // throw, the application is reset) with the desktop backend started inside it. Skips the test when

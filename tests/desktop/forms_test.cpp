@@ -2,8 +2,6 @@
 // keyboard through the X server, and read back from the models and the screen.
 #include <gtk/gtk.h>
 
-#include <sys/stat.h>
-
 #include "display.h"
 #include "platform/classlib/application.h"
 #include "platform/classlib/dialogs.h"
@@ -17,13 +15,6 @@
 
 namespace desktoptest {
 namespace {
-
-std::string ShotDir() {
-    const char* dir = std::getenv("DESKTOP_SHOTS");
-    std::string d = dir && *dir ? dir : "/tmp/desktop-shots";
-    mkdir(d.c_str(), 0755);
-    return d;
-}
 
 class FormsTest : public DesktopTest {
 protected:

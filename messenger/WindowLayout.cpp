@@ -1,0 +1,87 @@
+#include "messenger/WindowLayout.h"
+
+#include "messenger/Unit2.h"
+#include "messenger/Unit3.h"
+#include "messenger/Unit9.h"
+
+namespace messenger {
+
+namespace {
+
+// The send window (client 221 x 231): the contact's strip, the text with the remaining-characters
+// figure beside its label, the service below it, the two link-style buttons and the two buttons.
+void LayOutSendWindow(TForm2* f) {
+    f->Panel1->SetHeight(25);
+    f->Label3->SetBounds(8, 33, 80, 16);
+    f->Edit1->SetBounds(170, 30, 43, 21);
+    f->Memo1->SetBounds(8, 53, 205, 95);
+    f->Label7->SetBounds(8, 157, 44, 16);
+    f->ComboBox2->SetBounds(52, 153, 161, 24);
+    f->Label2->SetBounds(8, 231 - 16, 60, 14);
+    f->SpeedButton3->SetBounds(8, 181, 100, 20);
+    f->SpeedButton4->SetBounds(113, 181, 100, 20);
+    f->SpeedButton1->SetBounds(8, 204, 100, 24);
+    f->SpeedButton2->SetBounds(113, 204, 100, 24);
+}
+
+// The SuperOnline login window: the note between its bevels, then label and field rows, and the
+// two buttons at the bottom right.
+void LayOutLoginWindow(TForm3* f) {
+    f->SetClientWidth(304);
+    f->SetClientHeight(226);
+    f->Bevel1->SetBounds(8, 8, 288, 2);
+    f->Label5->SetBounds(12, 14, 284, 16);
+    f->Label6->SetBounds(12, 31, 284, 16);
+    f->Bevel2->SetBounds(8, 51, 288, 2);
+    f->Label1->SetBounds(12, 66, 84, 16);
+    f->ComboBox1->SetBounds(114, 62, 178, 24);
+    f->Label2->SetBounds(12, 96, 84, 16);
+    f->ComboBox2->SetBounds(114, 92, 62, 24);
+    f->Edit1->SetBounds(182, 92, 110, 24);
+    f->Label3->SetBounds(12, 126, 84, 16);
+    f->Edit2->SetBounds(114, 122, 178, 24);
+    f->Label4->SetBounds(12, 156, 84, 16);
+    f->Edit3->SetBounds(114, 152, 178, 24);
+    f->Edit4->SetBounds(114, 182, 60, 24);
+    f->Button1->SetBounds(134, 191, 75, 25);
+    f->Button2->SetBounds(217, 191, 75, 25);
+}
+
+// The settings window: the two panels share the upper part; on the page panel the proxy page and
+// the other page stand side by side, each with its title in the gap between its two halves.
+void LayOutSettingsWindow(TForm9* f) {
+    f->SetClientWidth(440);
+    f->SetClientHeight(258);
+    f->Panel1->SetBounds(0, 0, 440, 216);
+    f->Panel2->SetBounds(0, 0, 440, 216);
+    f->TabSheet1->SetBounds(8, 8, 208, 200);
+    f->CheckBox3->SetBounds(8, 8, 192, 20);
+    f->Label1->SetBounds(8, 37, 80, 16);
+    f->Edit3->SetBounds(90, 33, 110, 22);
+    f->Label2->SetBounds(8, 63, 80, 16);
+    f->Edit4->SetBounds(90, 59, 50, 22);
+    f->CheckBox4->SetBounds(8, 118, 192, 20);
+    f->Label3->SetBounds(8, 147, 80, 16);
+    f->Edit5->SetBounds(90, 143, 110, 22);
+    f->Label4->SetBounds(8, 173, 80, 16);
+    f->Edit6->SetBounds(90, 169, 110, 22);
+    f->TabSheet2->SetBounds(224, 8, 208, 200);
+    f->GroupBox1->SetBounds(6, 6, 196, 78);
+    f->Edit1->SetBounds(10, 22, 176, 22);
+    f->Label5->SetBounds(10, 50, 176, 16);
+    f->GroupBox2->SetBounds(6, 116, 196, 78);
+    f->Edit2->SetBounds(10, 22, 176, 22);
+    f->CheckBox1->SetBounds(10, 50, 176, 20);
+    f->BitBtn1->SetBounds(268, 224, 80, 26);
+    f->BitBtn2->SetBounds(352, 224, 80, 26);
+}
+
+}  // namespace
+
+void LayOutWindows() {
+    LayOutSendWindow(Form2);
+    LayOutLoginWindow(Form3);
+    LayOutSettingsWindow(Form9);
+}
+
+}  // namespace messenger

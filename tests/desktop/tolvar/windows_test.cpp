@@ -1,0 +1,164 @@
+// Tolvar's windows on the desktop, created as the program creates them: each window a person can
+// open shows its caption and size with every control where a person can see and reach it (none
+// outside the client area, none over another), and a contact is chosen and written to as a
+// person would, with the pointer and the keyboard.
+#include <gtk/gtk.h>
+
+#include <set>
+#include <sstream>
+
+#include "display.h"
+#include "messenger/TolvarProgram.h"
+#include "messenger/Unit1.h"
+#include "messenger/Unit2.h"
+#include "messenger/Unit9.h"
+#include "platform/classlib/extctrls.h"
+#include "platform/classlib/application.h"
+#include "platform/classlib/forms.h"
+#include "platform/codepage/cp1254.h"
+#include "platform/desktop/desktop.h"
+#include "platform/win/statedir.h"
+#include "support/tempstate.h"
+
+namespace desktoptest {
+namespace {
+
+class TolvarWindowsTest : public DesktopTest {
+protected:
+    void SetUp() override {
+        DesktopTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        testsupport::WriteAll(win::WindowsDir() + "/tolvar17.ini",
+                              cp1254::FromUtf8("[Ayarlar]\r\nToplam=2\r\n[1]\r\nisim=Ayşe\r\nnumara=905431234567\r\n"
+                                               "[2]\r\nisim=Çağrı\r\nnumara=905321112233\r\n"));
+        tolvar::CreateForms();
+        tolvar::ShowMainForm();
+        ASSERT_TRUE(Mapped(Form1));
+    }
+    static GtkWidget* Window(TCustomForm* f) { return static_cast<GtkWidget*>(desktop::FormWindow(f)); }
+    static bool Mapped(TCustomForm* f) {
+        return PumpUntil([&] { return Window(f) && gtk_widget_get_mapped(Window(f)); }, 20000);
+    }
+};
+
+TEST_F(TolvarWindowsTest, EveryWindowShowsItsCaptionAndSizeWithItsControlsApart) {
+    // The ready-message and news windows show outside pages; the wait window runs a send.
+    const std::set<std::string> skipped{"Form7", "Form11", "Form18"};
+    int checked = 0;
+    for (int i = 0; i < Screen->FormCount(); ++i) {
+        TCustomForm* f = Screen->Forms(i);
+        if (skipped.count(f->Name())) continue;
+        SCOPED_TRACE(f->Name());
+        if (f != Form1) f->Show();
+        ASSERT_TRUE(Mapped(f));
+        auto* w = GTK_WINDOW(Window(f));
+        EXPECT_EQ(gtk_window_get_title(w) ? std::string(gtk_window_get_title(w)) : std::string(), cp1254::ToUtf8(f->Caption()));
+        // The window shows the whole client area on screen, nothing cut off at the screen's edge.
+        int x = 0, y = 0, width = 0, height = 0;
+        gtk_window_get_position(w, &x, &y);
+        gtk_window_get_size(w, &width, &height);
+        EXPECT_GE(x, 0);
+        EXPECT_GE(y, 0);
+        GtkWidget* client = gtk_bin_get_child(GTK_BIN(w));
+        EXPECT_EQ(gtk_widget_get_allocated_width(client), f->ClientWidth());
+        // The main window keeps its current user in a label under the list, never seen.
+        for (const std::string& fault : LayoutFaults(f, {"Form1.Label1"})) ADD_FAILURE() << fault;
+        EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-" + f->Name() + ".png"));
+        if (f != Form1) f->Hide();
+        ++checked;
+    }
+    EXPECT_GE(checked, 15);
+}
+
+}  // namespace
+}  // namespace desktoptest
+
+namespace desktoptest {
+namespace {
+
+// Moves the pointer to a point of a widget (its middle by default) and clicks.
+bool ClickOn(GtkWidget* w, const std::string& click = "click 1", int dx = -1, int dy = -1) {
+    int x = 0, y = 0;
+    WidgetOrigin(w, x, y);
+    if (dx < 0) dx = gtk_widget_get_allocated_width(w) / 2;
+    if (dy < 0) dy = gtk_widget_get_allocated_height(w) / 2;
+    return XDo("mousemove " + std::to_string(x + dx) + " " + std::to_string(y + dy) + " " + click);
+}
+
+GtkWidget* Widget(TControl* c) { return static_cast<GtkWidget*>(desktop::ControlWidget(c)); }
+
+TEST_F(TolvarWindowsTest, ADoubleClickOnAContactOpensTheSendWindowForItAndTypingCounts) {
+    // The second contact, double-clicked in the list as a person would.
+    GtkWidget* tree = gtk_bin_get_child(GTK_BIN(Widget(Form1->ListBox1)));
+    GdkRectangle cell{};
+    // Once the list has laid out its rows.
+    ASSERT_TRUE(PumpUntil([&] {
+        GtkTreePath* path = gtk_tree_path_new_from_indices(1, -1);
+        gtk_tree_view_get_cell_area(GTK_TREE_VIEW(tree), path, nullptr, &cell);
+        gtk_tree_path_free(path);
+        return cell.height > 0 && cell.y >= cell.height;
+    }));
+    ASSERT_TRUE(ClickOn(Widget(Form1->ListBox1), "click --repeat 2 --delay 80 1", 30, cell.y + cell.height / 2 + 2));
+    ASSERT_TRUE(PumpUntil([] { return Form2->Visible(); }));
+    ASSERT_TRUE(Mapped(Form2));
+    EXPECT_EQ(Form2->Panel1->Caption(), "Çağrı-905321112233"_w);
+    // The send window holds the main window until it closes.
+    EXPECT_FALSE(gtk_widget_get_sensitive(gtk_bin_get_child(GTK_BIN(Window(Form1)))));
+    // Turkish text typed into the message field reaches the model, and the figure follows.
+    PumpFor(150);
+    ASSERT_TRUE(ClickOn(Widget(Form2->Memo1)));
+    ASSERT_TRUE(XDo("type --delay 30 'Şişli'"));
+    EXPECT_TRUE(PumpUntil([] { return Form2->Memo1->Text() == "Şişli"_w; })) << cp1254::ToUtf8(Form2->Memo1->Text());
+    // Counted at each key-down, one key late: 160 less the four letters before the last.
+    EXPECT_TRUE(PumpUntil([] { return Form2->Edit1->Text() == "156"; })) << Form2->Edit1->Text();
+    EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-send.png"));
+    // "İptal" empties the field, closes the window and lets the main window go.
+    ASSERT_TRUE(ClickOn(Widget(Form2->SpeedButton2)));
+    EXPECT_TRUE(PumpUntil([] { return !Form2->Visible(); }));
+    EXPECT_EQ(Form2->Memo1->Text(), "");
+    EXPECT_TRUE(PumpUntil([&] { return gtk_widget_get_sensitive(gtk_bin_get_child(GTK_BIN(Window(Form1)))); }));
+}
+
+TEST_F(TolvarWindowsTest, TheSettingsMenuItemShowsTheSettingsPages) {
+    // Ayarlar > Ayarlar > SMS Ayarları, opened with the pointer.
+    auto* w = Window(Form1);
+    GtkWidget* box = gtk_bin_get_child(GTK_BIN(w));
+    GList* parts = gtk_container_get_children(GTK_CONTAINER(box));
+    GtkWidget* bar = GTK_WIDGET(parts->data);
+    g_list_free(parts);
+    ASSERT_TRUE(GTK_IS_MENU_BAR(bar));
+    auto itemLabelled = [](GtkWidget* shell, const std::string& label) -> GtkWidget* {
+        GtkWidget* found = nullptr;
+        GList* items = gtk_container_get_children(GTK_CONTAINER(shell));
+        for (GList* l = items; l; l = l->next)
+            if (GTK_IS_MENU_ITEM(l->data) && gtk_menu_item_get_label(GTK_MENU_ITEM(l->data)) &&
+                std::string(gtk_menu_item_get_label(GTK_MENU_ITEM(l->data))) == label)
+                found = GTK_WIDGET(l->data);
+        g_list_free(items);
+        return found;
+    };
+    GtkWidget* settings = itemLabelled(bar, "Ayarlar");
+    ASSERT_NE(settings, nullptr);
+    ASSERT_TRUE(ClickOn(settings));
+    GtkWidget* sub = gtk_menu_item_get_submenu(GTK_MENU_ITEM(settings));
+    ASSERT_TRUE(PumpUntil([&] { return sub && gtk_widget_get_mapped(sub); }));
+    GtkWidget* program = itemLabelled(sub, "Ayarlar");
+    ASSERT_NE(program, nullptr);
+    PumpFor(100);
+    ASSERT_TRUE(ClickOn(program));
+    GtkWidget* sub2 = gtk_menu_item_get_submenu(GTK_MENU_ITEM(program));
+    ASSERT_TRUE(PumpUntil([&] { return sub2 && gtk_widget_get_mapped(sub2); }));
+    GtkWidget* sms = itemLabelled(sub2, "_SMS Ayarları");
+    ASSERT_NE(sms, nullptr);
+    PumpFor(100);
+    ASSERT_TRUE(ClickOn(sms));
+    ASSERT_TRUE(PumpUntil([] { return Form9->Visible(); }));
+    ASSERT_TRUE(Mapped(Form9));
+    EXPECT_TRUE(Form9->Panel2->Visible());
+    EXPECT_TRUE(gtk_widget_get_mapped(Widget(Form9->Edit1)));  // the signature, on its page
+    for (const std::string& fault : LayoutFaults(Form9)) ADD_FAILURE() << fault;
+    EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-settings.png"));
+}
+
+}  // namespace
+}  // namespace desktoptest
