@@ -453,14 +453,17 @@ void TGIFSubImage::DrawFrame(TCanvas* canvas, const RECT& rect, bool tile, bool 
 }
 
 void TGIFSubImage::StretchDrawFrame(TCanvas* canvas, const RECT& rect, bool tile, bool transparent) {
+    if (!canvas) return;
+    // The mask first: making it may build the frame bitmap again.
+    const bool masked = transparent && IsTransparent && HasMaskBitmap();
     TBitmap* bitmap = GetFrameBitmap();
-    if (!bitmap || !canvas) return;
+    if (!bitmap) return;
     const int iw = std::max(Image ? Image->Width() : Width(), 1), ih = std::max(Image ? Image->Height() : Height(), 1);
     auto eachTile = [&](auto&& draw) {
         for (int y = rect.top + Top(); y < rect.bottom; y += ih)
             for (int x = rect.left + Left(); x < rect.right; x += iw) draw(RECT{x, y, x + Width(), y + Height()});
     };
-    if (transparent && IsTransparent && HasMaskBitmap()) {
+    if (masked) {
         HDC dc = canvas->Handle();
         if (tile)
             eachTile([&](const RECT& r) { MaskedStretchBlt(dc, r, bitmap, MaskBitmap); });

@@ -435,6 +435,13 @@ void TGIFPicture::SaveToClipboardFormat(WORD& Format, HANDLE& Data, HPALETTE& Pa
         GlobalFree(block);
         RaiseGIFError(TGIFMessageId::ClipboardFailed);
     }
+    // A picture of no size (extensions only) has no still bitmap to offer beside its stream.
+    if (!still) {
+        Format = 0;
+        Data = nullptr;
+        Palette = nullptr;
+        return;
+    }
     Format = CF_BITMAP;
     Data = reinterpret_cast<HANDLE>(CopyBitmapHandle(still->Handle()));
     Palette = CopyPalette(still->Palette());

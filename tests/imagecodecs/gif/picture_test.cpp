@@ -281,6 +281,17 @@ TEST_F(GifModule, TheClipboardCarriesTheWholeStreamAndTheStillBitmap) {
     } catch (const GIFException& e) {
         EXPECT_EQ(e.Message, "Unsupported clipboard format");
     }
+    // A picture of extensions only has no still bitmap: its stream alone goes to the clipboard.
+    auto comment = LoadBytes(GifHeader(0, 0, 0) + Comment("only words") + ";");
+    ASSERT_FALSE(comment->Empty());
+    format = CF_TEXT;
+    data = reinterpret_cast<HANDLE>(1);
+    comment->SaveToClipboardFormat(format, data, palette);
+    EXPECT_EQ(format, 0);
+    EXPECT_EQ(data, nullptr);
+    TGIFPicture words;
+    words.LoadFromClipboardFormat(GIFClipboardFormat(), nullptr, nullptr);
+    EXPECT_EQ(SaveBytes(&words), SaveBytes(comment.get()));
     CloseClipboard();
     // Placing needs an open clipboard.
     try {
@@ -491,6 +502,17 @@ TEST(GifPicture, TransparentAndTiledDrawingOfAFrame) {
     EXPECT_EQ(at(t.get(), 9, 4), 0x555555u);
     EXPECT_EQ(at(t.get(), 0, 0), 0x0000FFu);
     EXPECT_EQ(at(t.get(), 4, 3), 0x0000FFu);
+    // A copy takes the frame's built bitmap but not its mask: the mask is made when it is first
+    // drawn transparent, and the drawing uses the bitmap built with it.
+    ASSERT_NE(p->Frame(0)->GetFrameBitmap(), nullptr);
+    TGIFPicture copy;
+    copy.Assign(p.get());
+    copy.PaintOptions = poTransparent;
+    auto d = canvasOf(4, 3);
+    d->Canvas()->Draw(0, 0, &copy);
+    EXPECT_EQ(at(d.get(), 1, 1), 0x555555u);
+    EXPECT_EQ(at(d.get(), 2, 1), 0x0000FFu);  // transparent
+    EXPECT_EQ(at(d.get(), 0, 0), 0x0000FFu);
 }
 
 }  // namespace
