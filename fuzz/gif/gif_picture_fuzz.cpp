@@ -9,24 +9,10 @@
 #include <string>
 
 #include "imagecodecs/GifPicture.h"
-
-namespace {
-
-class NoWaitClock : public TGIFPainterClock {
-public:
-    DWORD Now() override { return T; }
-    DWORD WaitWake(HANDLE, DWORD ms) override {
-        T += ms;
-        return WAIT_TIMEOUT;
-    }
-    void WaitQueue(DWORD ms) override { T += ms; }
-    DWORD T = 0;
-};
-
-}  // namespace
+#include "tests/imagecodecs/gif/gif_clock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static NoWaitClock clock;
+    static giftest::NoWaitClock clock;
     SetGIFPainterClock(&clock);
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     TGIFPicture picture;
