@@ -1,7 +1,7 @@
 // Fuzz target of whole GIF pictures: the header, the block loop with every extension class, the
 // frames and the trailer read from the input; a picture that loads is written and read again,
-// its still bitmap is made and its frames are played once by a synchronous painter whose clock
-// never waits.
+// its still bitmap is made and its frames, and those of a copy, are played once by a synchronous
+// painter whose clock never waits.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -61,6 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             TBitmap target;
             target.SetSize(picture.Width(), picture.Height());
             picture.Paint(target.Canvas(), RECT{0, 0, picture.Width(), picture.Height()}, poAnimated | poTransparent);
+            // A copy takes the frames' built bitmaps; drawn transparent, it makes their masks.
+            TGIFPicture copy;
+            copy.Assign(&picture);
+            copy.Paint(target.Canvas(), RECT{0, 0, 2 * picture.Width(), picture.Height()}, poAnimated | poTransparent | poTiled);
         }
     } catch (const Exception&) {
         // A picture without any colour table cannot be drawn.
