@@ -607,7 +607,8 @@ void TGIFPicture::Compact(int Steps, TColorReduction Method, TDitherMode Dither,
                 const int d = f->ControlBlock->DisposalMethod();
                 RECT inter;
                 const RECT a = f->FrameArea(), b = next->FrameArea();
-                if ((d == 2 || d == 3) && !next->IsTransparent && IntersectRect(&inter, &a, &b) && EqualRect(&inter, &b))
+                // Only when the next, opaque frame covers all of this one does its disposal not show.
+                if ((d == 2 || d == 3) && !next->IsTransparent && IntersectRect(&inter, &a, &b) && EqualRect(&inter, &a))
                     f->ControlBlock->SetDisposalMethod(0);
             }
         }
