@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "imagecodecs/GifPicture.h"
+#include "imagecodecs/gif/gif_clock.h"
+#include "imagecodecs/gif/gif_reference_memory.h"
 #include "support/tempstate.h"
 
 namespace {
@@ -56,18 +58,6 @@ void BM_OursLoadStill(benchmark::State& state) {
     }
 }
 
-struct Source {
-    const std::string* Bytes;
-    std::size_t Pos = 0;
-};
-int ReadMem(GifFileType* gif, GifByteType* buf, int n) {
-    auto* src = static_cast<Source*>(gif->UserData);
-    const std::size_t take = std::min<std::size_t>(src->Bytes->size() - src->Pos, static_cast<std::size_t>(n));
-    std::memcpy(buf, src->Bytes->data() + src->Pos, take);
-    src->Pos += take;
-    return static_cast<int>(take);
-}
-
 // Draws image i of a slurped file onto an RGB screen, honouring its transparent colour.
 void Composite(GifFileType* gif, int i, std::vector<std::uint32_t>& screen) {
     const SavedImage& im = gif->SavedImages[i];
@@ -95,9 +85,9 @@ void BM_CLibraryLoadStill(benchmark::State& state) {
     const std::string& gif = Bytes(static_cast<int>(state.range(0)));
     state.SetLabel(Name(static_cast<int>(state.range(0))));
     for (auto _ : state) {
-        Source src{&gif};
+        giftest::RefMemorySource src{&gif};
         int error = 0;
-        GifFileType* g = DGifOpen(&src, ReadMem, &error);
+        GifFileType* g = giftest::RefOpenMemory(src, &error);
         if (!g || DGifSlurp(g) != GIF_OK) {
             state.SkipWithError("DGifSlurp failed");
             break;
@@ -121,19 +111,8 @@ void BM_ImageMagickLoadStill(benchmark::State& state) {
         }
 }
 
-class NoWaitClock : public TGIFPainterClock {
-public:
-    DWORD Now() override { return T; }
-    DWORD WaitWake(HANDLE, DWORD ms) override {
-        T += ms;
-        return WAIT_TIMEOUT;
-    }
-    void WaitQueue(DWORD ms) override { T += ms; }
-    DWORD T = 0;
-};
-
 void BM_OursEveryFrame(benchmark::State& state) {
-    NoWaitClock clock;
+    giftest::NoWaitClock clock;
     SetGIFPainterClock(&clock);
     TGIFPicture p;
     TStringStream s(Inputs().Animation);
@@ -147,9 +126,9 @@ void BM_OursEveryFrame(benchmark::State& state) {
 
 void BM_CLibraryEveryFrame(benchmark::State& state) {
     const std::string& gif = Inputs().Animation;
-    Source src{&gif};
+    giftest::RefMemorySource src{&gif};
     int error = 0;
-    GifFileType* g = DGifOpen(&src, ReadMem, &error);
+    GifFileType* g = giftest::RefOpenMemory(src, &error);
     if (!g || DGifSlurp(g) != GIF_OK) {
         state.SkipWithError("DGifSlurp failed");
         return;

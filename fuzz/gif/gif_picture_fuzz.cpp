@@ -1,7 +1,7 @@
 // Fuzz target of whole GIF pictures: the header, the block loop with every extension class, the
 // frames and the trailer read from the input; a picture that loads is written and read again,
-// its still bitmap is made and its frames are played once by a synchronous painter whose clock
-// never waits.
+// its still bitmap is made and its frames, and those of a copy, are played once by a synchronous
+// painter whose clock never waits.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,24 +9,10 @@
 #include <string>
 
 #include "imagecodecs/GifPicture.h"
-
-namespace {
-
-class NoWaitClock : public TGIFPainterClock {
-public:
-    DWORD Now() override { return T; }
-    DWORD WaitWake(HANDLE, DWORD ms) override {
-        T += ms;
-        return WAIT_TIMEOUT;
-    }
-    void WaitQueue(DWORD ms) override { T += ms; }
-    DWORD T = 0;
-};
-
-}  // namespace
+#include "tests/imagecodecs/gif/gif_clock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static NoWaitClock clock;
+    static giftest::NoWaitClock clock;
     SetGIFPainterClock(&clock);
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     TGIFPicture picture;
@@ -75,6 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             TBitmap target;
             target.SetSize(picture.Width(), picture.Height());
             picture.Paint(target.Canvas(), RECT{0, 0, picture.Width(), picture.Height()}, poAnimated | poTransparent);
+            // A copy takes the frames' built bitmaps; drawn transparent, it makes their masks.
+            TGIFPicture copy;
+            copy.Assign(&picture);
+            copy.Paint(target.Canvas(), RECT{0, 0, 2 * picture.Width(), picture.Height()}, poAnimated | poTransparent | poTiled);
         }
     } catch (const Exception&) {
         // A picture without any colour table cannot be drawn.

@@ -41,6 +41,23 @@ private:
     int Exceptions;
 };
 
+// The transparency mask of a bitmap build: word-aligned rows of one bit a pixel, most significant
+// bit first, 1 = transparent. Empty when no mask is wanted.
+struct MaskRows {
+    MaskRows(bool wanted, int width, int height) : RowBytes((width + 15) / 16 * 2) {
+        if (wanted) Bits.assign(static_cast<std::size_t>(RowBytes) * static_cast<std::size_t>(height), 0);
+    }
+    // Row y, or nullptr when no mask is wanted.
+    BYTE* Row(int y) { return Bits.empty() ? nullptr : Bits.data() + static_cast<std::size_t>(y) * RowBytes; }
+    void Set(BYTE* row, int x) {
+        row[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+        Any = true;
+    }
+    int RowBytes;
+    std::vector<BYTE> Bits;
+    bool Any = false;
+};
+
 // Copies the frame bitmap into dst at r through the mask (1 bits keep the destination).
 void MaskedStretchBlt(HDC dst, const RECT& r, TBitmap* bitmap, HBITMAP mask) {
     const int w = r.right - r.left, h = r.bottom - r.top;
@@ -323,16 +340,9 @@ void TGIFSubImage::MakeMaskBitmap(const std::vector<BYTE>& rows, int rowBytes) {
 void TGIFSubImage::RenderDirect() {
     auto bitmap = std::make_unique<TBitmap>();
     const int w = Width(), h = Height();
-    const bool wantMask = MaskPending && IsTransparent;
+    MaskRows mask(MaskPending && IsTransparent && !MaskBitmap, w, h);
     MaskPending = false;
-    const int maskRowBytes = (w + 15) / 16 * 2;
-    std::vector<BYTE> maskRows;
-    BYTE transparent = 0;
-    bool anyMasked = false;
-    if (wantMask && !MaskBitmap) {
-        transparent = TransparentIndex();
-        maskRows.assign(static_cast<std::size_t>(maskRowBytes) * static_cast<std::size_t>(h), 0);
-    }
+    const BYTE transparent = TransparentIndex();
     ProgressScope progress(Image, this, TGIFMessageId::Rendering);
     {
         TDIBWriter writer(bitmap.get(), pf8bit, w, h, GetFramePalette());
@@ -340,36 +350,27 @@ void TGIFSubImage::RenderDirect() {
             progress.Row(y, h);
             const BYTE* src = IndexData.get() + static_cast<std::int64_t>(y) * w;
             std::memcpy(writer.RowPointer(y), src, static_cast<std::size_t>(w));
-            if (!maskRows.empty()) {
-                BYTE* m = maskRows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(maskRowBytes);
+            if (BYTE* m = mask.Row(y))
                 for (int x = 0; x < w; ++x)
-                    if (src[x] == transparent) {
-                        m[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-                        anyMasked = true;
-                    }
-            }
+                    if (src[x] == transparent) mask.Set(m, x);
         }
     }
-    if (anyMasked) MakeMaskBitmap(maskRows, maskRowBytes);
+    if (mask.Any) MakeMaskBitmap(mask.Bits, mask.RowBytes);
     FrameBitmap = std::move(bitmap);
 }
 
 void TGIFSubImage::RenderDithered() {
     auto bitmap = std::make_unique<TBitmap>();
     const int w = Width(), h = Height();
-    const bool wantMask = MaskPending && IsTransparent;
+    MaskRows mask(MaskPending && IsTransparent && !MaskBitmap, w, h);
     MaskPending = false;
-    const int maskRowBytes = (w + 15) / 16 * 2;
-    std::vector<BYTE> maskRows;
-    BYTE transparent = TransparentIndex();
-    bool anyMasked = false;
-    if (wantMask && !MaskBitmap) maskRows.assign(static_cast<std::size_t>(maskRowBytes) * static_cast<std::size_t>(h), 0);
+    const BYTE transparent = TransparentIndex();
     TGIFColorMap* colors = ActiveColors();
     ProgressScope progress(Image, this, TGIFMessageId::Rendering);
     TNetscapeColorLookup lookup;
     TFloydSteinbergDitherer ditherer(w, &lookup);
     BYTE fill = 0;
-    if (!maskRows.empty() && colors->Count() > 0) {
+    if (mask.Row(0) && colors->Count() > 0) {
         const TColor c = colors->ColorAt(transparent);
         const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
         fill = static_cast<BYTE>((MulDiv(36, r, 51) + MulDiv(6, g, 51) + b / 51 + 1) & 0xFF);
@@ -380,16 +381,14 @@ void TGIFSubImage::RenderDithered() {
             progress.Row(y, h);
             const BYTE* src = IndexData.get() + static_cast<std::int64_t>(y) * w;
             BYTE* dst = writer.RowPointer(y);
-            BYTE* m = maskRows.empty() ? nullptr
-                                       : maskRows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(maskRowBytes);
+            BYTE* m = mask.Row(y);
             if (m) std::memset(dst, fill, static_cast<std::size_t>(w));
             for (int i = 0; i < w; ++i) {
                 const int x = ditherer.CurColumn;
                 if (x < 0 || x >= w) break;
                 const BYTE index = src[x];
                 if (m && index == transparent) {
-                    m[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-                    anyMasked = true;
+                    mask.Set(m, x);
                     ditherer.StepColumn();
                     continue;
                 }
@@ -405,7 +404,7 @@ void TGIFSubImage::RenderDithered() {
             ditherer.NewRow();
         }
     }
-    if (anyMasked) MakeMaskBitmap(maskRows, maskRowBytes);
+    if (mask.Any) MakeMaskBitmap(mask.Bits, mask.RowBytes);
     FrameBitmap = std::move(bitmap);
 }
 
@@ -453,14 +452,17 @@ void TGIFSubImage::DrawFrame(TCanvas* canvas, const RECT& rect, bool tile, bool 
 }
 
 void TGIFSubImage::StretchDrawFrame(TCanvas* canvas, const RECT& rect, bool tile, bool transparent) {
+    if (!canvas) return;
+    // The mask first: making it may build the frame bitmap again.
+    const bool masked = transparent && IsTransparent && HasMaskBitmap();
     TBitmap* bitmap = GetFrameBitmap();
-    if (!bitmap || !canvas) return;
+    if (!bitmap) return;
     const int iw = std::max(Image ? Image->Width() : Width(), 1), ih = std::max(Image ? Image->Height() : Height(), 1);
     auto eachTile = [&](auto&& draw) {
         for (int y = rect.top + Top(); y < rect.bottom; y += ih)
             for (int x = rect.left + Left(); x < rect.right; x += iw) draw(RECT{x, y, x + Width(), y + Height()});
     };
-    if (transparent && IsTransparent && HasMaskBitmap()) {
+    if (masked) {
         HDC dc = canvas->Handle();
         if (tile)
             eachTile([&](const RECT& r) { MaskedStretchBlt(dc, r, bitmap, MaskBitmap); });

@@ -435,6 +435,13 @@ void TGIFPicture::SaveToClipboardFormat(WORD& Format, HANDLE& Data, HPALETTE& Pa
         GlobalFree(block);
         RaiseGIFError(TGIFMessageId::ClipboardFailed);
     }
+    // A picture of no size (extensions only) has no still bitmap to offer beside its stream.
+    if (!still) {
+        Format = 0;
+        Data = nullptr;
+        Palette = nullptr;
+        return;
+    }
     Format = CF_BITMAP;
     Data = reinterpret_cast<HANDLE>(CopyBitmapHandle(still->Handle()));
     Palette = CopyPalette(still->Palette());
@@ -600,7 +607,8 @@ void TGIFPicture::Compact(int Steps, TColorReduction Method, TDitherMode Dither,
                 const int d = f->ControlBlock->DisposalMethod();
                 RECT inter;
                 const RECT a = f->FrameArea(), b = next->FrameArea();
-                if ((d == 2 || d == 3) && !next->IsTransparent && IntersectRect(&inter, &a, &b) && EqualRect(&inter, &b))
+                // Only when the next, opaque frame covers all of this one does its disposal not show.
+                if ((d == 2 || d == 3) && !next->IsTransparent && IntersectRect(&inter, &a, &b) && EqualRect(&inter, &a))
                     f->ControlBlock->SetDisposalMethod(0);
             }
         }

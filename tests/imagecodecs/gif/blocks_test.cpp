@@ -115,12 +115,17 @@ TEST(GifBlocks, ApplicationBlocksOfSizeTenAndUnknownOnesRoundTripByteForByte) {
     const std::string ten = std::string("\x21\xFF\x0A", 3) + "ABCDEFGHIJ" + "\x03xyz" + std::string(1, '\0');
     const std::string unknown = std::string("\x21\xFF\x0B", 3) + "OTHERAPP1.0" + "\x03" + "abc" + "\xC8" +
                                 std::string(200, 'q') + std::string(1, '\0');
-    const std::string gif = GifHeader(4, 2, 2) + ten + unknown + ImageBlock(0, 0, 4, 2, a, 2) + ";";
+    // Its first sub-block reads like the looping block's identifier: each class choice must look
+    // at the block from its start, not at the bytes the previous choice read.
+    const std::string lookalike = std::string("\x21\xFF\x0B", 3) + "OTHERAPP1.0" + "\x0B" + "NETSCAPE2.0" + std::string("\x03\x01\x05\x00", 4) +
+                                  std::string(1, '\0');
+    const std::string gif = GifHeader(4, 2, 2) + ten + unknown + lookalike + ImageBlock(0, 0, 4, 2, a, 2) + ";";
     Loaded l = Load(gif);
     ASSERT_EQ(l.Error, "");
     EXPECT_TRUE(l.Warnings.empty());
     TGIFSubImage* f = l.Picture->Frame(0);
-    ASSERT_EQ(f->FrameExtensions->ItemCount(), 2);
+    ASSERT_EQ(f->FrameExtensions->ItemCount(), 3);
+    EXPECT_NE(dynamic_cast<TGIFUnknownAppExtension*>(f->FrameExtensions->ItemAt(2)), nullptr);
     auto* first = dynamic_cast<TGIFUnknownAppExtension*>(f->FrameExtensions->ItemAt(0));
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->BlockSize, 10);

@@ -1,27 +1,11 @@
 // The libgif reference adapter (see gif_reference.h).
 #include "gif_reference.h"
 
-#include <gif_lib.h>
-
-#include <cstring>
+#include "gif_reference_memory.h"
 
 namespace giftest {
 
 namespace {
-struct Source {
-    const std::string* Bytes;
-    std::size_t Pos = 0;
-};
-
-int ReadMem(GifFileType* gif, GifByteType* buf, int n) {
-    auto* src = static_cast<Source*>(gif->UserData);
-    const std::size_t left = src->Bytes->size() - src->Pos;
-    const std::size_t take = std::min<std::size_t>(left, static_cast<std::size_t>(n));
-    std::memcpy(buf, src->Bytes->data() + src->Pos, take);
-    src->Pos += take;
-    return static_cast<int>(take);
-}
-
 int WriteMem(GifFileType* gif, const GifByteType* buf, int n) {
     static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n));
     return n;
@@ -30,9 +14,9 @@ int WriteMem(GifFileType* gif, const GifByteType* buf, int n) {
 
 RefGif RefDecode(const std::string& bytes) {
     RefGif out;
-    Source src{&bytes};
+    RefMemorySource src{&bytes};
     int error = 0;
-    GifFileType* gif = DGifOpen(&src, ReadMem, &error);
+    GifFileType* gif = RefOpenMemory(src, &error);
     if (!gif) {
         out.Error = error ? error : -1;
         return out;

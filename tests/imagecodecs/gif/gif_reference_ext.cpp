@@ -1,32 +1,17 @@
 // The libgif adapter for extensions (see gif_reference_ext.h).
 #include "gif_reference_ext.h"
 
-#include <gif_lib.h>
-
 #include <cstring>
+
+#include "gif_reference_memory.h"
 
 namespace giftest {
 
-namespace {
-struct Source {
-    const std::string* Bytes;
-    std::size_t Pos = 0;
-};
-
-int ReadMem(GifFileType* gif, GifByteType* buf, int n) {
-    auto* src = static_cast<Source*>(gif->UserData);
-    const std::size_t take = std::min<std::size_t>(src->Bytes->size() - src->Pos, static_cast<std::size_t>(n));
-    std::memcpy(buf, src->Bytes->data() + src->Pos, take);
-    src->Pos += take;
-    return static_cast<int>(take);
-}
-}  // namespace
-
 std::vector<RefControl> RefControls(const std::string& bytes) {
     std::vector<RefControl> out;
-    Source src{&bytes};
+    RefMemorySource src{&bytes};
     int error = 0;
-    GifFileType* gif = DGifOpen(&src, ReadMem, &error);
+    GifFileType* gif = RefOpenMemory(src, &error);
     if (!gif) return out;
     if (DGifSlurp(gif) != GIF_OK) {
         DGifCloseFile(gif, &error);

@@ -420,3 +420,37 @@ TEST_F(Painter, TransparentPaintingRestoresWhatTheCanvasShowedBefore) {
 
 }  // namespace
 }  // namespace giftest
+
+namespace giftest {
+namespace {
+
+TEST_F(Painter, TiledRestoreToBackgroundFillsWithTheScreensBackgroundColour) {
+    // Screen 4x4 with the global greys 0, 85, 170, 255 and background index 2; no backdrop colour
+    // set. Frame 0 fills the screen with 85; frame 1 (2x2 at 0,0, white) restores to the
+    // background; frame 2 (2x2 at 2,2, black) stays. Tiled twice over an 8x8 target.
+    std::string gif = GifHeader(4, 4, 2, "89a", 2);
+    gif += Gce(1, 2) + ImageBlock(0, 0, 4, 4, std::vector<std::uint8_t>(16, 1), 2);
+    gif += Gce(2, 2) + ImageBlock(0, 0, 2, 2, std::vector<std::uint8_t>(4, 3), 2);
+    gif += Gce(1, 2) + ImageBlock(2, 2, 2, 2, std::vector<std::uint8_t>(4, 0), 2) + ";";
+    picture = std::make_unique<TGIFPicture>();
+    TStringStream s(gif);
+    picture->LoadFromStream(&s);
+    ASSERT_EQ(picture->BackdropColor, clNone);
+    target = std::make_unique<TBitmap>();
+    target->SetSize(8, 8);
+    auto grey = [&](int x, int y) { return static_cast<int>(gdi::BitmapPixel(target->Handle(), x, y) & 0xFFFFFF); };
+    std::vector<std::vector<int>> shown;
+    picture->PainterEvents.OnAfterFramePaint = [&](TGIFPainter*) {
+        shown.push_back({grey(0, 0), grey(5, 5), grey(2, 2), grey(6, 7), grey(0, 3)});
+    };
+    picture->Paint(target->Canvas(), RECT{0, 0, 8, 8}, poAnimated | poTiled);
+    const std::vector<std::vector<int>> want = {
+        {0x555555, 0x555555, 0x555555, 0x555555, 0x555555},
+        {0xFFFFFF, 0xFFFFFF, 0x555555, 0x555555, 0x555555},
+        {0xAAAAAA, 0xAAAAAA, 0x000000, 0x000000, 0x555555},  // frame 1's tiles restored to grey 170
+    };
+    EXPECT_EQ(shown, want);
+}
+
+}  // namespace
+}  // namespace giftest

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "gif_bytes.h"
+#include "gif_clock.h"
 #include "gif_reference.h"
 #include "gif_reference_ext.h"
 #include "gif_tools.h"
@@ -281,6 +282,17 @@ TEST_F(GifModule, TheClipboardCarriesTheWholeStreamAndTheStillBitmap) {
     } catch (const GIFException& e) {
         EXPECT_EQ(e.Message, "Unsupported clipboard format");
     }
+    // A picture of extensions only has no still bitmap: its stream alone goes to the clipboard.
+    auto comment = LoadBytes(GifHeader(0, 0, 0) + Comment("only words") + ";");
+    ASSERT_FALSE(comment->Empty());
+    format = CF_TEXT;
+    data = reinterpret_cast<HANDLE>(1);
+    comment->SaveToClipboardFormat(format, data, palette);
+    EXPECT_EQ(format, 0);
+    EXPECT_EQ(data, nullptr);
+    TGIFPicture words;
+    words.LoadFromClipboardFormat(GIFClipboardFormat(), nullptr, nullptr);
+    EXPECT_EQ(SaveBytes(&words), SaveBytes(comment.get()));
     CloseClipboard();
     // Placing needs an open clipboard.
     try {
@@ -450,6 +462,75 @@ TEST(GifPicture, CompactingCarriesDelaysAndTheLoopingBlock) {
     EXPECT_EQ(RefControls(SaveBytes(p.get())).at(0).LoopCount, 5);
 }
 
+// What a synchronous painter shows after each frame, as the target's pixels.
+std::vector<std::vector<COLORREF>> Composites(TGIFPicture* p) {
+    NoWaitClock clock;
+    SetGIFPainterClock(&clock);
+    TBitmap target;
+    target.SetSize(p->Width(), p->Height());
+    target.Canvas()->Brush()->SetColor(0x123456);
+    target.Canvas()->FillRect(RECT{0, 0, p->Width(), p->Height()});
+    std::vector<std::vector<COLORREF>> shown;
+    p->PainterEvents.OnAfterFramePaint = [&](TGIFPainter*) {
+        std::vector<COLORREF> px;
+        for (int y = 0; y < p->Height(); ++y)
+            for (int x = 0; x < p->Width(); ++x) px.push_back(gdi::BitmapPixel(target.Handle(), x, y) & 0xFFFFFF);
+        shown.push_back(px);
+    };
+    p->Paint(target.Canvas(), RECT{0, 0, p->Width(), p->Height()}, poAnimated | poTransparent);
+    SetGIFPainterClock(nullptr);
+    return shown;
+}
+
+TEST(GifPicture, CompactingNeverChangesWhatTheAnimationShows) {
+    const std::vector<std::uint8_t> full1(16, 1), full2(16, 2), box3(4, 3), box0(4, 0);
+    std::vector<std::uint8_t> bordered(16, 2);  // index 2 transparent around a 2x2 block of 3
+    bordered[5] = bordered[6] = bordered[9] = bordered[10] = 3;
+    std::vector<std::uint8_t> repeat = full1;  // frame 0 again but for one pixel
+    repeat[7] = 3;
+    struct Case {
+        std::string What, Gif;
+        int Steps;
+    };
+    const Case cases[] = {
+        // A full frame that restores to the background, then a smaller opaque frame inside it: the
+        // background must still show around the small frame.
+        {"restore around a smaller frame",
+         GifHeader(4, 4, 2, "89a", 2) + Gce(2, 3) + ImageBlock(0, 0, 4, 4, full1, 2) + Gce(1, 3) +
+             ImageBlock(0, 0, 2, 2, box3, 2) + Gce(1, 3) + ImageBlock(2, 2, 2, 2, box0, 2) + ";",
+         goCleanup},
+        // A small frame that restores to the background under a full opaque frame.
+        {"restore under a covering frame",
+         GifHeader(4, 4, 2, "89a", 2) + Gce(1, 3) + ImageBlock(0, 0, 4, 4, full1, 2) + Gce(2, 3) +
+             ImageBlock(1, 1, 2, 2, box3, 2) + Gce(1, 3) + ImageBlock(0, 0, 4, 4, full2, 2) + ";",
+         goCleanup},
+        {"repeated pixels", GifHeader(4, 4, 2) + Gce(1, 3) + ImageBlock(0, 0, 4, 4, full1, 2) + Gce(1, 3) +
+                                ImageBlock(0, 0, 4, 4, repeat, 2) + ";",
+         goMerge},
+        {"transparent borders", GifHeader(4, 4, 2) + Gce(1, 3) + ImageBlock(0, 0, 4, 4, full1, 2) + Gce(1, 3, 2) +
+                                    ImageBlock(0, 0, 4, 4, bordered, 2) + ";",
+         goCrop},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        auto before = LoadBytes(c.Gif);
+        const auto want = Composites(before.get());
+        ASSERT_EQ(want.size(), 3u - (c.Steps == goCleanup ? 0 : 1));
+        for (int steps : {c.Steps, goAll & ~goReduceColors}) {
+            auto p = LoadBytes(c.Gif);
+            p->Compact(steps, crNone, dtNearest, 8);
+            EXPECT_EQ(Composites(p.get()), want) << steps;
+        }
+    }
+    // The covered frame's disposal no longer matters and is dropped; the other is kept.
+    auto covered = LoadBytes(cases[1].Gif);
+    covered->Compact(goCleanup, crNone, dtNearest, 8);
+    EXPECT_EQ(covered->Frame(1)->ControlBlock->DisposalMethod(), 0);
+    auto around = LoadBytes(cases[0].Gif);
+    around->Compact(goCleanup, crNone, dtNearest, 8);
+    EXPECT_EQ(around->Frame(0)->ControlBlock->DisposalMethod(), 2);
+}
+
 }  // namespace
 }  // namespace giftest
 
@@ -491,6 +572,17 @@ TEST(GifPicture, TransparentAndTiledDrawingOfAFrame) {
     EXPECT_EQ(at(t.get(), 9, 4), 0x555555u);
     EXPECT_EQ(at(t.get(), 0, 0), 0x0000FFu);
     EXPECT_EQ(at(t.get(), 4, 3), 0x0000FFu);
+    // A copy takes the frame's built bitmap but not its mask: the mask is made when it is first
+    // drawn transparent, and the drawing uses the bitmap built with it.
+    ASSERT_NE(p->Frame(0)->GetFrameBitmap(), nullptr);
+    TGIFPicture copy;
+    copy.Assign(p.get());
+    copy.PaintOptions = poTransparent;
+    auto d = canvasOf(4, 3);
+    d->Canvas()->Draw(0, 0, &copy);
+    EXPECT_EQ(at(d.get(), 1, 1), 0x555555u);
+    EXPECT_EQ(at(d.get(), 2, 1), 0x0000FFu);  // transparent
+    EXPECT_EQ(at(d.get(), 0, 0), 0x0000FFu);
 }
 
 }  // namespace
