@@ -275,6 +275,22 @@ TEST(TargaWriter, UncompressedModeAndEmptyBitmap) {
     EXPECT_EQ(static_cast<unsigned char>(s.Data()[2]), 2);
 }
 
+TEST(TargaWriter, AFullDeviceRaisesTheWriteError) {
+    // /dev/full takes no byte: the first write of each mode stores fewer bytes than asked.
+    TTargaGraphic g;
+    g.SetPixelFormat(pf24bit);
+    g.SetSize(3, 2);
+    for (bool compressed : {true, false}) {
+        TFileStream full("/dev/full", fmOpenWrite);
+        try {
+            g.WriteTarga(&full, compressed);
+            ADD_FAILURE() << "no error, compressed " << compressed;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, "Targa: could not write image data");
+        }
+    }
+}
+
 // ---- PCX, PPM, GIF by hand ---------------------------------------------------------------------
 
 TEST(PcxReader, EndPaletteOnlyAfterItsMark) {
