@@ -311,6 +311,22 @@ TEST(PcxReader, EndPaletteOnlyAfterItsMark) {
     EXPECT_EQ(im.At(799, 0)[0], 9);
 }
 
+TEST(PcxReader, DataThatEndsEarlyLeavesTheRestZero) {
+    // 4 x 3, 8 bits, grey; one run of 6 bytes of 5: the first line, half the second, no third.
+    std::string h(128, '\0');
+    h[0] = 10, h[1] = 5, h[2] = 1, h[3] = 8, h[65] = 1;
+    h[8] = 3, h[10] = 2, h[66] = 4, h[68] = 2;
+    TPCXGraphic g;
+    TStringStream s(h + "\xC6\x05");
+    g.LoadFromStream(&s);
+    const Image im = FromBitmap(&g);
+    ASSERT_EQ(im.Width, 4);
+    ASSERT_EQ(im.Height, 3);
+    const int want[3][4] = {{5, 5, 5, 5}, {5, 5, 0, 0}, {0, 0, 0, 0}};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(im.At(x, y)[0], want[y][x]) << x << "," << y;
+}
+
 TEST(PcxReader, FaultsAndSaving) {
     std::string h(128, '\0');
     h[0] = 11;
