@@ -198,12 +198,30 @@ void ConvertRow(const TRowFormat& f, const std::uint8_t* src, std::uint8_t* dst)
     }
 }
 
+// Horizontal differencing of S one-byte samples a pixel undone over n samples; the running sums
+// stay in registers, so no load waits for the store just before it.
+template <std::size_t S>
+void UndoBytePredictor(std::uint8_t* row, std::size_t n) {
+    std::uint8_t sum[S];
+    std::memcpy(sum, row, S);
+    for (std::size_t i = S; i < n; i += S)
+        for (std::size_t k = 0; k < S; ++k) row[i + k] = sum[k] = static_cast<std::uint8_t>(sum[k] + row[i + k]);
+}
+
 // Undoes horizontal differencing: each sample adds the same sample of the pixel to its left.
 void UndoPredictor(std::uint8_t* row, std::int64_t width, int samples, int bits, bool big) {
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(samples);
     const std::size_t s = static_cast<std::size_t>(samples);
     if (bits == 8) {
-        for (std::size_t i = s; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - s]);
+        switch (s) {
+            case 1: UndoBytePredictor<1>(row, n); break;
+            case 2: UndoBytePredictor<2>(row, n); break;
+            case 3: UndoBytePredictor<3>(row, n); break;
+            case 4: UndoBytePredictor<4>(row, n); break;
+            default:
+                for (std::size_t i = s; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - s]);
+                break;
+        }
     } else if (bits == 16) {
         for (std::size_t i = s; i < n; ++i) {
             const unsigned v = static_cast<unsigned>(GetWord(row + 2 * i, big) + GetWord(row + 2 * (i - s), big)) & 0xFFFFu;
