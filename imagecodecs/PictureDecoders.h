@@ -3,7 +3,8 @@
 // decoder and encoder.
 //
 // Every decoder reads no more than PackedSize bytes from Source and writes no more than
-// UnpackedSize bytes to Dest; output it does not reach is left as the caller had it. Only TCUTRLE
+// UnpackedSize bytes to Dest; output it does not reach is left as the caller had it, but for the
+// LZW decoders, which may write over up to 7 bytes past the count they return. Only TCUTRLE
 // moves Source (past the row it decoded); the others leave it and the caller advances its own
 // pointer. Decoding allocates nothing: the LZW tables sit inside the decoder objects.
 #pragma once
@@ -31,8 +32,11 @@ public:
 // copying those bytes.
 struct TLZWTable {
     static constexpr std::uint32_t kSize = 4096;
-    std::uint32_t Offset[kSize];
-    std::uint16_t Length[kSize];
+    struct TEntry {
+        std::uint32_t Offset;
+        std::uint32_t Length;
+    };
+    TEntry Entries[kSize];
 };
 
 // TIFF LZW (compression 5): codes most significant bit first, the width growing one code early.

@@ -77,36 +77,40 @@ std::uint32_t DecodeLZW(TLZWTable& t, Codes& codes, std::uint32_t codeSize, std:
     std::uint32_t lastAt = 0, lastLength = 0;
     std::uint32_t code;
     while (out != outEnd && codes.Next(width, code)) {
-        if (code == clear) {
-            width = codeSize + 1;
-            next = first;
-            haveOld = false;
-            continue;
-        }
-        if (code == end) break;
         const std::uint32_t at = static_cast<std::uint32_t>(out - Dest);
         std::uint32_t length;
         if (code < clear) {
             *out++ = static_cast<std::uint8_t>(code);
             length = 1;
-        } else {
+        } else if (code > end) {
             if (!haveOld || code > next) throw Exception(error);
             // code == next: the last string and its own first byte, which the copy writes first.
-            const std::uint8_t* from = code == next ? Dest + lastAt : Dest + t.Offset[code];
-            length = code == next ? lastLength + 1 : t.Length[code];
+            const TLZWTable::TEntry e = code == next ? TLZWTable::TEntry{lastAt, lastLength + 1} : t.Entries[code];
+            const std::uint8_t* from = Dest + e.Offset;
+            length = e.Length;
             const std::uint32_t n = std::min<std::uint32_t>(length, static_cast<std::uint32_t>(outEnd - out));
-            // Most strings are short: a plain loop beats a call. Forward, so the overlap of the
-            // code == next case copies the byte it has just written.
-            if (n >= 32 && from + n <= out) {
+            // Most strings are short: eight bytes at once where they do not overlap and fit (the
+            // bytes past the string are written again by the strings that follow), a call for long
+            // ones, else forward byte by byte, so the overlap of the code == next case copies the
+            // byte it has just written.
+            if (n <= 8 && from + 8 <= out && outEnd - out >= 8) {
+                std::memcpy(out, from, 8);
+            } else if (n >= 32 && from + n <= out) {
                 std::memcpy(out, from, n);
             } else {
                 for (std::uint32_t i = 0; i < n; ++i) out[i] = from[i];
             }
             out += n;
+        } else if (code == clear) {
+            width = codeSize + 1;
+            next = first;
+            haveOld = false;
+            continue;
+        } else {
+            break;  // the end code
         }
         if (haveOld && next < TLZWTable::kSize) {
-            t.Offset[next] = lastAt;
-            t.Length[next] = static_cast<std::uint16_t>(lastLength + 1);
+            t.Entries[next] = {lastAt, lastLength + 1};
             ++next;
             if (width < 12 && next == (1u << width) - (EarlyChange ? 1u : 0u)) ++width;
         }

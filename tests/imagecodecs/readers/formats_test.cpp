@@ -391,6 +391,31 @@ TEST(PpmReader, Faults) {
     }
 }
 
+TEST(GifReader, ATruncatedFileKeepsWhatItHoldsAndTheRestIsIndexZero) {
+    testsupport::TempState state;
+    const std::string src = state.Path("s.ppm"), gif = state.Path("a.gif");
+    WritePNM(src, Pattern(40, 30, 4, 16));
+    ASSERT_TRUE(Shell("pnmquant 16 " + src + " | pamtogif > " + gif));
+    const std::string bytes = testsupport::ReadAll(gif);
+    TGIFGraphic full, cut;
+    TStringStream s1(bytes), s2(bytes.substr(0, bytes.size() * 3 / 5));
+    full.LoadFromStream(&s1);
+    cut.LoadFromStream(&s2);
+    ASSERT_EQ(cut.Width(), 40);
+    std::vector<std::uint8_t> a, b;
+    for (int y = 0; y < 30; ++y) {
+        const auto* ra = static_cast<const std::uint8_t*>(full.ScanLine(y));
+        const auto* rb = static_cast<const std::uint8_t*>(cut.ScanLine(y));
+        a.insert(a.end(), ra, ra + 40);
+        b.insert(b.end(), rb, rb + 40);
+    }
+    std::size_t same = 0;
+    while (same < a.size() && a[same] == b[same]) ++same;
+    EXPECT_GT(same, 100u);
+    EXPECT_LT(same, a.size());
+    for (std::size_t i = same; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << "pixel " << i << ", the data ends near " << same;
+}
+
 TEST(GifReader, ZeroBytesInExtensionsEarlyTrailerAndFaults) {
     testsupport::TempState state;
     const std::string src = state.Path("s.ppm"), gif = state.Path("a.gif");
