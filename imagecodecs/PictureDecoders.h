@@ -3,7 +3,8 @@
 // decoder and encoder.
 //
 // Every decoder reads no more than PackedSize bytes from Source and writes no more than
-// UnpackedSize bytes to Dest; output it does not reach is left as the caller had it. Only TCUTRLE
+// UnpackedSize bytes to Dest; output it does not reach is left as the caller had it, but for the
+// LZW decoders, which may write over up to 7 bytes past the count they return. Only TCUTRLE
 // moves Source (past the row it decoded); the others leave it and the caller advances its own
 // pointer. Decoding allocates nothing: the LZW tables sit inside the decoder objects.
 #pragma once
@@ -25,15 +26,17 @@ public:
     virtual void Encode(const std::uint8_t* Source, std::uint8_t* Target, std::uint32_t Count) = 0;
 };
 
-// The string table shared by both LZW decoders: each entry is its prefix entry plus one byte, with
-// the string's length and first byte kept so a string is written straight into the output.
+// The string table shared by both LZW decoders. Every string of the table was written to the
+// output before it is needed (an entry is the string of one code and the first byte of the next),
+// so an entry keeps only where in the output that string stands and its length, and is expanded by
+// copying those bytes.
 struct TLZWTable {
     static constexpr std::uint32_t kSize = 4096;
-    static constexpr std::uint32_t kNone = 4096;
-    std::uint16_t Prefix[kSize];
-    std::uint16_t Length[kSize];
-    std::uint8_t Suffix[kSize];
-    std::uint8_t First[kSize];
+    struct TEntry {
+        std::uint32_t Offset;
+        std::uint32_t Length;
+    };
+    TEntry Entries[kSize];
 };
 
 // TIFF LZW (compression 5): codes most significant bit first, the width growing one code early.

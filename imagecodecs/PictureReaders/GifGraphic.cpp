@@ -2,6 +2,7 @@
 // sub-blocks gathered to their terminator and decoded, interlaced rows put in their places.
 #include "imagecodecs/PictureReaders/GifGraphic.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -84,7 +85,10 @@ void TGIFGraphic::LoadFromStream(TStream* Stream) {
         TGIFLZW decoder;
         decoder.InitialCodeSize = codeSize;
         const std::uint8_t* src = data.data();
-        decoder.Decode(src, pixels.data(), static_cast<std::uint32_t>(data.size()), static_cast<std::uint32_t>(pixels.size()));
+        // Pixels the data does not reach are 0.
+        const std::size_t decoded =
+            decoder.Decode(src, pixels.data(), static_cast<std::uint32_t>(data.size()), static_cast<std::uint32_t>(pixels.size()));
+        std::fill(pixels.begin() + static_cast<std::ptrdiff_t>(decoded), pixels.end(), std::uint8_t{0});
         const TRows rows = RowsOf(this);
         const bool interlaced = (d[8] & 0x40) != 0;
         static constexpr int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};

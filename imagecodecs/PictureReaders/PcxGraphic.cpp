@@ -80,7 +80,12 @@ void TPCXGraphic::LoadFromStream(TStream* Stream) {
     MakeImage(this, format, palette, width, height, in.Size(), "Not a PCX or SCR file.");
 
     std::vector<std::uint8_t> packed = in.ReadRest(endPalette ? std::max<std::int64_t>(0, in.Left() - 769) : -1);
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(rowSize * height), 0);
+    // The rows hold no more than the packed bytes can describe (a run of 63 from two bytes); a
+    // header that claims long lines does not make a buffer beyond that, and the rows past the
+    // data read as zero.
+    const std::int64_t most = encoding == 1 ? (static_cast<std::int64_t>(packed.size()) + 1) / 2 * 63
+                                            : static_cast<std::int64_t>(packed.size());
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(std::min(rowSize * height, most)), 0);
     if (encoding == 1) {
         TPCXRLE decoder;
         const std::uint8_t* src = packed.data();
@@ -93,9 +98,16 @@ void TPCXGraphic::LoadFromStream(TStream* Stream) {
     const std::size_t scan = static_cast<std::size_t>(ScanLineBytes());
     const std::size_t bpl = static_cast<std::size_t>(bytesPerLine);
     const std::size_t w = static_cast<std::size_t>(width);
-    // Lines of no bytes leave the picture as it was made.
-    for (std::int64_t y = 0; y < height && rowSize > 0; ++y) {
+    // Lines of no bytes leave the picture as it was made, and so do the lines past the data.
+    std::vector<std::uint8_t> lastRow;
+    for (std::int64_t y = 0; y < height && rowSize > 0 && y * rowSize < static_cast<std::int64_t>(data.size()); ++y) {
         const std::uint8_t* src = data.data() + static_cast<std::size_t>(y * rowSize);
+        if ((y + 1) * rowSize > static_cast<std::int64_t>(data.size())) {
+            // The data ends inside this line: the rest of it is zero.
+            lastRow.assign(static_cast<std::size_t>(rowSize), 0);
+            std::copy(data.begin() + static_cast<std::ptrdiff_t>(y * rowSize), data.end(), lastRow.begin());
+            src = lastRow.data();
+        }
         std::uint8_t* line = rows.Row(static_cast<int>(y));
         switch (format) {
             case pf1bit: std::memcpy(line, src, std::min({(w + 7) / 8, bpl, scan})); break;

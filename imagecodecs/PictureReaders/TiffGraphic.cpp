@@ -198,12 +198,30 @@ void ConvertRow(const TRowFormat& f, const std::uint8_t* src, std::uint8_t* dst)
     }
 }
 
+// Horizontal differencing of S one-byte samples a pixel undone over n samples; the running sums
+// stay in registers, so no load waits for the store just before it.
+template <std::size_t S>
+void UndoBytePredictor(std::uint8_t* row, std::size_t n) {
+    std::uint8_t sum[S];
+    std::memcpy(sum, row, S);
+    for (std::size_t i = S; i < n; i += S)
+        for (std::size_t k = 0; k < S; ++k) row[i + k] = sum[k] = static_cast<std::uint8_t>(sum[k] + row[i + k]);
+}
+
 // Undoes horizontal differencing: each sample adds the same sample of the pixel to its left.
 void UndoPredictor(std::uint8_t* row, std::int64_t width, int samples, int bits, bool big) {
     const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(samples);
     const std::size_t s = static_cast<std::size_t>(samples);
     if (bits == 8) {
-        for (std::size_t i = s; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - s]);
+        switch (s) {
+            case 1: UndoBytePredictor<1>(row, n); break;
+            case 2: UndoBytePredictor<2>(row, n); break;
+            case 3: UndoBytePredictor<3>(row, n); break;
+            case 4: UndoBytePredictor<4>(row, n); break;
+            default:
+                for (std::size_t i = s; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - s]);
+                break;
+        }
     } else if (bits == 16) {
         for (std::size_t i = s; i < n; ++i) {
             const unsigned v = static_cast<unsigned>(GetWord(row + 2 * i, big) + GetWord(row + 2 * (i - s), big)) & 0xFFFFu;
@@ -355,7 +373,7 @@ void TTIFFGraphic::LoadFromStream(TStream* Stream) {
     else if (rowsPerStrip.empty()) rowsPerStrip.assign(1, static_cast<std::uint32_t>((height + static_cast<std::int64_t>(strips) - 1) / static_cast<std::int64_t>(strips)));
 
     const TRows rows = RowsOf(this);
-    std::vector<std::uint8_t> strip, packed;
+    std::vector<std::uint8_t> strip, packed, zeroRow;
     std::int64_t row = 0;
     for (std::size_t s = 0; s < strips && row < height; ++s) {
         std::int64_t stripRows = s < rowsPerStrip.size() ? rowsPerStrip[s] : rowsPerStrip.back();
@@ -364,22 +382,36 @@ void TTIFFGraphic::LoadFromStream(TStream* Stream) {
         const std::int64_t stripBytes = stripRows * f.RowBytes;
         if (offsets[s] > static_cast<std::uint64_t>(in.Size())) throw Exception(kInvalid);
         in.Seek(offsets[s]);
-        // What a short or broken strip does not fill is zero, never the last strip's bytes.
-        if (strip.size() < static_cast<std::size_t>(stripBytes)) strip.resize(static_cast<std::size_t>(stripBytes));
-        std::size_t filled;
         if (decoder) {
             std::int64_t count = s < byteCounts.size() && byteCounts[s] != 0 ? byteCounts[s] : in.Left();
             count = std::min(count, in.Left());
             packed.resize(static_cast<std::size_t>(count));
             packed.resize(static_cast<std::size_t>(in.ReadSome(packed.data(), count)));
-            const std::uint8_t* src = packed.data();
-            filled = decoder->Decode(src, strip.data(), static_cast<std::uint32_t>(packed.size()), static_cast<std::uint32_t>(stripBytes));
-        } else {
-            filled = static_cast<std::size_t>(in.ReadSome(strip.data(), stripBytes));
         }
-        std::memset(strip.data() + filled, 0, static_cast<std::size_t>(stripBytes) - filled);
+        // The strip buffer holds no more than the strip's bytes can describe (an LZW code stands for
+        // at most 4096 bytes, a PackBits pair for 128), so a header that claims huge rows makes no
+        // huge buffer; what the data does not fill is zero, never the last strip's bytes.
+        const std::int64_t most = !decoder ? in.Left()
+                                  : compression == 5 ? static_cast<std::int64_t>(packed.size()) * 4096
+                                                     : static_cast<std::int64_t>(packed.size()) * 64 + 128;
+        const std::int64_t room = std::min(stripBytes, most);
+        if (strip.size() < static_cast<std::size_t>(room)) strip.resize(static_cast<std::size_t>(room));
+        std::size_t filled;
+        if (decoder) {
+            const std::uint8_t* src = packed.data();
+            filled = decoder->Decode(src, strip.data(), static_cast<std::uint32_t>(packed.size()), static_cast<std::uint32_t>(room));
+        } else {
+            filled = static_cast<std::size_t>(in.ReadSome(strip.data(), room));
+        }
+        std::memset(strip.data() + filled, 0, static_cast<std::size_t>(room) - filled);
         for (std::int64_t r = 0; r < stripRows; ++r, ++row) {
             std::uint8_t* src = strip.data() + r * f.RowBytes;
+            if ((r + 1) * f.RowBytes > room) {
+                // A row the data does not reach, or reaches only in part.
+                zeroRow.assign(static_cast<std::size_t>(f.RowBytes), 0);
+                if (r * f.RowBytes < room) std::memcpy(zeroRow.data(), src, static_cast<std::size_t>(room - r * f.RowBytes));
+                src = zeroRow.data();
+            }
             if (predictor == 2) UndoPredictor(src, width, f.Samples, f.Bits, FBigEndian);
             ConvertRow(f, src, rows.Row(static_cast<int>(row)));
         }

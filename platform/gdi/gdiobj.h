@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gdi/pixelmemory.h"
 #include "platform/gdi/wingdi.h"
 
 namespace gdi::detail {
@@ -32,7 +33,7 @@ struct Bitmap : Object {
     // A monochrome device bitmap (CreateBitmap with 1 bit): drawn into colour with the target DC's
     // text (0) and background (1) colours. Every other 1-bit bitmap is drawn with its colour table.
     bool monoDevice = false;
-    std::vector<std::uint8_t> bits;
+    std::vector<std::uint8_t, PixelAllocator<std::uint8_t>> bits;
     std::vector<RGBQUAD> colors;    // bpp <= 8
     HDC selectedInto = nullptr;
     LONG createdHeight = 0;         // the height as CreateDIBSection got it (sign kept)

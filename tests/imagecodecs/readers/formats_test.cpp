@@ -275,6 +275,22 @@ TEST(TargaWriter, UncompressedModeAndEmptyBitmap) {
     EXPECT_EQ(static_cast<unsigned char>(s.Data()[2]), 2);
 }
 
+TEST(TargaWriter, AFullDeviceRaisesTheWriteError) {
+    // /dev/full takes no byte: the first write of each mode stores fewer bytes than asked.
+    TTargaGraphic g;
+    g.SetPixelFormat(pf24bit);
+    g.SetSize(3, 2);
+    for (bool compressed : {true, false}) {
+        TFileStream full("/dev/full", fmOpenWrite);
+        try {
+            g.WriteTarga(&full, compressed);
+            ADD_FAILURE() << "no error, compressed " << compressed;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, "Targa: could not write image data");
+        }
+    }
+}
+
 // ---- PCX, PPM, GIF by hand ---------------------------------------------------------------------
 
 TEST(PcxReader, EndPaletteOnlyAfterItsMark) {
@@ -293,6 +309,22 @@ TEST(PcxReader, EndPaletteOnlyAfterItsMark) {
     const Image im = FromBitmap(&g);
     EXPECT_EQ(im.At(0, 0)[0], 7);
     EXPECT_EQ(im.At(799, 0)[0], 9);
+}
+
+TEST(PcxReader, DataThatEndsEarlyLeavesTheRestZero) {
+    // 4 x 3, 8 bits, grey; one run of 6 bytes of 5: the first line, half the second, no third.
+    std::string h(128, '\0');
+    h[0] = 10, h[1] = 5, h[2] = 1, h[3] = 8, h[65] = 1;
+    h[8] = 3, h[10] = 2, h[66] = 4, h[68] = 2;
+    TPCXGraphic g;
+    TStringStream s(h + "\xC6\x05");
+    g.LoadFromStream(&s);
+    const Image im = FromBitmap(&g);
+    ASSERT_EQ(im.Width, 4);
+    ASSERT_EQ(im.Height, 3);
+    const int want[3][4] = {{5, 5, 5, 5}, {5, 5, 0, 0}, {0, 0, 0, 0}};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(im.At(x, y)[0], want[y][x]) << x << "," << y;
 }
 
 TEST(PcxReader, FaultsAndSaving) {
@@ -357,6 +389,31 @@ TEST(PpmReader, Faults) {
             EXPECT_EQ(e.Message, c.Message);
         }
     }
+}
+
+TEST(GifReader, ATruncatedFileKeepsWhatItHoldsAndTheRestIsIndexZero) {
+    testsupport::TempState state;
+    const std::string src = state.Path("s.ppm"), gif = state.Path("a.gif");
+    WritePNM(src, Pattern(40, 30, 4, 16));
+    ASSERT_TRUE(Shell("pnmquant 16 " + src + " | pamtogif > " + gif));
+    const std::string bytes = testsupport::ReadAll(gif);
+    TGIFGraphic full, cut;
+    TStringStream s1(bytes), s2(bytes.substr(0, bytes.size() * 3 / 5));
+    full.LoadFromStream(&s1);
+    cut.LoadFromStream(&s2);
+    ASSERT_EQ(cut.Width(), 40);
+    std::vector<std::uint8_t> a, b;
+    for (int y = 0; y < 30; ++y) {
+        const auto* ra = static_cast<const std::uint8_t*>(full.ScanLine(y));
+        const auto* rb = static_cast<const std::uint8_t*>(cut.ScanLine(y));
+        a.insert(a.end(), ra, ra + 40);
+        b.insert(b.end(), rb, rb + 40);
+    }
+    std::size_t same = 0;
+    while (same < a.size() && a[same] == b[same]) ++same;
+    EXPECT_GT(same, 100u);
+    EXPECT_LT(same, a.size());
+    for (std::size_t i = same; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << "pixel " << i << ", the data ends near " << same;
 }
 
 TEST(GifReader, ZeroBytesInExtensionsEarlyTrailerAndFaults) {

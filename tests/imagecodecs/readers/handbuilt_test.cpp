@@ -201,6 +201,31 @@ TEST(PcdReader, ColoursAndTheFourOrientations) {
     }
 }
 
+TEST(PcdReader, ChromaSpreadOverThePairAndTheNextRecord) {
+    // Record 0 (rows 0 and 1): blue difference 160, 164 at half columns 1 and 2, red difference 100
+    // at half column 1; record 1: blue difference 170, 180 there. Everything else neutral, luma 100.
+    std::string f = PcdFile(0);
+    const std::size_t rec0 = 8192, rec1 = 8192 + 576;
+    f[rec0 + 384 + 1] = static_cast<char>(160);
+    f[rec0 + 384 + 2] = static_cast<char>(164);
+    f[rec0 + 480 + 1] = static_cast<char>(100);
+    f[rec1 + 384 + 1] = static_cast<char>(170);
+    f[rec1 + 384 + 2] = static_cast<char>(180);
+    TPCDGraphic g;
+    g.Resolution = 0;
+    const Image im = LoadBytes(g, f);
+    // Column 2, row 0: blue 135.84 + 4 x 2.2179 = 144.71; red 135.84 - 37 x 1.8215 = 68.44;
+    // green 135.84 + 37 x 0.9271435 - 4 x 0.4302726 = 168.42.
+    EXPECT_EQ(im.At(2, 0)[0], 68);
+    EXPECT_EQ(im.At(2, 0)[1], 168);
+    EXPECT_EQ(im.At(2, 0)[2], 145);
+    // Blue differences: column 3 row 0 (160 + 164) / 2 = 162 -> 149.15; column 2 row 1
+    // (160 + 170) / 2 = 165 -> 155.80; column 3 row 1 (160 + 164 + 170 + 180) / 4 = 168 -> 162.45.
+    EXPECT_EQ(im.At(3, 0)[2], 149);
+    EXPECT_EQ(im.At(2, 1)[2], 156);
+    EXPECT_EQ(im.At(3, 1)[2], 162);
+}
+
 std::string SgiHeader(int storage, int bps, int w, int h, int channels) {
     std::string f;
     Put16(f, 474, true);

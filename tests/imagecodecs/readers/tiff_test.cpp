@@ -260,6 +260,9 @@ TEST(TiffReader, FaultsRaiseTheirMessages) {
         {with(257, {0}), "Invalid TIFF file."},
         {with(259, {7}), "TIFF: Unknown compression scheme"},
         {with(322, {16}), "Invalid TIFF file."},                                            // tiled
+        {BuildTiff({{256, 3, {1}}, {257, 3, {1}}, {258, 3, {16}}, {262, 3, {3}}, {273, 4, {}}, {279, 4, {2}}, {320, 4, {8}}},
+                   {Rgb({9, 9}) + std::string(3 * 65536 * 2, '\0')}),
+         "Invalid TIFF file."},  // a 16-bit palette: more colours than a bitmap palette holds
         {BuildTiff({{256, 3, {60000}}, {257, 3, {60000}}, {258, 3, {8}}, {262, 3, {1}}, {273, 4, {}}, {279, 4, {1}}}, {Rgb({9})}),
          "Invalid image dimensions"},
         {"II*", "Stream read error"},

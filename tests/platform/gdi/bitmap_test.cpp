@@ -280,3 +280,51 @@ TEST(Text, DrawsInTheTextColourAndMeasures) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sections on both sides of the size from which pixel memory is mapped on its own: each starts
+// zeroed, keeps what is written while others come and go, and is given back whole.
+TEST(DIBSection, LargeAndSmallSectionsStartZeroAndKeepTheirPixels) {
+    struct Made {
+        HBITMAP Handle;
+        std::uint32_t* Bits;
+        std::size_t Count;
+    };
+    std::vector<Made> made;
+    for (int rows : {1023, 1024, 1025, 3000}) {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = 1024;
+        bi.bmiHeader.biHeight = -rows;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP h = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(h, nullptr) << rows;
+        const std::size_t n = std::size_t{1024} * static_cast<std::size_t>(rows);
+        auto* p = static_cast<std::uint32_t*>(bits);
+        std::size_t nonZero = 0;
+        for (std::size_t i = 0; i < n; ++i) nonZero += p[i] != 0;
+        EXPECT_EQ(nonZero, 0u) << rows;
+        for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<std::uint32_t>(i * 2654435761u) ^ static_cast<std::uint32_t>(rows);
+        made.push_back({h, p, n});
+    }
+    for (const Made& m : made) {
+        const std::uint32_t rows = static_cast<std::uint32_t>(m.Count / 1024);
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < m.Count; ++i) wrong += m.Bits[i] != (static_cast<std::uint32_t>(i * 2654435761u) ^ rows);
+        EXPECT_EQ(wrong, 0u) << rows;
+        // The last pixel, read back through the GDI.
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, ToGdiObj(m.Handle));
+        const std::uint32_t last = m.Bits[m.Count - 1];
+        EXPECT_EQ(GetPixel(dc, 1023, static_cast<int>(rows) - 1), RGB((last >> 16) & 0xFF, (last >> 8) & 0xFF, last & 0xFF));
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        EXPECT_TRUE(DeleteObject(ToGdiObj(m.Handle)));
+    }
+}
+
+}  // namespace
