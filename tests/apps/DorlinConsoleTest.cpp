@@ -12,41 +12,19 @@
 
 #include "platform/win/statedir.h"
 #include "support/audiofixtures.h"
+#include "consolerun.h"
 #include "support/tempstate.h"
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using Result = consolerun::RunResult;
 
 Result RunDorlin(const testsupport::TempState& state, const std::string& script) {
-    const std::string in = state.Path("script.txt"), out = state.Path("output.txt");
-    testsupport::WriteAll(in, script);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int i = open(in.c_str(), O_RDONLY), o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int e = open("/dev/null", O_WRONLY);
-        if (i < 0 || o < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
-        setenv("XAUDIO_OUTPUT", "null", 1);  // paced by the clock, as a person hears it
-        execl(DORLIN_EXE, DORLIN_EXE, "--console", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    Result r;
-    int status = 0;
-    for (int waited = 0; waited < 6000; ++waited) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            r.output = testsupport::ReadAll(out);
-            return r;
-        }
-        usleep(10000);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    r.output = testsupport::ReadAll(out);
-    return r;
+    consolerun::Options options;
+    options.seconds = 60;
+    options.quietErrors = true;
+    options.env = {{"XAUDIO_OUTPUT", "null"}};  // paced by the clock, as a person hears it
+    return consolerun::Run(DORLIN_EXE, state, script, options);
 }
 
 TEST(DorlinConsole, PlaysAFileFromTheSkinAndKeepsItsPlaylist) {

@@ -13,41 +13,15 @@
 #include "platform/classlib/inifiles.h"
 #include "platform/registry/registry.h"
 #include "platform/win/statedir.h"
+#include "consolerun.h"
 #include "support/tempstate.h"
 
 namespace {
 
-struct RunResult {
-    int status = -1;     // exit code, or -1 when it did not end by itself in time
-    std::string output;  // standard output (UTF-8)
-};
+using consolerun::RunResult;
 
-// Runs the program with `script` as its standard input, in the current state folder (MARENDO_HOME
-// is inherited). Gives it at most 30 seconds.
 RunResult RunTolvar(const testsupport::TempState& state, const std::string& script) {
-    const std::string in = state.Path("script.txt"), out = state.Path("output.txt");
-    testsupport::WriteAll(in, script);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int i = open(in.c_str(), O_RDONLY), o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (i < 0 || o < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0) _exit(127);
-        execl(TOLVAR_EXE, TOLVAR_EXE, "--console", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    RunResult r;
-    int status = 0;
-    for (int waited = 0; waited < 3000; ++waited) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            r.output = testsupport::ReadAll(out);
-            return r;
-        }
-        usleep(10000);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    r.output = testsupport::ReadAll(out);
-    return r;
+    return consolerun::Run(TOLVAR_EXE, state, script);
 }
 
 std::string Seeded() {
