@@ -352,6 +352,10 @@ gboolean OnContainerDraw(GtkWidget* w, cairo_t* cr, gpointer) {
     int ox = 0, oy = 0;
     if (p != fp) FormOffset(p->C, ox, oy);
     cairo_save(cr);
+    // The context is not held to this container's window: unclipped, the paint would cover the
+    // siblings drawn before it, and their controls, with the surface.
+    cairo_rectangle(cr, 0, 0, gtk_widget_get_allocated_width(w), gtk_widget_get_allocated_height(w));
+    cairo_clip(cr);
     if (ds.dsBmih.biHeight > 0) {  // bottom-up rows
         cairo_translate(cr, 0, height - 2 * oy);
         cairo_scale(cr, 1, -1);

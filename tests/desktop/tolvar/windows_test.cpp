@@ -4,8 +4,10 @@
 // person would, with the pointer and the keyboard.
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "display.h"
 #include "messenger/TolvarProgram.h"
@@ -15,6 +17,7 @@
 #include "platform/classlib/extctrls.h"
 #include "platform/classlib/application.h"
 #include "platform/classlib/forms.h"
+#include "platform/classlib/graphics.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
 #include "platform/win/statedir.h"
@@ -158,6 +161,59 @@ TEST_F(TolvarWindowsTest, TheSettingsMenuItemShowsTheSettingsPages) {
     EXPECT_TRUE(gtk_widget_get_mapped(Widget(Form9->Edit1)));  // the signature, on its page
     for (const std::string& fault : LayoutFaults(Form9)) ADD_FAILURE() << fault;
     EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-settings.png"));
+}
+
+}  // namespace
+}  // namespace desktoptest
+
+namespace desktoptest {
+namespace {
+
+// Whether the screen, as a screenshot holds it, shows a light entry face (near white, where a
+// bare form surface is grey) at each of the points.
+bool ShowsLightFaces(const std::vector<std::pair<int, int>>& points, std::string& seen) {
+    const std::string path = ShotDir() + "/tolvar-settings-fields.png";
+    if (!Screenshot(path)) return false;
+    GdkPixbuf* pb = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
+    if (!pb) return false;
+    const int stride = gdk_pixbuf_get_rowstride(pb), channels = gdk_pixbuf_get_n_channels(pb);
+    const guchar* pixels = gdk_pixbuf_get_pixels(pb);
+    bool all = true;
+    std::ostringstream out;
+    for (const auto& [x, y] : points) {
+        if (x < 0 || y < 0 || x >= gdk_pixbuf_get_width(pb) || y >= gdk_pixbuf_get_height(pb)) {
+            all = false;
+            continue;
+        }
+        const guchar* p = pixels + y * stride + x * channels;
+        const bool light = p[0] >= 0xe8 && p[1] >= 0xe8 && p[2] >= 0xe8;
+        all = all && light;
+        char rgb[16];
+        snprintf(rgb, sizeof rgb, "%02x%02x%02x", p[0], p[1], p[2]);
+        out << x << "," << y << "=" << rgb << (light ? " " : "! ");
+    }
+    seen = out.str();
+    g_object_unref(pb);
+    return all;
+}
+
+TEST_F(TolvarWindowsTest, TheSettingsPagesDrawEveryFieldOnScreen) {
+    Form1->ProgramAyarlar1Click(nullptr);
+    ASSERT_TRUE(Mapped(Form9));
+    // The proxy page's fields, the signature in its group and the disabled group's field: each
+    // entry shows its own face on screen, not the page's surface behind it.
+    std::vector<std::pair<int, int>> points;
+    for (TEdit* edit : {Form9->Edit3, Form9->Edit4, Form9->Edit5, Form9->Edit6, Form9->Edit1, Form9->Edit2}) {
+        SCOPED_TRACE(edit->Name());
+        GtkWidget* w = Widget(edit);
+        ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(w) && gtk_widget_get_allocated_width(w) == edit->Width(); }));
+        int x = 0, y = 0;
+        WidgetOrigin(w, x, y);
+        // Near the right end, clear of the text and of the border.
+        points.emplace_back(x + edit->Width() - 8, y + edit->Height() / 2);
+    }
+    std::string seen;
+    EXPECT_TRUE(PumpUntil([&] { return ShowsLightFaces(points, seen); }, 3000)) << seen;
 }
 
 }  // namespace
