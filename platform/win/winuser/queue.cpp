@@ -30,37 +30,6 @@ struct QueueHolder {
 };
 thread_local QueueHolder t_queue;
 
-// The window this thread last posted to, sent to or dispatched for, kept while
-// State::windowsChanged stands still (handles are never reused): a thread that keeps talking to one
-// window, as a component does with its hidden window, pays no table lookup, lock or shared-pointer
-// copy per message.
-struct LastWindow {
-    HWND hwnd = nullptr;
-    std::uint64_t changed = 0;
-    WNDPROC proc = nullptr;
-    bool mine = false;  // the window belongs to this thread's queue
-    std::shared_ptr<Life> life;
-    std::shared_ptr<Queue> queue;
-};
-thread_local LastWindow t_last;
-
-// The calling thread's record of hwnd; null when no such window exists.
-const LastWindow* Remembered(HWND hwnd) {
-    const std::uint64_t changed = S().windowsChanged.load(std::memory_order_acquire);
-    if (t_last.life && t_last.hwnd == hwnd && t_last.changed == changed) return &t_last;
-    std::lock_guard lk(S().m);
-    auto it = S().windows.find(reinterpret_cast<uintptr_t>(hwnd));
-    if (it == S().windows.end()) return nullptr;
-    const WindowRec& w = *it->second;
-    t_last.hwnd = hwnd;
-    t_last.changed = changed;
-    t_last.proc = w.proc;
-    t_last.mine = w.queue->threadId == GetCurrentThreadId();
-    t_last.life = w.life;
-    t_last.queue = w.queue;
-    return &t_last;
-}
-
 void Answer(const std::shared_ptr<Sent>& s, LRESULT result) {
     s->result = result;
     s->done.store(true, std::memory_order_release);
@@ -169,8 +138,6 @@ std::shared_ptr<Queue> MyQueue() {
     return t_queue.q;
 }
 
-Queue* MyQueueIfAny() { return t_queue.q.get(); }
-
 Queue& MyQueueRef() {
     if (!t_queue.q) MyQueue();
     return *t_queue.q;
@@ -226,7 +193,7 @@ void RefuseSent(Queue& q, HWND hwnd) {
 
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd == nullptr) return PostThreadMessageA(GetCurrentThreadId(), msg, wParam, lParam);
-    const LastWindow* w = Remembered(hwnd);
+    auto w = FindWindowRec(hwnd);
     if (!w || !w->life->alive) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
@@ -263,19 +230,18 @@ BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) 
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    const LastWindow* r = Remembered(hwnd);
-    if (!r || !r->life->alive) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
-    if (r->mine) {
-        WNDPROC proc = r->proc;
-        return proc ? proc(hwnd, msg, wParam, lParam) : 0;
-    }
     auto w = FindWindowRec(hwnd);
-    if (!w) {
+    if (!w || !w->life->alive) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
+    }
+    if (w->queue->threadId == GetCurrentThreadId()) {
+        WNDPROC proc;
+        {
+            std::lock_guard lk(S().m);
+            proc = w->proc;
+        }
+        return proc ? proc(hwnd, msg, wParam, lParam) : 0;
     }
     // Another thread's window: hand the call to its queue, then serve the sends made to this
     // thread's own windows until the answer comes.
@@ -350,9 +316,15 @@ LRESULT DispatchMessageA(const MSG* msg) {
         return 0;
     }
     if (!msg->hwnd) return 0;
-    const LastWindow* w = Remembered(msg->hwnd);
-    if (!w || !w->life->alive || !w->mine) return 0;
-    WNDPROC proc = w->proc;
+    WNDPROC proc = nullptr;
+    {
+        std::lock_guard lk(S().m);
+        auto it = S().windows.find(reinterpret_cast<uintptr_t>(msg->hwnd));
+        if (it == S().windows.end()) return 0;
+        const WindowRec& w = *it->second;
+        if (!w.life->alive || w.queue->threadId != GetCurrentThreadId()) return 0;
+        proc = w.proc;
+    }
     return proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
 }
 

@@ -134,9 +134,6 @@ struct State {
     std::unordered_map<uintptr_t, std::shared_ptr<WindowRec>> windows;
     std::unordered_map<DWORD, std::shared_ptr<Queue>> queues;
     std::unordered_map<int, std::weak_ptr<Queue>> watchOwners;
-    // Moves on every change that can make a remembered window lookup stale: a window's procedure
-    // set anew, a window destroyed. Handles are never reused, so a window made needs no move.
-    std::atomic<std::uint64_t> windowsChanged{0};
     uintptr_t nextHwnd = 0x10000;
     UINT_PTR nextTimerId = 0x7000;
     int nextWatch = 1;
@@ -149,15 +146,11 @@ State& S();
 // The calling thread's queue, made on first use; it lives as long as the thread.
 std::shared_ptr<Queue> MyQueue();
 Queue& MyQueueRef();
-// The calling thread's queue, or null when it has made none.
-Queue* MyQueueIfAny();
 // The queue of a window (null when the window does not exist or is destroyed), or the calling
 // thread's for a null window.
 std::shared_ptr<Queue> QueueOf(HWND hwnd);
 
 std::shared_ptr<WindowRec> FindWindowRec(HWND h);
-// Marks every remembered window lookup stale (State::windowsChanged).
-void WindowsChanged();
 
 // Runs the messages other threads sent to this thread's windows; true when one ran.
 bool ServeSent(Queue& q);

@@ -35,7 +35,6 @@ void DestroyOne(const std::shared_ptr<WindowRec>& w) {
     for (auto& c : children) DestroyOne(c);
     SendMessageA(w->hwnd, WM_NCDESTROY, 0, 0);
     w->life->alive = false;
-    WindowsChanged();
     RefuseSent(*w->queue, w->hwnd);
     {
         std::lock_guard lk(w->queue->m);
@@ -67,8 +66,6 @@ std::shared_ptr<WindowRec> FindWindowRec(HWND h) {
     if (it == S().windows.end()) return nullptr;
     return it->second;
 }
-
-void WindowsChanged() { S().windowsChanged.fetch_add(1, std::memory_order_acq_rel); }
 
 }  // namespace win::detail
 
@@ -191,7 +188,6 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
         case GWL_WNDPROC:
             old = reinterpret_cast<LONG_PTR>(w->proc);
             w->proc = reinterpret_cast<WNDPROC>(value);
-            WindowsChanged();
             return old;
         case GWL_STYLE:
             old = w->style;
