@@ -551,3 +551,53 @@ TEST(Kernel, LastErrorIsPerThread) {
 }
 
 }  // namespace
+
+namespace {
+
+thread_local int g_otherProcCalls = 0;
+LRESULT OtherProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m >= WM_USER) ++g_otherProcCalls;
+    return DefWindowProcA(h, m, w, l);
+}
+
+}  // namespace
+
+// A thread that keeps posting to and dispatching for one window must still see that window's
+// procedure replaced, the window destroyed, and another window in between.
+TEST(WindowLookup, FollowsProcedureChangesAndDestruction) {
+    std::vector<Seen> seen;
+    g_seen = &seen;
+    g_otherProcCalls = 0;
+    HWND a = MakeWindow();
+    HWND b = MakeWindow();
+    ASSERT_TRUE(a && b);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(PostMessageA(a, WM_USER + 1, static_cast<WPARAM>(i), 0));
+    ASSERT_TRUE(PostMessageA(b, WM_USER + 2, 9, 0));
+    ASSERT_TRUE(PostMessageA(a, WM_USER + 1, 3, 0));
+    EXPECT_EQ(Drain(), 5);
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[3].hwnd, b);
+    EXPECT_EQ(seen[4].w, 3u);
+
+    SetWindowLongA(a, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&OtherProc));
+    ASSERT_TRUE(PostMessageA(a, WM_USER + 1, 4, 0));
+    Drain();
+    EXPECT_EQ(g_otherProcCalls, 1);
+    EXPECT_EQ(SendMessageA(a, WM_USER + 1, 5, 0), 0);
+    EXPECT_EQ(g_otherProcCalls, 2);
+    EXPECT_EQ(seen.size(), 5u);
+
+    // Posted before the window goes: never dispatched; posted after: refused.
+    ASSERT_TRUE(PostMessageA(a, WM_USER + 1, 6, 0));
+    ASSERT_TRUE(DestroyWindow(a));
+    EXPECT_FALSE(PostMessageA(a, WM_USER + 1, 7, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    MSG m{};
+    m.hwnd = a;
+    m.message = WM_USER + 1;
+    EXPECT_EQ(DispatchMessageA(&m), 0);
+    Drain();
+    EXPECT_EQ(g_otherProcCalls, 2);
+    DestroyWindow(b);
+    g_seen = nullptr;
+}
