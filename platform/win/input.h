@@ -1,7 +1,7 @@
 // The pointer, the keyboard and the foreground window, as the window system keeps them for the
 // whole process.
 //
-// GetCursorPos gives the pointer's screen position, which SetCursorPos moves ((0, 0) until then).
+// GetCursorPos gives the pointer's screen position: the point SetCursorPos last set, (0, 0) before.
 // GetKeyState tells a virtual key's state as keybd_event last set it: the result is negative while
 // the key is down, and its low bit toggles with every press. SetForegroundWindow brings a window
 // to the foreground; GetForegroundWindow names it (null when none was brought there, or when that

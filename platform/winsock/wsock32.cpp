@@ -94,7 +94,7 @@ struct Sock {
     UINT msg = 0;
     long mask = 0;
     int watch = 0;
-    short armed = 0;  // the events the watch asks for now: a re-arm that changes nothing is skipped
+    short armed = 0;  // the poll events the watch asks for; setting the same events again is a no-op
     bool connecting = false;   // connect issued, FD_CONNECT not yet posted
     bool connected = false;
     bool listening = false;
