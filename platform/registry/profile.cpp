@@ -171,13 +171,13 @@ struct IniFile {
         return nullptr;
     }
 
-    void AddSection(const std::string& name, const std::string& entry) {
+    void AddSection(const std::string& name, const std::vector<std::string>& entries) {
         if (Line* last = LastLine(); last && last->end.empty()) last->end = eol;
         auto s = std::make_unique<Section>();
         s->hasHeader = true;
         s->header = Line{"[" + name + "]", eol};
         s->name = name;
-        s->lines.push_back(Line{entry, eol});
+        for (const auto& e : entries) s->lines.push_back(Line{e, eol});
         s->Index();
         byName.emplace(cp1254::Folded(name), s.get());
         sections.push_back(std::move(s));
@@ -192,6 +192,14 @@ struct IniFile {
         byName.clear();
         for (auto it = sections.rbegin(); it != sections.rend(); ++it)
             if ((*it)->hasHeader) byName[cp1254::Folded((*it)->name)] = it->get();
+    }
+
+    // The section's lines become the given ones; the header stays where it is.
+    void ReplaceLines(Section* s, const std::vector<std::string>& entries) {
+        if (s->header.end.empty()) s->header.end = eol;
+        s->lines.clear();
+        for (const auto& e : entries) s->lines.push_back(Line{e, eol});
+        s->Index();
     }
 
     // A new key goes after the section's last line that is not blank.
@@ -270,6 +278,18 @@ DWORD CopyText(const std::string& s, LPSTR buf, DWORD nSize) {
     return static_cast<DWORD>(n);
 }
 
+// A change made in memory reaches the disk at once, unless a profile::FileUpdate holds the file.
+BOOL Written(IniFile& f) {
+    f.dirty = true;
+    if (f.updates > 0) return TRUE;
+    if (!f.Save()) {
+        FailWrite();
+        Forget(f);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
@@ -336,7 +356,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     } else {
         const std::string entry = trimmedKey + "=" + lpString;
         if (!s) {
-            f.AddSection(lpAppName, entry);
+            f.AddSection(lpAppName, {entry});
         } else if (auto it = s->keys.find(cp1254::Folded(trimmedKey)); it != s->keys.end()) {
             Line& l = s->lines[it->second];
             l.text = Classify(l.text).name + "=" + lpString;  // the key keeps its written case
@@ -344,14 +364,33 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
             f.AddKey(s, trimmedKey, entry);
         }
     }
-    f.dirty = true;
-    if (f.updates > 0) return TRUE;
-    if (!f.Save()) {
-        FailWrite();
-        Forget(f);
+    return Written(f);
+}
+
+BOOL WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
+    if (!lpAppName || !lpString || !lpFileName || std::strpbrk(lpAppName, "\r\n]")) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    return TRUE;
+    std::vector<std::string> lines;
+    for (const char* p = lpString; *p; p += std::strlen(p) + 1) {
+        std::string l = p;
+        // One line each, and none that would read back as a section header.
+        if (l.find_first_of("\r\n") != std::string::npos || TrimBlanks(l).starts_with("[")) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        lines.push_back(std::move(l));
+    }
+    std::lock_guard<std::mutex> lock(gMutex);
+    IniFile& f = Current(lpFileName);
+    if (!f.readable) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (Section* s = f.FindSection(lpAppName)) f.ReplaceLines(s, lines);
+    else f.AddSection(lpAppName, lines);
+    return Written(f);
 }
 
 UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName) {

@@ -25,6 +25,11 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
 // (and a section name with ']', a key name with '=' or starting with '[' or ';', an empty key name)
 // is refused with ERROR_INVALID_PARAMETER and the file is left as it was.
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
+// The section's lines become the NUL-separated lines of lpString (ending in a second NUL), written
+// as they are, so a line may hold more than one '='; a missing section is added at the end of the
+// file. A line with a line break, or one that would read as a section header, is refused with
+// ERROR_INVALID_PARAMETER and the file is left as it was.
+BOOL WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName);
 // nDefault when the key is missing; else the value's leading decimal digits (optional sign), or
 // hexadecimal digits after "0x"; a value that starts with no digit gives 0.
 UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName);

@@ -1,7 +1,6 @@
 // Dorlin.ini: reading the settings at start and writing them back when the window closes.
 #include "platform/classlib/application.h"
 #include "platform/registry/profile.h"
-#include "platform/win/statedir.h"
 #include "platform/classlib/inifiles.h"
 #include "player/DefaultSkin.h"
 #include "player/Main.h"
@@ -70,20 +69,24 @@ void TForm1::SaveSettings() {
         ini.WriteString("Genel", "EQ", dorlin::EQValuesToStr(EQ));
         ini.WriteBool("Genel", "UseEQ", UseEQ);
     }
-    if (FMusicsRead) ini.EraseSection("Musics");
-    if (!batch.Commit()) throw EIniFileException(Format("Unable to write to %s", {file}));
-    if (!FMusicsRead) return;
-    // The playlist goes last, as lines of its own: a path may hold "=", which no key of the
-    // profile functions may, and is read back up to the last "=".
-    const std::string local = win::LocalPath(file);
-    std::string text;
-    win::ReadFile(local, text);
-    if (!text.empty() && text.back() != '\n') text += "\r\n";
-    text += "[Musics]\r\n";
-    for (int i = 0; i < FPlayList->Count(); ++i) {
-        const std::string& path = FPlayList->Get(i);
-        if (path.find_first_of("\r\n") != std::string::npos) continue;  // no file has such a name
-        text += path + "=\r\n";
+    if (FMusicsRead) {
+        ini.EraseSection("Musics");
+        // The playlist is lines of its own: a path may hold "=", which no key of the profile
+        // functions may, and is read back up to the last "=".
+        std::string lines;
+        for (int i = 0; i < FPlayList->Count(); ++i) {
+            const std::string& path = FPlayList->Get(i);
+            // No file has a name with a line break, and no full path reads as a section header.
+            const std::size_t first = path.find_first_not_of(" \t");
+            if (path.find_first_of("\r\n") != std::string::npos || (first != std::string::npos && path[first] == '['))
+                continue;
+            lines += path + "=";
+            lines += '\0';
+        }
+        lines += '\0';
+        if (!WritePrivateProfileSectionA("Musics", lines.c_str(), file.c_str()))
+            throw EIniFileException(Format("Unable to write to %s", {file}));
     }
-    if (!win::WriteFileAtomic(local, text, 0644)) throw EIniFileException(Format("Unable to write to %s", {file}));
+    // One write of the whole file: it holds all of the new settings or stays as it was.
+    if (!batch.Commit()) throw EIniFileException(Format("Unable to write to %s", {file}));
 }

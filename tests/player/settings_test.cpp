@@ -1,6 +1,10 @@
 // Dorlin.ini: what the main window reads at start and writes back when it closes.
 #include "playerfixture.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 namespace playertest {
 namespace {
 
@@ -97,6 +101,37 @@ TEST_F(Settings, AnotherSkinFileIsUsedUntilTheEnd) {
     form->Close();
     Pump();
     EXPECT_NE(IniText().find("Skin=c:\\skins\\mine\\\r\n"), std::string::npos);
+}
+
+// The file limit lets a file of the settings without the playlist be written, but not the whole
+// file: a save in two steps would lose the playlist; one write leaves the file as it was.
+TEST_F(Settings, ASaveThatCannotBeWrittenKeepsThePlaylist) {
+    const auto& a = testsupport::Audio();
+    std::string genel = "[Genel]\nSkin=c:\\Dorlin\\Default\\\nSarki=0\nEQ=0,0,0,0,0,0,0,0,0,0\nUseEQ=1\n";
+    std::string musics = "[Musics]\n" + a.cbr + "=\n";
+    for (int i = 0; i < 40; ++i) musics += "c:\\m\\a song with a long name number " + std::to_string(i) + ".mp3=\n";
+    WriteIni(genel + musics);
+    const std::string before = IniText();
+    Start();
+    ASSERT_EQ(form->PlayList()->Count(), 41);
+
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(genel.size() + musics.size() / 2);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    try {
+        form->Close();
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(error, "Unable to write to c:\\Dorlin\\Dorlin.ini");
+    EXPECT_EQ(IniText(), before);
 }
 
 }  // namespace

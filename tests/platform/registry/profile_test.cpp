@@ -194,4 +194,35 @@ TEST_F(ProfileTest, RefusesNamesAndValuesThatBreakTheLayout) {
     EXPECT_EQ(ReadAll(state_.Path("windows/h.ini")), before);
 }
 
+// A section written whole: its lines as given, in place of the old ones; refused lines change nothing.
+TEST_F(ProfileTest, SectionWriteReplacesTheLinesOrAddsTheSection) {
+    const std::string path = state_.Path("windows/p.ini");
+    WriteAll(path, "[Musics]\nc:\\old.mp3=\n[Genel]\nSarki=1");
+    const char lines[] = "c:\\a=b.mp3=\0c:\\c.mp3=\0";
+    ASSERT_TRUE(WritePrivateProfileSectionA("MUSICS", lines, "p.ini"));
+    ASSERT_TRUE(WritePrivateProfileSectionA("Yeni", "k=v\0", "p.ini"));
+    EXPECT_EQ(ReadAll(path), "[Musics]\nc:\\a=b.mp3=\nc:\\c.mp3=\n[Genel]\nSarki=1\n[Yeni]\nk=v\n");
+    EXPECT_EQ(Read("Musics", "c:\\a", "", "p.ini"), "b.mp3=");
+
+    const std::string before = ReadAll(path);
+    for (const char* bad : {"ok=\0two\r\nlines=\0", "[Genel]\0", "  [x]=\0"}) {
+        SetLastError(0);
+        EXPECT_FALSE(WritePrivateProfileSectionA("Musics", bad, "p.ini")) << bad;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_FALSE(WritePrivateProfileSectionA(nullptr, "k=v\0", "p.ini"));
+    EXPECT_FALSE(WritePrivateProfileSectionA("A]B", "k=v\0", "p.ini"));
+    EXPECT_EQ(ReadAll(path), before);
+
+    // Held by an update, the section reaches the disk only with the commit, together with the rest.
+    {
+        profile::FileUpdate batch("p.ini");
+        ASSERT_TRUE(WritePrivateProfileStringA("Genel", "Sarki", "2", "p.ini"));
+        ASSERT_TRUE(WritePrivateProfileSectionA("Musics", "", "p.ini"));
+        EXPECT_EQ(ReadAll(path), before);
+        ASSERT_TRUE(batch.Commit());
+    }
+    EXPECT_EQ(ReadAll(path), "[Musics]\n[Genel]\nSarki=2\n[Yeni]\nk=v\n");
+}
+
 }  // namespace
