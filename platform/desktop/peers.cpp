@@ -195,6 +195,10 @@ public:
         DirtyForm();
     }
     void Invalidate() override { DirtyForm(); }
+    void FontChanged() override {
+        SyncFont();
+        DirtyForm();
+    }
 
     // Marks the form's surface for repainting and its tree for a sync.
     void DirtyForm() {
@@ -224,6 +228,11 @@ public:
     void SyncFormGeometry();
     void BuildBrowser();
     void SyncText();
+    // The control's font on the widget that shows its text (painted parts take it when painted).
+    void SyncFont() {
+        GtkWidget* w = K == Kind::GroupBox ? Frame : K == Kind::Form || K == Kind::Browser ? nullptr : Inner;
+        if (w) ApplyFont(w, C->Font());
+    }
     void SyncMenu();
     void ApplyShape();
     void PaintSurface();
@@ -312,10 +321,12 @@ void PaintContainers(TWinControl* parent, HDC dc) {
             if (!w->Caption().empty()) {
                 RECT rc{x, y, x + w->Width(), y + w->Height()};
                 SetBkMode(dc, TRANSPARENT);
-                SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+                SetTextColor(dc, static_cast<COLORREF>(ColorToRGB(w->Font()->Color())));
+                HGDIOBJ font = SelectObject(dc, ToGdiObj(w->Font()->Handle()));
                 UINT align = panel->Alignment == taCenter ? DT_CENTER : panel->Alignment == taRightJustify ? DT_RIGHT : DT_LEFT;
                 DrawTextA(dc, w->Caption().c_str(), static_cast<int>(w->Caption().size()), &rc,
                           align | DT_VCENTER | DT_SINGLELINE);
+                SelectObject(dc, font);
             }
         }
         PaintContainers(w, dc);
@@ -1153,6 +1164,7 @@ void TPeer::Build() {
     g_object_ref_sink(Outer);
     if (Inner) Connect(Inner);
     g_object_set_data(G_OBJECT(Outer), "desktop-peer", this);
+    SyncFont();
 }
 
 // Puts the model's shown text and state into the widgets.
