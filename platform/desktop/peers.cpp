@@ -132,6 +132,7 @@ public:
     GtkAccelGroup* Accel = nullptr;
     int Syncing = 0;              // > 0 while the peer changes its widgets (their signals are ignored)
     int InEdit = 0;               // > 0 while a GTK edit signal is being handled
+    int Focusing = 0;             // > 0 while a list's tree view takes the focus
     bool TextPending = false;
     bool FromScreen = false;      // the model follows the window (a move or resize by the person)
     bool SurfaceDirty = true;
@@ -798,9 +799,35 @@ void OnToggled(GtkToggleButton* b, gpointer) {
     if (g_peers.count(p)) p->TextChanged();
 }
 
+// Shows the model's choice in a list's tree view.
+void ShowListChoice(TPeer* p) {
+    auto* lb = dynamic_cast<TCustomListBox*>(p->C);
+    if (!lb || !p->Inner) return;
+    ++p->Syncing;
+    GtkTreeSelection* sel = gtk_tree_view_get_selection(GTK_TREE_VIEW(p->Inner));
+    if (lb->ItemIndex() >= 0) {
+        GtkTreePath* path = gtk_tree_path_new_from_indices(lb->ItemIndex(), -1);
+        gtk_tree_selection_select_path(sel, path);
+        gtk_tree_path_free(path);
+    } else {
+        gtk_tree_selection_unselect_all(sel);
+    }
+    --p->Syncing;
+}
+
+// A tree view that takes the focus puts its cursor on a row and chooses it; a list box given the
+// focus chooses nothing, so the model's choice is shown again.
+void OnListGrabFocus(GtkWidget*, gpointer data) { ++static_cast<TPeer*>(data)->Focusing; }
+void OnListGrabbedFocus(GtkWidget*, gpointer data) {
+    auto* p = static_cast<TPeer*>(data);
+    if (!g_peers.count(p)) return;
+    --p->Focusing;
+    ShowListChoice(p);
+}
+
 void OnListSelection(GtkTreeSelection* sel, gpointer data) {
     auto* p = static_cast<TPeer*>(data);
-    if (!g_peers.count(p) || p->Syncing) return;
+    if (!g_peers.count(p) || p->Syncing || p->Focusing) return;
     GtkTreeModel* model = nullptr;
     GtkTreeIter it;
     if (!gtk_tree_selection_get_selected(sel, &model, &it)) return;
@@ -1110,6 +1137,8 @@ void TPeer::Build() {
         gtk_container_add(GTK_CONTAINER(w), Inner);
         gtk_widget_show(Inner);
         g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(Inner)), "changed", G_CALLBACK(OnListSelection), this);
+        g_signal_connect(Inner, "grab-focus", G_CALLBACK(OnListGrabFocus), this);
+        g_signal_connect_after(Inner, "grab-focus", G_CALLBACK(OnListGrabbedFocus), this);
     } else if (auto* cb = dynamic_cast<TComboBox*>(c)) {
         K = Kind::Combo;
         const bool entry = cb->Style == csDropDown || cb->Style == csSimple;

@@ -16,6 +16,7 @@
 #include "platform/classlib/stdctrls.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
+#include "platform/gdi/wingdi.h"
 #include "fontcheck.h"
 
 namespace desktoptest {
@@ -88,6 +89,19 @@ TEST_F(FontsTest, ANamedFontReachesTheWidgetAsFontconfigResolvesIt) {
     const WidgetFont inherited = FontOf(Widget(follower));
     EXPECT_EQ(inherited.Family.substr(0, 13), "MS Sans Serif") << inherited.Family;
     EXPECT_NEAR(inherited.Pixels, 11.0, 0.5);
+    // A positive height is the cell's: the character is that less the internal leading, as the GDI
+    // measures the same font.
+    follower->Font()->SetHeight(20);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, ToGdiObj(follower->Font()->Handle()));
+    TEXTMETRICA tm{};
+    ASSERT_TRUE(GetTextMetricsA(dc, &tm));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    const int em = tm.tmHeight - tm.tmInternalLeading;
+    EXPECT_LT(em, 20);
+    ASSERT_TRUE(PumpUntil([&] { return std::lround(FontOf(Widget(follower)).Pixels) != 11; }));
+    EXPECT_NEAR(FontOf(Widget(follower)).Pixels, em, 0.5);
 }
 
 TEST_F(FontsTest, ABoldLabelLooksBolderAndAChangeOfFontIsShownAgain) {
