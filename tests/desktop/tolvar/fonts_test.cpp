@@ -1,6 +1,6 @@
 // The fonts Tolvar's windows are designed with, as the desktop shows them: the contact window's
-// bold labels and Verdana name field, the history list's Verdana in blue, and the wait window's
-// white label and bold bar.
+// bold labels and Verdana name field, the history list's Verdana in blue, the news window's bold
+// blue announcements, and the wait window's white label and bold bar.
 #include <gtk/gtk.h>
 
 #include "display.h"
@@ -10,6 +10,7 @@
 #include "messenger/Unit15.h"
 #include "messenger/Unit18.h"
 #include "messenger/Unit4.h"
+#include "messenger/Unit7.h"
 #include "platform/classlib/forms.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
@@ -72,6 +73,20 @@ TEST_F(TolvarFontsTest, TheHistoryListShowsItsTextsInVerdanaOf13PixelsInBlue) {
     EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-fonts-Form15.png"));
 }
 
+TEST_F(TolvarFontsTest, TheNewsWindowsAnnouncementsAreBoldAndBlue) {
+    Form7->Memo1->SetText("Yeni sürüm çıktı"_w);
+    Form7->Memo2->SetText("Hazır mesajlar"_w);
+    Form7->Show();
+    ASSERT_TRUE(Mapped(Form7));
+    PumpFor(300);
+    for (TMemo* memo : {Form7->Memo1, Form7->Memo2}) {
+        GtkWidget* text = gtk_bin_get_child(GTK_BIN(Widget(memo)));
+        EXPECT_EQ(FontOf(text).Weight, PANGO_WEIGHT_BOLD);
+        EXPECT_GT(PixelsOfColour(text, 0x004080, 40), 10);
+    }
+    EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-fonts-Form7.png"));
+}
+
 TEST_F(TolvarFontsTest, TheWaitWindowsLabelIsWhiteVerdanaAndItsBarBold) {
     Form18->Show();
     ASSERT_TRUE(Mapped(Form18));
@@ -82,6 +97,7 @@ TEST_F(TolvarFontsTest, TheWaitWindowsLabelIsWhiteVerdanaAndItsBarBold) {
     EXPECT_EQ(FontOf(Widget(Form18->Edit1)).Weight, PANGO_WEIGHT_BOLD);
     // The bar is disabled and still shows its own colour, RGB (0, 64, 128).
     EXPECT_EQ(TextColour(Widget(Form18->Edit1)), 0x004080);
+    EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-fonts-Form18.png"));
     Form18->Hide();
 }
 
