@@ -1,8 +1,16 @@
 #include "messenger/WindowLayout.h"
 
+#include "messenger/Unit10.h"
+#include "messenger/Unit15.h"
+#include "messenger/Unit18.h"
 #include "messenger/Unit2.h"
 #include "messenger/Unit3.h"
+#include "messenger/Unit4.h"
+#include "messenger/Unit5.h"
+#include "messenger/Unit7.h"
+#include "messenger/Unit8.h"
 #include "messenger/Unit9.h"
+#include "platform/classlib/graphics.h"
 
 namespace messenger {
 
@@ -76,12 +84,39 @@ void LayOutSettingsWindow(TForm9* f) {
     f->BitBtn2->SetBounds(352, 224, 80, 26);
 }
 
+// The announcements' and the history's text colour: blue 128, green 64, red 0.
+constexpr TColor kTextBlue = static_cast<TColor>(8404992);
+
+void SetFont(TControl* c, const char* name, int height, TFontStyles style, TColor color = clWindowText) {
+    TFont* f = c->Font();
+    if (name) f->SetName(name);
+    if (height) f->SetHeight(height);
+    f->SetStyle(style);
+    if (color != clWindowText) f->SetColor(color);
+}
+
 }  // namespace
+
+void SetWindowFonts() {
+    SetFont(Form4->Edit1, "Verdana", 0, 0);
+    SetFont(Form4->Label2, nullptr, 0, fsBold);
+    SetFont(Form4->Label4, nullptr, 0, fsBold);
+    SetFont(Form5->Label2, nullptr, 0, fsBold);
+    SetFont(Form5->Label3, nullptr, 0, fsBold);
+    SetFont(Form7->Memo1, nullptr, 0, fsBold, kTextBlue);
+    SetFont(Form7->Memo2, nullptr, 0, fsBold, kTextBlue);
+    SetFont(Form8->Label1, "Verdana", -12, 0);
+    SetFont(Form10->Label1, "Verdana", -27, fsUnderline);
+    SetFont(Form15->ListBox1, "Verdana", -13, 0, kTextBlue);
+    SetFont(Form18->Label1, "Verdana", 0, 0, clWhite);
+    SetFont(Form18->Edit1, nullptr, 0, fsBold, static_cast<TColor>(0x804000));  // RGB (0, 64, 128)
+}
 
 void LayOutWindows() {
     LayOutSendWindow(Form2);
     LayOutLoginWindow(Form3);
     LayOutSettingsWindow(Form9);
+    SetWindowFonts();
 }
 
 }  // namespace messenger

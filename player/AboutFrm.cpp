@@ -23,6 +23,8 @@ TAboutForm::TAboutForm(TComponent* AOwner) : TForm(AOwner) {
     Label1->SetParent(this);
     Label1->SetAlign(alTop);
     Label1->Alignment = taCenter;
+    Label1->Font()->SetColor(clNavy);
+    Label1->Font()->SetStyle(fsBold);
     Label1->SetCaption("Dorlin");
     Memo1 = new TMemo(this);
     Memo1->SetName("Memo1");

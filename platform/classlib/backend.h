@@ -42,6 +42,7 @@ public:
     virtual void EnabledChanged() {}
     virtual void TextChanged() {}     // Caption / Text / Lines / Items / Checked / Down / panels
     virtual void BoundsChanged() {}
+    virtual void FontChanged() {}     // the control's Font (family, size, style or colour)
     virtual void Invalidate() {}      // repaint request
 };
 

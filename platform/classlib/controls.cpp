@@ -27,12 +27,26 @@ WPARAM MKFromShiftState(TShiftState shift) {
 
 // ---- TControl ----
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
+namespace {
+
+bool SameFont(const TFont& a, const TFont& b) {
+    return a.Name() == b.Name() && a.Height() == b.Height() && a.Color() == b.Color() && a.Style() == b.Style() &&
+           a.Charset() == b.Charset() && a.Pitch() == b.Pitch() && a.PixelsPerInch == b.PixelsPerInch;
+}
+
+}  // namespace
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>()) {
     WindowProc = [this](TMessage& m) { WndProc(m); };
     FPeer = ActiveBackend()->CreatePeer(this);
+    FFont->OnChange = [this](TObject*) {
+        if (!FTakingParentFont) FParentFont = false;
+        Perform(CM_FONTCHANGED);
+    };
 }
 
 TControl::~TControl() {
+    FFont->OnChange = nullptr;
     if (TCustomForm* form = ParentForm(); form && form != static_cast<TControl*>(this)) form->ForgetControl(this);
     if (FParent) FParent->RemoveControl(this);
     FParent = nullptr;
@@ -106,6 +120,27 @@ void TControl::SetText(const std::string& v) {
 
 void TControl::NotifyPeerText() {
     if (FPeer) FPeer->TextChanged();
+}
+
+void TControl::SetFont(TFont* font) {
+    if (font) FFont->Assign(font);
+}
+
+void TControl::SetParentFont(bool v) {
+    FParentFont = v;
+    if (v) TakeParentFont();
+}
+
+void TControl::TakeParentFont() {
+    if (!FParentFont || !FParent || SameFont(*FFont, *FParent->Font())) return;
+    FTakingParentFont = true;
+    try {
+        FFont->Assign(FParent->Font());
+    } catch (...) {
+        FTakingParentFont = false;
+        throw;
+    }
+    FTakingParentFont = false;
 }
 
 void TControl::SetShowHint(bool v) {
@@ -201,6 +236,11 @@ void TControl::WndProc(TMessage& m) {
         case WM_MOUSEMOVE: MouseMove(shift, LX(m.LParam), LY(m.LParam)); break;
         case CM_MOUSEENTER: MouseEnter(); break;
         case CM_MOUSELEAVE: MouseLeave(); break;
+        case CM_FONTCHANGED:
+            if (FPeer) FPeer->FontChanged();
+            Invalidate();
+            break;
+        case CM_PARENTFONTCHANGED: TakeParentFont(); break;
         default: break;
     }
 }
@@ -224,6 +264,7 @@ void TWinControl::InsertControl(TControl* c) {
     c->FParent = this;
     FControls.push_back(c);
     if (c->FParentShowHint) c->FShowHint = FShowHint;
+    c->TakeParentFont();
     if (c->FAlign != alNone) Realign();
 }
 
@@ -324,7 +365,12 @@ void TWinControl::Realign() {
     FAligning = false;
 }
 
-void TWinControl::WndProc(TMessage& m) { TControl::WndProc(m); }
+void TWinControl::WndProc(TMessage& m) {
+    TControl::WndProc(m);
+    // The children that follow this control's font take it.
+    if (m.Msg == CM_FONTCHANGED)
+        for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->Perform(CM_PARENTFONTCHANGED);
+}
 
 // ---- TGraphicControl ----
 

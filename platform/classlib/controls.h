@@ -18,6 +18,11 @@
 //    control classes, so a new control brings its behaviour to every backend.
 //  - Canvases belong to graphics.h: TGraphicControl holds a forward-declared TCanvas pointer slot
 //    that the graphics classes fill.
+//  - Fonts: every control owns its Font. With ParentFont set (the default for controls; a form has
+//    its own font) it holds a copy of its parent's font and follows each change of it; a change of
+//    a control's own font clears ParentFont. Each change is a CM_FONTCHANGED to the control, which
+//    tells its peer, repaints it and (a windowed control) sends CM_PARENTFONTCHANGED to its
+//    children. A graphic control's canvas takes the control's font before each Paint.
 #pragma once
 
 #include <functional>
@@ -27,6 +32,7 @@
 
 #include "platform/classlib/backend.h"
 #include "platform/classlib/components.h"
+#include "platform/classlib/graphics.h"
 #include "platform/classlib/messages.h"
 #include "platform/win/winuser.h"
 
@@ -82,7 +88,7 @@ constexpr UINT CM_BASE = 0xB000;
 constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 1;
 constexpr UINT CM_VISIBLECHANGED = CM_BASE + 2;
 constexpr UINT CM_TEXTCHANGED = CM_BASE + 3;
-constexpr UINT CM_FONTCHANGED = CM_BASE + 4;    // sent by the graphics classes
+constexpr UINT CM_FONTCHANGED = CM_BASE + 4;    // the control's font changed
 constexpr UINT CM_COLORCHANGED = CM_BASE + 5;
 constexpr UINT CM_MOUSEENTER = CM_BASE + 6;     // the mouse moved onto the control
 constexpr UINT CM_MOUSELEAVE = CM_BASE + 7;     // the mouse left it
@@ -90,6 +96,7 @@ constexpr UINT CM_FOCUSCHANGED = CM_BASE + 8;   // LParam = the TWinControl* now
 constexpr UINT CM_DIALOGCHAR = CM_BASE + 9;     // WParam = the character
 constexpr UINT CM_SHOWHINTCHANGED = CM_BASE + 10;
 constexpr UINT CM_RELEASE = CM_BASE + 11;       // posted to a form's window: free the form
+constexpr UINT CM_PARENTFONTCHANGED = CM_BASE + 12;  // the parent's font changed
 
 // What a person sees of a control, told in words to a listing (the scripting API's DescribeVisible,
 // a desktop backend's accessibility). A control calls these in the order they are to be read.
@@ -154,7 +161,12 @@ public:
     void SetParentShowHint(bool v);
     int Color = 0;           // a colour value of graphics.h (red in the low byte)
     bool ParentColor = true;
-    bool ParentFont = true;
+    // The control's font (owned; never null). Changing it (Font()->SetStyle(...), SetFont) clears
+    // ParentFont. SetParentFont(true) takes the parent's font again.
+    TFont* Font() const { return FFont.get(); }
+    void SetFont(TFont* font);
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool v);
     int Cursor = 0;          // crDefault
     TPopupMenu* PopupMenu() const { return FPopupMenu; }
     void SetPopupMenu(TPopupMenu* menu);  // a right button release over the control pops it up
@@ -215,6 +227,8 @@ protected:
     virtual void EnabledChanged() {}  // after Enabled changed
     virtual void VisibleChanged() {}  // after Visible changed
     void NotifyPeerText();            // tells the peer the shown text or state changed
+    // Copies the parent's font into Font, keeping ParentFont set.
+    void TakeParentFont();
 
     friend class TWinControl;
     friend class TCustomForm;
@@ -227,6 +241,9 @@ protected:
     bool FParentShowHint = true;
     std::string FText;
     TPopupMenu* FPopupMenu = nullptr;
+    bool FParentFont = true;
+    bool FTakingParentFont = false;   // Font is being set from the parent's
+    std::unique_ptr<TFont> FFont;
     std::unique_ptr<TControlPeer> FPeer;
 
     void Notification(TComponent* AComponent, TOperation Operation) override;

@@ -58,6 +58,7 @@ LRESULT TCustomForm::FormWindowProcEntry(HWND hwnd, UINT msg, WPARAM wParam, LPA
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
     SetComponentState(csLoading, true);
     FVisible = false;
+    FParentFont = false;  // a form has its own font, the class library's default
     FWidth = 320;
     FHeight = 240;
     RegisterFormClass();

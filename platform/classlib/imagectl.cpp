@@ -41,6 +41,7 @@ void PaintGraphicControl(TGraphicControl* c, HDC dc, int originX, int originY) {
     IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
     HDC before = canvas->HandleAllocated() ? canvas->Handle() : nullptr;
     canvas->SetHandle(dc);
+    canvas->SetFont(c->Font());
     try {
         PaintAccess::Run(c);
     } catch (...) {

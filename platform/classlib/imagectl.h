@@ -19,7 +19,7 @@ TCanvas* GraphicControlCanvas(TGraphicControl* c);
 
 // Paints one graphic control into `dc`: the DC's origin moves to the control's top-left
 // (originX + Left, originY + Top), drawing is clipped to the control's bounds, Canvas->Handle() is
-// the DC during Paint and released after. `originX/Y` is where the parent's client area lies in
+// the DC during Paint and released after, and the canvas takes the control's font before Paint. `originX/Y` is where the parent's client area lies in
 // the DC. Nothing for an invisible control.
 void PaintGraphicControl(TGraphicControl* c, HDC dc, int originX, int originY);
 

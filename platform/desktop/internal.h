@@ -15,6 +15,7 @@
 
 class TControl;
 class TCustomForm;
+class TFont;
 class TMenuItem;
 class TPopupMenu;
 class TWebBrowser;
@@ -61,6 +62,9 @@ void FillMenu(GtkWidget* shell, TMenuItem* parent, GtkAccelGroup* accel);
 void PopupAtPointer(TPopupMenu* menu, GtkWidget* relativeTo);
 // Where a popup is collected instead of shown (the status-notifier item's menu), or nullptr.
 extern GtkWidget* g_collectPopup;
+
+// Fonts (fonts.cpp): the widget and its parts show the font (family, size, style, colour).
+void ApplyFont(GtkWidget* widget, TFont* font);
 
 // Forms and controls (peers.cpp).
 std::unique_ptr<TControlPeer> MakePeer(TControl* control);

@@ -132,6 +132,7 @@ public:
     GtkAccelGroup* Accel = nullptr;
     int Syncing = 0;              // > 0 while the peer changes its widgets (their signals are ignored)
     int InEdit = 0;               // > 0 while a GTK edit signal is being handled
+    int Focusing = 0;             // > 0 while a list's tree view takes the focus
     bool TextPending = false;
     bool FromScreen = false;      // the model follows the window (a move or resize by the person)
     bool SurfaceDirty = true;
@@ -195,6 +196,10 @@ public:
         DirtyForm();
     }
     void Invalidate() override { DirtyForm(); }
+    void FontChanged() override {
+        SyncFont();
+        DirtyForm();
+    }
 
     // Marks the form's surface for repainting and its tree for a sync.
     void DirtyForm() {
@@ -224,6 +229,11 @@ public:
     void SyncFormGeometry();
     void BuildBrowser();
     void SyncText();
+    // The control's font on the widget that shows its text (painted parts take it when painted).
+    void SyncFont() {
+        GtkWidget* w = K == Kind::GroupBox ? Frame : K == Kind::Form || K == Kind::Browser ? nullptr : Inner;
+        if (w) ApplyFont(w, C->Font());
+    }
     void SyncMenu();
     void ApplyShape();
     void PaintSurface();
@@ -312,10 +322,12 @@ void PaintContainers(TWinControl* parent, HDC dc) {
             if (!w->Caption().empty()) {
                 RECT rc{x, y, x + w->Width(), y + w->Height()};
                 SetBkMode(dc, TRANSPARENT);
-                SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+                SetTextColor(dc, static_cast<COLORREF>(ColorToRGB(w->Font()->Color())));
+                HGDIOBJ font = SelectObject(dc, ToGdiObj(w->Font()->Handle()));
                 UINT align = panel->Alignment == taCenter ? DT_CENTER : panel->Alignment == taRightJustify ? DT_RIGHT : DT_LEFT;
                 DrawTextA(dc, w->Caption().c_str(), static_cast<int>(w->Caption().size()), &rc,
                           align | DT_VCENTER | DT_SINGLELINE);
+                SelectObject(dc, font);
             }
         }
         PaintContainers(w, dc);
@@ -787,9 +799,35 @@ void OnToggled(GtkToggleButton* b, gpointer) {
     if (g_peers.count(p)) p->TextChanged();
 }
 
+// Shows the model's choice in a list's tree view.
+void ShowListChoice(TPeer* p) {
+    auto* lb = dynamic_cast<TCustomListBox*>(p->C);
+    if (!lb || !p->Inner) return;
+    ++p->Syncing;
+    GtkTreeSelection* sel = gtk_tree_view_get_selection(GTK_TREE_VIEW(p->Inner));
+    if (lb->ItemIndex() >= 0) {
+        GtkTreePath* path = gtk_tree_path_new_from_indices(lb->ItemIndex(), -1);
+        gtk_tree_selection_select_path(sel, path);
+        gtk_tree_path_free(path);
+    } else {
+        gtk_tree_selection_unselect_all(sel);
+    }
+    --p->Syncing;
+}
+
+// A tree view that takes the focus puts its cursor on a row and chooses it; a list box given the
+// focus chooses nothing, so the model's choice is shown again.
+void OnListGrabFocus(GtkWidget*, gpointer data) { ++static_cast<TPeer*>(data)->Focusing; }
+void OnListGrabbedFocus(GtkWidget*, gpointer data) {
+    auto* p = static_cast<TPeer*>(data);
+    if (!g_peers.count(p)) return;
+    --p->Focusing;
+    ShowListChoice(p);
+}
+
 void OnListSelection(GtkTreeSelection* sel, gpointer data) {
     auto* p = static_cast<TPeer*>(data);
-    if (!g_peers.count(p) || p->Syncing) return;
+    if (!g_peers.count(p) || p->Syncing || p->Focusing) return;
     GtkTreeModel* model = nullptr;
     GtkTreeIter it;
     if (!gtk_tree_selection_get_selected(sel, &model, &it)) return;
@@ -1099,6 +1137,8 @@ void TPeer::Build() {
         gtk_container_add(GTK_CONTAINER(w), Inner);
         gtk_widget_show(Inner);
         g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(Inner)), "changed", G_CALLBACK(OnListSelection), this);
+        g_signal_connect(Inner, "grab-focus", G_CALLBACK(OnListGrabFocus), this);
+        g_signal_connect_after(Inner, "grab-focus", G_CALLBACK(OnListGrabbedFocus), this);
     } else if (auto* cb = dynamic_cast<TComboBox*>(c)) {
         K = Kind::Combo;
         const bool entry = cb->Style == csDropDown || cb->Style == csSimple;
@@ -1153,6 +1193,7 @@ void TPeer::Build() {
     g_object_ref_sink(Outer);
     if (Inner) Connect(Inner);
     g_object_set_data(G_OBJECT(Outer), "desktop-peer", this);
+    SyncFont();
 }
 
 // Puts the model's shown text and state into the widgets.

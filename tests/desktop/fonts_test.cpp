@@ -1,0 +1,160 @@
+// Control fonts on the desktop: the family a control names reaches its widget and resolves to the
+// face fontconfig gives that name; size, weight, underline and colour reach the widget and the
+// screen; a change of a font, or of the parent's font a control follows, is shown again; a panel's
+// caption is painted in the panel's font.
+#include <fontconfig/fontconfig.h>
+#include <gtk/gtk.h>
+
+#include <cmath>
+#include <string>
+
+#include "display.h"
+#include "platform/classlib/application.h"
+#include "platform/classlib/extctrls.h"
+#include "platform/classlib/forms.h"
+#include "platform/classlib/graphics.h"
+#include "platform/classlib/stdctrls.h"
+#include "platform/codepage/cp1254.h"
+#include "platform/desktop/desktop.h"
+#include "platform/gdi/wingdi.h"
+#include "fontcheck.h"
+
+namespace desktoptest {
+namespace {
+
+class FontsTest : public DesktopTest {
+protected:
+    void SetUp() override {
+        DesktopTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        Application->CreateForm(form);
+        form->SetName("Form1");
+        form->SetCaption("Yazı tipleri"_w);
+        form->BorderStyle = bsSingle;
+        form->SetBounds(60, 60, 360, 240);
+        plain = Make<TLabel>(10, 10, 160, 30, "CEP NO:");
+        bold = Make<TLabel>(180, 10, 160, 30, "CEP NO:");
+        for (TLabel* l : {plain, bold}) {
+            l->Font()->SetName("Verdana");
+            l->Font()->SetHeight(-20);
+        }
+        bold->Font()->SetStyle(fsBold);
+        follower = Make<TLabel>(10, 50, 160, 20, "Cep İsim:"_w);
+        edit = Make<TEdit>(180, 50, 160, 28, "");
+        edit->SetText("Şükrü 0532"_w);
+        list = Make<TListBox>(10, 90, 160, 80, "");
+        list->Items()->Add("Merhaba dünya"_w);
+        panel = Make<TPanel>(180, 90, 160, 80, "PANEL");
+    }
+    template <class T>
+    T* Make(int l, int t, int w, int h, const std::string& caption) {
+        T* c = new T(form);
+        c->SetParent(form);
+        c->SetBounds(l, t, w, h);
+        if (!caption.empty()) c->SetCaption(caption);
+        return c;
+    }
+    GtkWidget* Widget(TControl* c) { return static_cast<GtkWidget*>(desktop::ControlWidget(c)); }
+    void ShowAndWait() {
+        form->Show();
+        ASSERT_TRUE(PumpUntil([&] {
+            auto* w = static_cast<GtkWidget*>(desktop::FormWindow(form));
+            return w && gtk_widget_get_mapped(w) && gtk_widget_get_mapped(Widget(list));
+        }));
+        PumpFor(200);
+    }
+    TForm* form = nullptr;
+    TLabel *plain = nullptr, *bold = nullptr, *follower = nullptr;
+    TEdit* edit = nullptr;
+    TListBox* list = nullptr;
+    TPanel* panel = nullptr;
+};
+
+TEST_F(FontsTest, ANamedFontReachesTheWidgetAsFontconfigResolvesIt) {
+    bold->Font()->SetStyle(fsBold | fsUnderline);
+    ShowAndWait();
+    const WidgetFont seen = FontOf(Widget(bold));
+    EXPECT_EQ(seen.Family.substr(0, 7), "Verdana") << seen.Family;
+    EXPECT_EQ(seen.Weight, PANGO_WEIGHT_BOLD);
+    EXPECT_NEAR(seen.Pixels, 20.0, 0.5);
+    EXPECT_TRUE(seen.Underline);
+    // The face drawn is the one fontconfig gives the name (a metric-compatible face where one is
+    // installed, else its fallback), bold as asked.
+    EXPECT_EQ(seen.Face, FontconfigFamily("Verdana", true));
+    EXPECT_FALSE(seen.Face.empty());
+    const WidgetFont regular = FontOf(Widget(plain));
+    EXPECT_EQ(regular.Weight, PANGO_WEIGHT_NORMAL);
+    EXPECT_FALSE(regular.Underline);
+    // A control that names no font shows its form's: the class library's default at 11 pixels.
+    const WidgetFont inherited = FontOf(Widget(follower));
+    EXPECT_EQ(inherited.Family.substr(0, 13), "MS Sans Serif") << inherited.Family;
+    EXPECT_NEAR(inherited.Pixels, 11.0, 0.5);
+    // A positive height is the cell's: the character is that less the internal leading, as the GDI
+    // measures the same font.
+    follower->Font()->SetHeight(20);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, ToGdiObj(follower->Font()->Handle()));
+    TEXTMETRICA tm{};
+    ASSERT_TRUE(GetTextMetricsA(dc, &tm));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    const int em = tm.tmHeight - tm.tmInternalLeading;
+    EXPECT_LT(em, 20);
+    ASSERT_TRUE(PumpUntil([&] { return std::lround(FontOf(Widget(follower)).Pixels) != 11; }));
+    EXPECT_NEAR(FontOf(Widget(follower)).Pixels, em, 0.5);
+}
+
+TEST_F(FontsTest, ABoldLabelLooksBolderAndAChangeOfFontIsShownAgain) {
+    ShowAndWait();
+    EXPECT_TRUE(Screenshot(ShotDir() + "/fonts-labels.png"));
+    const int thin = InkPixels(Widget(plain)), thick = InkPixels(Widget(bold));
+    EXPECT_GT(thin, 40);
+    EXPECT_GT(thick, thin + thin / 5) << "plain " << thin << ", bold " << thick;
+    // Made bold at run time, the first label shows as the second does.
+    plain->Font()->SetStyle(fsBold);
+    ASSERT_TRUE(PumpUntil([&] { return FontOf(Widget(plain)).Weight == PANGO_WEIGHT_BOLD; }));
+    PumpFor(200);
+    const int now = InkPixels(Widget(plain));
+    EXPECT_NEAR(now, thick, thick / 20 + 2) << "was " << thin;
+    // A label that follows its form follows the form's change.
+    form->Font()->SetName("Verdana");
+    form->Font()->SetStyle(fsItalic);
+    ASSERT_TRUE(PumpUntil([&] { return FontOf(Widget(follower)).Style == PANGO_STYLE_ITALIC; }));
+    EXPECT_EQ(FontOf(Widget(follower)).Family.substr(0, 7), "Verdana");
+    EXPECT_EQ(FontOf(Widget(bold)).Style, PANGO_STYLE_NORMAL);  // it has a font of its own
+}
+
+TEST_F(FontsTest, AFontsColourReachesTheTextOfAnEditAListALabelAndAPanel) {
+    const TColor blue = static_cast<TColor>(8404992);  // RGB (0, 64, 128)
+    for (TControl* c : std::initializer_list<TControl*>{edit, list, bold}) {
+        c->Font()->SetColor(blue);
+        c->Font()->SetStyle(fsBold);
+        c->Font()->SetHeight(-16);
+    }
+    panel->Font()->SetColor(clRed);
+    panel->Font()->SetStyle(fsBold);
+    panel->Font()->SetHeight(-18);
+    // The focus on a button and the edit's text unselected: the text and the list's row show their
+    // own colour, not the selection's.
+    auto* button = Make<TButton>(10, 190, 100, 26, "Tamam");
+    form->SetActiveControl(button);
+    ShowAndWait();
+    gtk_editable_select_region(GTK_EDITABLE(Widget(edit)), 0, 0);
+    PumpFor(100);
+    EXPECT_TRUE(Screenshot(ShotDir() + "/fonts-colours.png"));
+    GtkWidget* tree = gtk_bin_get_child(GTK_BIN(Widget(list)));
+    for (GtkWidget* w : {Widget(edit), tree, Widget(bold)}) {
+        SCOPED_TRACE(G_OBJECT_TYPE_NAME(w));
+        EXPECT_EQ(TextColour(w), 0x004080);
+        EXPECT_GT(PixelsOfColour(w, 0x004080, 24), 10);
+    }
+    // A plain label keeps the theme's text colour, which is not the others' blue.
+    EXPECT_EQ(PixelsOfColour(Widget(plain), 0x004080, 24), 0);
+    // The panel's caption, painted by the GDI on the form's surface, in the panel's font.
+    int px = 0, py = 0;
+    WidgetOrigin(Widget(panel), px, py);
+    EXPECT_GT(PixelsOfColourAt(px, py, panel->Width(), panel->Height(), 0xFF0000, 0), 40);
+}
+
+}  // namespace
+}  // namespace desktoptest
