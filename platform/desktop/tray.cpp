@@ -80,10 +80,14 @@ void CollectMenu(Shown* s) {
     g_collectPopup = before;
 }
 
+// The session bus, held while icons may be shown: the status-notifier items take the same
+// connection, which must not be closing while they ask for it.
+GDBusConnection* g_bus = nullptr;
+
 bool WatcherRunning() {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (!bus) return false;
-    GVariant* r = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+    if (!g_bus) g_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!g_bus) return false;
+    GVariant* r = g_dbus_connection_call_sync(g_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                                               "NameHasOwner", g_variant_new("(s)", "org.kde.StatusNotifierWatcher"),
                                               G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 500, nullptr, nullptr);
     bool owned = false;
@@ -93,7 +97,6 @@ bool WatcherRunning() {
         owned = b;
         g_variant_unref(r);
     }
-    g_object_unref(bus);
     return owned;
 }
 
@@ -217,6 +220,8 @@ void StopTray() {
     g_previousObserver = nullptr;
     for (auto& [k, s] : g_shown) Drop(s);
     g_shown.clear();
+    if (g_bus) g_object_unref(g_bus);
+    g_bus = nullptr;
     g_started = false;
 }
 
