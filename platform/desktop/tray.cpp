@@ -70,6 +70,35 @@ gboolean OnStatusRelease(GtkStatusIcon*, GdkEventButton* e, gpointer data) {
     return TRUE;
 }
 
+void CollectMenu(Shown* s);
+
+// Fills an item's menu again once the loop is idle (the icon may be gone by then).
+void CollectLater(Shown* s) {
+    g_idle_add(
+        [](gpointer d) -> gboolean {
+            for (auto& [k, v] : g_shown)
+                if (v == d) CollectMenu(v);
+            return G_SOURCE_REMOVE;
+        },
+        s);
+}
+
+// A choice on the host's menu activates its item without the menu ever being shown or closed
+// here: the menu is filled again after it, as the command run may have changed it.
+void RefillAfterChoices(GtkWidget* shell, Shown* s) {
+    GList* items = gtk_container_get_children(GTK_CONTAINER(shell));
+    for (GList* l = items; l; l = l->next) {
+        if (!GTK_IS_MENU_ITEM(l->data)) continue;
+        if (GtkWidget* sub = gtk_menu_item_get_submenu(GTK_MENU_ITEM(l->data))) {
+            RefillAfterChoices(sub, s);
+            continue;
+        }
+        g_signal_connect_after(l->data, "activate",
+                               G_CALLBACK(+[](GtkMenuItem*, gpointer d) { CollectLater(static_cast<Shown*>(d)); }), s);
+    }
+    g_list_free(items);
+}
+
 // The item's menu is what the program pops up on a right click.
 void CollectMenu(Shown* s) {
     Key key{s->icon.hwnd, s->icon.id};
@@ -78,6 +107,7 @@ void CollectMenu(Shown* s) {
     Notify(key, WM_RBUTTONDOWN);
     if (Present(key)) Notify(key, WM_RBUTTONUP);
     g_collectPopup = before;
+    RefillAfterChoices(s->menu, s);
 }
 
 // The session bus, held while icons may be shown: the status-notifier items take the same
@@ -125,16 +155,8 @@ void Show(Shown* s) {
             app_indicator_set_menu(s->indicator, GTK_MENU(s->menu));
             app_indicator_set_status(s->indicator, APP_INDICATOR_STATUS_ACTIVE);
             // The host shows the menu itself: it is filled now and after each choice.
-            g_signal_connect_after(s->menu, "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer data) {
-                                       auto* shown = static_cast<Shown*>(data);
-                                       g_idle_add(
-                                           [](gpointer d) -> gboolean {
-                                               for (auto& [k, v] : g_shown)
-                                                   if (v == d) CollectMenu(v);
-                                               return G_SOURCE_REMOVE;
-                                           },
-                                           shown);
-                                   }),
+            g_signal_connect_after(s->menu, "deactivate",
+                                   G_CALLBACK(+[](GtkMenuShell*, gpointer data) { CollectLater(static_cast<Shown*>(data)); }),
                                    s);
             CollectMenu(s);
         }
