@@ -22,6 +22,7 @@ struct Shown {
     shell::TrayIcon icon;
     GtkStatusIcon* status = nullptr;
     AppIndicator* indicator = nullptr;
+    bool registered = false;  // the watcher took the item: a panel shows it
     GtkWidget* menu = nullptr;
 };
 
@@ -153,6 +154,12 @@ void Show(Shown* s) {
             s->menu = gtk_menu_new();
             g_object_ref_sink(s->menu);
             app_indicator_set_menu(s->indicator, GTK_MENU(s->menu));
+            g_signal_connect(s->indicator, "connection-changed",
+                             G_CALLBACK(+[](AppIndicator*, gboolean connected, gpointer data) {
+                                 static_cast<Shown*>(data)->registered = connected;
+                                 HideParkedForms();
+                             }),
+                             s);
             app_indicator_set_status(s->indicator, APP_INDICATOR_STATUS_ACTIVE);
             // The host shows the menu itself: it is filled now and after each choice.
             g_signal_connect_after(s->menu, "deactivate",
@@ -202,7 +209,7 @@ void Sync() {
 
 bool TrayShown() {
     for (auto& [k, s] : g_shown)
-        if (s->indicator || (s->status && gtk_status_icon_is_embedded(s->status))) return true;
+        if ((s->indicator && s->registered) || (s->status && gtk_status_icon_is_embedded(s->status))) return true;
     return false;
 }
 

@@ -76,7 +76,8 @@ public:
         std::string path;  // its object path
     };
 
-    explicit FakeWatcher(const std::string& address) {
+    // A watcher that refuses every item leaves them unshown, as a panel that fails to take them.
+    explicit FakeWatcher(const std::string& address, bool refuse = false) : refuse_(refuse) {
         thread_ = std::thread([this, address] { Run(address); });
         std::unique_lock<std::mutex> l(m_);
         ready_cv_.wait(l, [this] { return ready_; });
@@ -138,6 +139,10 @@ private:
     static void OnCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
                        GVariant* params, GDBusMethodInvocation* invocation, gpointer data) {
         auto* self = static_cast<FakeWatcher*>(data);
+        if (std::string(method) == "RegisterStatusNotifierItem" && self->refuse_) {
+            g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.Failed", "refused");
+            return;
+        }
         if (std::string(method) == "RegisterStatusNotifierItem") {
             const gchar* service = nullptr;
             g_variant_get(params, "(&s)", &service);
@@ -161,6 +166,7 @@ private:
         return g_variant_builder_end(&b);
     }
 
+    bool refuse_ = false;
     std::thread thread_;
     std::mutex m_;
     std::condition_variable ready_cv_;

@@ -30,12 +30,12 @@ namespace {
 // on it), its main window shown.
 class TolvarTrayTest : public DesktopTest {
 protected:
-    void StartTolvar(bool watcher) {
+    void StartTolvar(bool watcher, bool refusing = false) {
         if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
         bus_ = std::make_unique<SessionBus>();
         ASSERT_FALSE(bus_->Address().empty()) << "dbus-daemon cannot start a session bus";
         if (watcher) {
-            watcher_ = std::make_unique<FakeWatcher>(bus_->Address());
+            watcher_ = std::make_unique<FakeWatcher>(bus_->Address(), refusing);
             ASSERT_TRUE(watcher_->Owned()) << "the watcher's name could not be had";
         }
         setenv("DBUS_SESSION_BUS_ADDRESS", bus_->Address().c_str(), 1);
@@ -113,6 +113,18 @@ TEST_F(TolvarTrayTest, TheIconIsAStatusNotifierItemWhoseMenuRunsTheProgramsComma
     EXPECT_TRUE(PumpUntil([] { return Form1->Visible() && gtk_widget_get_mapped(Main()); }))
         << "the main window did not come back";
     EXPECT_FALSE(Application->Minimized());
+}
+
+// A watcher that does not take the item shows no icon: the window stays on screen, iconified.
+TEST_F(TolvarTrayTest, AnItemTheWatcherRefusesDoesNotTakeTheWindowAway) {
+    StartTolvar(true, true);
+    if (IsSkipped() || HasFatalFailure()) return;
+    Application->Minimize();
+    ASSERT_TRUE(PumpUntil([] { return desktop::TrayIconObject(Icon().hwnd, Icon().id) != nullptr; }));
+    PumpFor(500);
+    EXPECT_FALSE(Form1->Visible());
+    EXPECT_TRUE(gtk_widget_get_visible(Main())) << "the main window was hidden behind an icon nobody shows";
+    EXPECT_TRUE(watcher_->Items().empty());
 }
 
 TEST_F(TolvarTrayTest, InAnXEmbedTrayADoubleClickOnTheIconBringsTheWindowBack) {
