@@ -241,6 +241,9 @@ protected:
     TSocketState FState = wsClosed;
     int FLastError = 0;
     int FReadCount = 0;
+    // The last read of the stream took fewer bytes than it asked for, so it emptied the socket's
+    // queue: what arrives after it brings its own FD_READ.
+    bool FReadDrained = false;
     bool FCloseInvoked = false;
     bool FAllSent = true;
     bool FPaused = false;

@@ -108,7 +108,7 @@ struct Sock {
     DWORD closeDeadline = 0;
 };
 
-std::recursive_mutex gMutex;
+std::mutex gMutex;  // never taken twice by one thread: no call below re-enters an entry point
 std::atomic<int> gStartups{0};  // changed under gMutex; read without it by every call
 std::uintptr_t gNextSocket = 0x100;
 std::unordered_map<SOCKET, Sock> gSockets;
@@ -505,8 +505,8 @@ int WSAAsyncSelect_(SOCKET s, HWND wnd, UINT msg, long events) {
     return 0;
 }
 
-SOCKET NewSocket(int fd, int type) {
-    std::lock_guard lock(gMutex);
+// Called with gMutex held.
+SOCKET NewSocketLocked(int fd, int type) {
     SOCKET s = gNextSocket;
     gNextSocket += 4;
     Sock k;
@@ -523,7 +523,8 @@ SOCKET socket_(int af, int type, int protocol) {
     if (t < 0) return Fail(WSAESOCKTNOSUPPORT), INVALID_SOCKET;
     int fd = ::socket(AF_INET, t | SOCK_CLOEXEC, protocol);
     if (fd < 0) return Fail(MapErrno(errno)), INVALID_SOCKET;
-    return NewSocket(fd, t);
+    std::lock_guard lock(gMutex);
+    return NewSocketLocked(fd, t);
 }
 
 int bind_(SOCKET s, const SOCKADDR* addr, int len) {
@@ -569,7 +570,7 @@ SOCKET accept_(SOCKET s, SOCKADDR* addr, int* len) {
             return INVALID_SOCKET;
         }
     }
-    SOCKET ns = NewSocket(fd, SOCK_STREAM);
+    SOCKET ns = NewSocketLocked(fd, SOCK_STREAM);
     gSockets[ns].connected = true;
     return ns;
 }
@@ -642,11 +643,8 @@ int closesocket_(SOCKET s) {
     return 0;
 }
 
-int send_(SOCKET s, const char* buf, int len, int flags) {
-    if (!Started()) return SOCKET_ERROR;
-    std::lock_guard lock(gMutex);
-    Sock* k = Find(s);
-    if (!k) return SOCKET_ERROR;
+// Called with gMutex held.
+int SendLocked(Sock* k, const char* buf, int len, int flags) {
     if (len < 0 || (!buf && len > 0)) return Fail(WSAEFAULT), SOCKET_ERROR;
     int f = MSG_NOSIGNAL | ((flags & WS_MSG_OOB) ? MSG_OOB : 0);
     ssize_t n = ::send(k->fd, buf, static_cast<size_t>(len), f);
@@ -665,12 +663,20 @@ int send_(SOCKET s, const char* buf, int len, int flags) {
     return static_cast<int>(n);
 }
 
+int send_(SOCKET s, const char* buf, int len, int flags) {
+    if (!Started()) return SOCKET_ERROR;
+    std::lock_guard lock(gMutex);
+    Sock* k = Find(s);
+    if (!k) return SOCKET_ERROR;
+    return SendLocked(k, buf, len, flags);
+}
+
 int sendto_(SOCKET s, const char* buf, int len, int flags, const SOCKADDR* to, int tolen) {
     if (!Started()) return SOCKET_ERROR;
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);
     if (!k) return SOCKET_ERROR;
-    if (k->type == SOCK_STREAM || !to) return send_(s, buf, len, flags);
+    if (k->type == SOCK_STREAM || !to) return SendLocked(k, buf, len, flags);
     if (tolen < static_cast<int>(sizeof(SOCKADDR_IN))) return Fail(WSAEFAULT), SOCKET_ERROR;
     sockaddr_in sa;
     ToNative(to, sa);

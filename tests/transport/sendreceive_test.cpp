@@ -1,6 +1,7 @@
 // The send queue, the receive loop and the chunks behind them.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <vector>
 #include <string>
@@ -206,6 +207,59 @@ TEST(ReceiveLoop, NoReceiveLoopGivesOneEventPerNotification) {
     EXPECT_EQ(got, "0123456789");
     EXPECT_EQ(events, 3);
     EXPECT_EQ(s->ReadCount(), 10);
+    s->Close();
+}
+
+// The loop offers the data again while the handler's reads fill its buffer and stops at a short
+// read; bytes that arrive after that short read are announced by an event of their own, so
+// nothing is left unread.
+TEST(ReceiveLoop, RepeatsWhileReadsFillTheBufferAndMissesNothingAfterAShortRead) {
+    std::promise<void> more, written;
+    ScriptedPeer peer([&](int fd) {
+        WriteAll(fd, "0123456789");
+        if (more.get_future().wait_for(std::chrono::seconds(5)) != std::future_status::ready) return;
+        WriteAll(fd, "abcde");
+        written.set_value();
+        ReadToEnd(fd);
+    });
+    auto s = std::make_unique<TAsyncSocket>(nullptr);
+    std::vector<std::string> reads;
+    s->OnDataAvailable = [&](TObject*, WORD) {
+        char c[4];
+        int n = s->Receive(c, 4);
+        if (n <= 0) return;
+        reads.emplace_back(c, static_cast<size_t>(n));
+        if (reads.size() == 3) {
+            // The short read has just emptied the socket: more bytes come in behind it.
+            more.set_value();
+            written.get_future().wait_for(std::chrono::seconds(5));
+        }
+    };
+    s->SetAddr("127.0.0.1");
+    s->SetPort(peer.PortText());
+    s->Connect();
+    // One dispatch at a time: the first event alone must bring all ten bytes.
+    std::vector<size_t> readsAfterEvent;
+    const DWORD end = GetTickCount() + 5000;
+    std::string got;
+    while (got.size() < 15 && static_cast<int>(GetTickCount() - end) < 0) {
+        MSG m;
+        if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            continue;
+        }
+        DispatchMessageA(&m);
+        if (m.message == WM_ASYNCSELECT && (WSAGETSELECTEVENT(m.lParam) & FD_READ)) readsAfterEvent.push_back(reads.size());
+        got.clear();
+        for (auto& r : reads) got += r;
+    }
+    EXPECT_EQ(got, "0123456789abcde");
+    ASSERT_GE(readsAfterEvent.size(), 2u);
+    EXPECT_EQ(readsAfterEvent[0], 3u) << "4 + 4 + 2 bytes in one event";
+    ASSERT_GE(reads.size(), 3u);
+    EXPECT_EQ(reads[2], "89");
+    PumpFor(20);
+    EXPECT_EQ(s->ReadCount(), 15);
     s->Close();
 }
 

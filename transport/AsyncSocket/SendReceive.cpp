@@ -185,7 +185,11 @@ bool TCustomAsyncSocket::FlushQueue(DWORD TimeoutMs) {
 
 // ---- receiving ----
 
-int TCustomAsyncSocket::RecvRaw(void* Buffer, int Size, int Flags) { return recv_(FHSocket, Buffer, Size, Flags); }
+int TCustomAsyncSocket::RecvRaw(void* Buffer, int Size, int Flags) {
+    const int n = recv_(FHSocket, Buffer, Size, Flags);
+    FReadDrained = FType != WS_SOCK_DGRAM && Flags == 0 && n >= 0 && n < Size;
+    return n;
+}
 
 int TCustomAsyncSocket::RecvRawFrom(void* Buffer, int Size, int Flags, SOCKADDR_IN& From, int& FromLen) {
     return recvfrom_(FHSocket, Buffer, Size, Flags, &From, &FromLen);
@@ -236,6 +240,7 @@ void TCustomAsyncSocket::ReceiveLoop(WORD Error) {
         FLastError = 0;
         try {
             const int readBefore = FReadCount;
+            FReadDrained = false;
             bool handled = FireDataAvailable(Error);
             if (handled && FReadCount == readBefore && FHSocket != INVALID_SOCKET) {
                 // The handler took nothing: offering the same bytes again would never end.
@@ -257,6 +262,9 @@ void TCustomAsyncSocket::ReceiveLoop(WORD Error) {
             if (ComponentOptions & wsoNoReceiveLoop) return;
             if (FLastError != 0) return;
             if (FHSocket == INVALID_SOCKET) return;
+            // A short read just emptied the queue: asking for the count now would only say 0 or
+            // count bytes that came after it, and those are announced by an FD_READ of their own.
+            if (FReadDrained) return;
             ULONG pending = 0;
             if (ioctlsocket_(FHSocket, WS_FIONREAD, &pending) != 0) {
                 FLastError = WSAGetLastError_();

@@ -138,6 +138,8 @@ std::shared_ptr<Queue> MyQueue() {
     return t_queue.q;
 }
 
+Queue* MyQueueIfAny() { return t_queue.q.get(); }
+
 Queue& MyQueueRef() {
     if (!t_queue.q) MyQueue();
     return *t_queue.q;
@@ -193,8 +195,8 @@ void RefuseSent(Queue& q, HWND hwnd) {
 
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd == nullptr) return PostThreadMessageA(GetCurrentThreadId(), msg, wParam, lParam);
-    auto w = FindWindowRec(hwnd);
-    if (!w || !w->life->alive) {
+    const WindowView* v = ViewWindow(hwnd);
+    if (!v || !v->rec->life->alive) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
@@ -204,8 +206,8 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     p.msg.wParam = wParam;
     p.msg.lParam = lParam;
     p.msg.time = CoarseTickCount();
-    p.life = w->life;
-    return Post(*w->queue, std::move(p));
+    p.life = v->rec->life;
+    return Post(*v->rec->queue, std::move(p));
 }
 
 BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -230,19 +232,16 @@ BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) 
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto w = FindWindowRec(hwnd);
-    if (!w || !w->life->alive) {
+    const WindowView* v = ViewWindow(hwnd);
+    if (!v || !v->rec->life->alive) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    if (w->queue->threadId == GetCurrentThreadId()) {
-        WNDPROC proc;
-        {
-            std::lock_guard lk(S().m);
-            proc = w->proc;
-        }
+    if (v->mine) {
+        WNDPROC proc = v->proc;
         return proc ? proc(hwnd, msg, wParam, lParam) : 0;
     }
+    const std::shared_ptr<WindowRec> w = v->rec;
     // Another thread's window: hand the call to its queue, then serve the sends made to this
     // thread's own windows until the answer comes.
     auto me = MyQueue();
@@ -316,15 +315,9 @@ LRESULT DispatchMessageA(const MSG* msg) {
         return 0;
     }
     if (!msg->hwnd) return 0;
-    WNDPROC proc = nullptr;
-    {
-        std::lock_guard lk(S().m);
-        auto it = S().windows.find(reinterpret_cast<uintptr_t>(msg->hwnd));
-        if (it == S().windows.end()) return 0;
-        const WindowRec& w = *it->second;
-        if (!w.life->alive || w.queue->threadId != GetCurrentThreadId()) return 0;
-        proc = w.proc;
-    }
+    const WindowView* v = ViewWindow(msg->hwnd);
+    if (!v || !v->rec->life->alive || !v->mine) return 0;
+    WNDPROC proc = v->proc;
     return proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
 }
 

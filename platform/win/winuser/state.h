@@ -134,6 +134,9 @@ struct State {
     std::unordered_map<uintptr_t, std::shared_ptr<WindowRec>> windows;
     std::unordered_map<DWORD, std::shared_ptr<Queue>> queues;
     std::unordered_map<int, std::weak_ptr<Queue>> watchOwners;
+    // Moves whenever a remembered look at a window (WindowView) can have gone stale: a window
+    // destroyed, a window procedure replaced. Handles are never reused, so a new window needs none.
+    std::atomic<std::uint64_t> windowsChanged{0};
     uintptr_t nextHwnd = 0x10000;
     UINT_PTR nextTimerId = 0x7000;
     int nextWatch = 1;
@@ -146,11 +149,28 @@ State& S();
 // The calling thread's queue, made on first use; it lives as long as the thread.
 std::shared_ptr<Queue> MyQueue();
 Queue& MyQueueRef();
+// The calling thread's queue, or null when it has made none.
+Queue* MyQueueIfAny();
 // The queue of a window (null when the window does not exist or is destroyed), or the calling
 // thread's for a null window.
 std::shared_ptr<Queue> QueueOf(HWND hwnd);
 
 std::shared_ptr<WindowRec> FindWindowRec(HWND h);
+
+// What posting, sending and dispatching need of a window, as the calling thread saw it at its last
+// look: a thread that keeps talking to one window (a component's hidden window) pays no table
+// lookup, lock or reference count per message. Null when the window does not exist. Valid until
+// the thread's next call; the record stays alive meanwhile.
+struct WindowView {
+    HWND hwnd = nullptr;
+    std::uint64_t changed = 0;
+    WNDPROC proc = nullptr;
+    bool mine = false;  // the window belongs to the calling thread
+    std::shared_ptr<WindowRec> rec;
+};
+const WindowView* ViewWindow(HWND h);
+// Makes every thread look at its remembered window again (State::windowsChanged).
+void WindowsChanged();
 
 // Runs the messages other threads sent to this thread's windows; true when one ran.
 bool ServeSent(Queue& q);

@@ -224,6 +224,16 @@ std::shared_ptr<Queue> WatchQueue(int id) {
 }  // namespace
 
 void SetFdEvents(int watchId, short events) {
+    // A watch of the caller's own queue, the usual case, is found there without the table.
+    if (Queue* mine = MyQueueIfAny()) {
+        std::lock_guard lk(mine->m);
+        for (auto& w : mine->watches) {
+            if (w->id != watchId) continue;
+            w->events = events;
+            mine->WakeLocked();
+            return;
+        }
+    }
     auto q = WatchQueue(watchId);
     if (!q) return;
     std::lock_guard lk(q->m);

@@ -20,6 +20,7 @@ std::string Lower(const char* s) {
 
 std::atomic<DWORD> g_nextThreadId{1};
 thread_local DWORD t_threadId = 0;
+thread_local WindowView t_view;
 
 void DestroyOne(const std::shared_ptr<WindowRec>& w) {
     if (w->destroying) return;
@@ -35,6 +36,7 @@ void DestroyOne(const std::shared_ptr<WindowRec>& w) {
     for (auto& c : children) DestroyOne(c);
     SendMessageA(w->hwnd, WM_NCDESTROY, 0, 0);
     w->life->alive = false;
+    WindowsChanged();
     RefuseSent(*w->queue, w->hwnd);
     {
         std::lock_guard lk(w->queue->m);
@@ -47,8 +49,12 @@ void DestroyOne(const std::shared_ptr<WindowRec>& w) {
         hooks = S().destroyHooks;
     }
     for (auto& hk : hooks) hk(w->hwnd);
-    std::lock_guard lk(S().m);
-    S().windows.erase(reinterpret_cast<uintptr_t>(w->hwnd));
+    {
+        std::lock_guard lk(S().m);
+        S().windows.erase(reinterpret_cast<uintptr_t>(w->hwnd));
+    }
+    // The destroying thread lets go of the record at once; another thread does at its next look.
+    if (t_view.hwnd == w->hwnd) t_view = WindowView{};
 }
 
 }  // namespace
@@ -66,6 +72,23 @@ std::shared_ptr<WindowRec> FindWindowRec(HWND h) {
     if (it == S().windows.end()) return nullptr;
     return it->second;
 }
+
+const WindowView* ViewWindow(HWND h) {
+    const std::uint64_t changed = S().windowsChanged.load(std::memory_order_acquire);
+    if (t_view.rec && t_view.hwnd == h && t_view.changed == changed) return &t_view;
+    std::shared_ptr<WindowRec> old = std::move(t_view.rec);  // released after the lock
+    std::lock_guard lk(S().m);
+    auto it = S().windows.find(reinterpret_cast<uintptr_t>(h));
+    if (it == S().windows.end()) return nullptr;
+    t_view.hwnd = h;
+    t_view.changed = changed;
+    t_view.proc = it->second->proc;
+    t_view.mine = it->second->queue->threadId == GetCurrentThreadId();
+    t_view.rec = it->second;
+    return &t_view;
+}
+
+void WindowsChanged() { S().windowsChanged.fetch_add(1, std::memory_order_acq_rel); }
 
 }  // namespace win::detail
 
@@ -188,6 +211,7 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
         case GWL_WNDPROC:
             old = reinterpret_cast<LONG_PTR>(w->proc);
             w->proc = reinterpret_cast<WNDPROC>(value);
+            WindowsChanged();
             return old;
         case GWL_STYLE:
             old = w->style;

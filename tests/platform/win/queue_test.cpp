@@ -601,3 +601,47 @@ TEST(WindowLookup, FollowsProcedureChangesAndDestruction) {
     DestroyWindow(b);
     g_seen = nullptr;
 }
+
+namespace {
+
+std::atomic<int> g_countedCalls{0};
+LRESULT CountingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m >= WM_USER) ++g_countedCalls;
+    return DefWindowProcA(h, m, w, l);
+}
+
+}  // namespace
+
+// What one thread remembers of a window is its own: another thread that posts to the window sees
+// it gone once its owner destroys it, and never runs the window's procedure itself.
+TEST(WindowLookup, EachThreadSeesTheWindowAsItIs) {
+    g_countedCalls = 0;
+    HWND a = MakeWindow();
+    ASSERT_TRUE(a);
+    SetWindowLongA(a, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc));
+    ASSERT_TRUE(PostMessageA(a, WM_USER + 1, 0, 0));
+    EXPECT_EQ(Drain(), 1);
+    EXPECT_EQ(g_countedCalls, 1);
+    std::promise<void> posted, destroyed;
+    std::promise<bool> postedAfter;
+    std::thread other([&] {
+        PostMessageA(a, WM_USER + 1, 1, 0);
+        MSG m{};
+        m.hwnd = a;
+        m.message = WM_USER + 1;
+        DispatchMessageA(&m);  // not this thread's window: nothing runs
+        posted.set_value();
+        destroyed.get_future().wait();
+        postedAfter.set_value(PostMessageA(a, WM_USER + 1, 2, 0) != FALSE);
+    });
+    posted.get_future().wait();
+    EXPECT_EQ(g_countedCalls, 1);
+    EXPECT_EQ(Drain(), 1);
+    EXPECT_EQ(g_countedCalls, 2);
+    ASSERT_TRUE(DestroyWindow(a));
+    destroyed.set_value();
+    EXPECT_FALSE(postedAfter.get_future().get());
+    other.join();
+    EXPECT_EQ(Drain(), 0);
+    EXPECT_EQ(g_countedCalls, 2);
+}
