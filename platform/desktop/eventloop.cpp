@@ -1,5 +1,5 @@
 // The joined event loop: the GLib main context watched by the message queue's looks
-// (win::PollSource) and served through a message of the queue, and the guard that carries what
+// (win::PollSource) and served by a timer tick of the queue, and the guard that carries what
 // escapes a callback back to the pump that dispatched it.
 #include <poll.h>
 
@@ -26,15 +26,16 @@ struct Look {
 };
 
 // GLib's events reach the thread as a message of the queue: a look (a peek or a wait) that finds
-// sources ready posts it, and the pump that dispatches it runs them. A person's click is so served
-// where the program dispatches its messages, in order with them, never inside a bare wait: a loop
-// that pumps, tests its state and waits sees whatever the click changed, and what the click posted,
-// at its next pump.
+// sources ready sets a timer of the loop's own window, and the pump that dispatches its tick runs
+// them. A person's click is so served where the program dispatches its messages, in order with
+// them, never inside a bare wait: a loop that pumps, tests its state and waits sees whatever the
+// click changed, and what the click posted, at its next pump. As a tick, it comes when the queue
+// holds no posted message, in turn with the program's own timers, so neither starves the other.
 class TGLibSource : public win::PollSource {
 public:
     explicit TGLibSource(GMainContext* context) : FContext(context) {
         FWindow = AllocateHWnd([this](TMessage& m) {
-            if (m.Msg == WmGLibReady) Serve();
+            if (m.Msg == WM_TIMER && m.WParam == ReadyTimer) Serve();
             else m.Result = DefWindowProcA(FWindow, m.Msg, m.WParam, m.LParam);
         });
     }
@@ -42,8 +43,8 @@ public:
 
     int Prepare(std::vector<pollfd>& fds) override {
         FLooks.emplace_back();
-        // While the message is queued GLib waits for it: the look neither polls nor wakes for it.
-        if (FPosted) return -1;
+        // While the tick is due GLib waits for it: the look neither polls nor wakes for it.
+        if (FTicking) return -1;
         Look& look = FLooks.back();
         look.asked = true;
         const bool ready = g_main_context_prepare(FContext, &look.priority);
@@ -68,19 +69,20 @@ public:
         if (!look.asked) return false;
         for (std::size_t i = 0; i < look.fds.size() && i < count; ++i)
             look.fds[i].revents = static_cast<gushort>(fds[i].revents);
-        // What check found ready is found again by the iteration that serves the message.
+        // What check found ready is found again by the iteration that serves the tick.
         if (!g_main_context_check(FContext, look.priority, look.fds.data(), static_cast<gint>(look.fds.size())))
             return false;
-        FPosted = true;
-        PostMessageA(FWindow, WmGLibReady, 0, 0);
+        FTicking = true;
+        SetTimer(FWindow, ReadyTimer, 0, nullptr);
         return true;
     }
 
 private:
-    static constexpr UINT WmGLibReady = WM_USER + 1;
+    static constexpr UINT_PTR ReadyTimer = 1;
 
     void Serve() {
-        FPosted = false;
+        KillTimer(FWindow, ReadyTimer);
+        FTicking = false;
         g_main_context_iteration(FContext, FALSE);
         if (g_pending) {
             std::exception_ptr e = g_pending;
@@ -91,7 +93,7 @@ private:
 
     GMainContext* FContext;
     HWND FWindow = nullptr;
-    bool FPosted = false;
+    bool FTicking = false;
     std::vector<Look> FLooks;
 };
 

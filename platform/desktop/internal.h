@@ -30,11 +30,11 @@ std::string Mnemonic(const std::string& caption);
 
 // Runs model code from a GTK callback: inside the application's exception trap, and anything that
 // still escapes (a halt under a scripted session) is kept and thrown again from the dispatch of the
-// queue's message that ran the callback, so that no exception crosses GTK's frames.
+// queue's tick that ran the callback, so that no exception crosses GTK's frames.
 void Guard(TObject* sender, const std::function<void()>& fn);
 
-// The joined loop (eventloop.cpp): GLib's events are served when the queue's message that tells of
-// them is dispatched, in order with the thread's other messages.
+// The joined loop (eventloop.cpp): GLib's events are served when the tick of the loop's timer that
+// tells of them is dispatched, in order with the thread's other messages.
 bool JoinLoop();
 void LeaveLoop();
 // Runs the queue until done() holds (or the application terminates or a quit arrives, which is

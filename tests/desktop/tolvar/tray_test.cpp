@@ -50,7 +50,7 @@ protected:
     void SetUp() override {}
     void TearDown() override {
         // The bus goes before the process: the program's connection to it must not end the process.
-        if (GDBusConnection* c = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+        if (GDBusConnection* c = bus_ ? g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr) : nullptr) {
             g_dbus_connection_set_exit_on_close(c, FALSE);
             g_object_unref(c);
         }

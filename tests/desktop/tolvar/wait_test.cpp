@@ -173,7 +173,9 @@ gboolean WatchSend(gpointer data) {
             s->barShown = bar ? gtk_entry_get_text(GTK_ENTRY(bar)) : "";
             if (s->barShown.size() < 3) break;  // the bar grows from its timer while the post waits
             s->heldDuringPost = !Form1->Enabled() && !Form2->Visible();
+            // Looked at again while the bar grows (a loaded machine may draw the first frame late).
             s->waitWindowFaults = WaitWindowFaults();
+            if (!s->waitWindowFaults.empty() && s->barShown.size() < 12) break;
             Screenshot(ShotDir() + "/tolvar-wait.png");
             // A point of the main window's list, away from the wait window, is covered by another
             // window.
