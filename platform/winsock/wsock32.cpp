@@ -8,6 +8,10 @@
 // datagram is signalled as data (FD_READ), never as a close. A nonblocking stream socket with
 // linger on and a linger time closes as on Windows: closesocket fails with WSAEWOULDBLOCK while
 // sent data is unacknowledged, and resets the connection once the linger time is up.
+//
+// What runs for every message and every socket event is marked [[gnu::hot]], which keeps it
+// together in a few pages of code: where a system call empties the TLB, each page that the path
+// between two calls touches costs a page walk.
 #include "platform/winsock/winsock.h"
 
 #include <arpa/inet.h>
@@ -129,12 +133,12 @@ bool Fail(int code) {
     return false;
 }
 
-bool Started() {
+[[gnu::hot]] bool Started() {
     if (gStartups.load(std::memory_order_acquire) > 0) return true;
     return Fail(WSANOTINITIALISED);
 }
 
-Sock* Find(SOCKET s) {
+[[gnu::hot]] Sock* Find(SOCKET s) {
     auto it = gSockets.find(s);
     if (it == gSockets.end()) {
         tLastError = WSAENOTSOCK;
@@ -143,12 +147,12 @@ Sock* Find(SOCKET s) {
     return &it->second;
 }
 
-void Post(const Sock& k, SOCKET s, long event, int error) {
+[[gnu::hot]] void Post(const Sock& k, SOCKET s, long event, int error) {
     if (k.wnd && k.msg) PostMessageA(k.wnd, k.msg, s, WSAMAKESELECTREPLY(static_cast<WORD>(event), static_cast<WORD>(error)));
 }
 
 // The poll events the socket needs now, from its mask and what is outstanding.
-short WantedEvents(const Sock& k) {
+[[gnu::hot]] short WantedEvents(const Sock& k) {
     short ev = 0;
     if (!k.wnd || k.mask == 0) return 0;
     if (k.connecting) return POLLOUT;
@@ -161,7 +165,7 @@ short WantedEvents(const Sock& k) {
     return ev;
 }
 
-void Rearm(Sock& k) {
+[[gnu::hot]] void Rearm(Sock& k) {
     if (!k.watch) return;
     const short ev = WantedEvents(k);
     if (ev == k.armed) return;
@@ -169,7 +173,7 @@ void Rearm(Sock& k) {
     win::SetFdEvents(k.watch, ev);
 }
 
-void OnReady(SOCKET s, short revents) {
+[[gnu::hot]] void OnReady(SOCKET s, short revents) {
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);
     if (!k) return;
@@ -424,7 +428,7 @@ int WSACleanup_() {
 }
 
 void WSASetLastError_(int e) { tLastError = e; }
-int WSAGetLastError_() { return tLastError; }
+[[gnu::hot]] int WSAGetLastError_() { return tLastError; }
 
 HANDLE StartLookup(HWND wnd, UINT msg, char* buf, int buflen, std::function<HostResult(DWORD*)> work) {
     if (!Started()) return nullptr;
@@ -644,7 +648,7 @@ int closesocket_(SOCKET s) {
 }
 
 // Called with gMutex held.
-int SendLocked(Sock* k, const char* buf, int len, int flags) {
+[[gnu::hot]] int SendLocked(Sock* k, const char* buf, int len, int flags) {
     if (len < 0 || (!buf && len > 0)) return Fail(WSAEFAULT), SOCKET_ERROR;
     int f = MSG_NOSIGNAL | ((flags & WS_MSG_OOB) ? MSG_OOB : 0);
     ssize_t n = ::send(k->fd, buf, static_cast<size_t>(len), f);
@@ -663,7 +667,7 @@ int SendLocked(Sock* k, const char* buf, int len, int flags) {
     return static_cast<int>(n);
 }
 
-int send_(SOCKET s, const char* buf, int len, int flags) {
+[[gnu::hot]] int send_(SOCKET s, const char* buf, int len, int flags) {
     if (!Started()) return SOCKET_ERROR;
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);
@@ -686,7 +690,7 @@ int sendto_(SOCKET s, const char* buf, int len, int flags, const SOCKADDR* to, i
     return static_cast<int>(n);
 }
 
-int recvCommon(SOCKET s, char* buf, int len, int flags, SOCKADDR* from, int* fromlen) {
+[[gnu::hot]] int recvCommon(SOCKET s, char* buf, int len, int flags, SOCKADDR* from, int* fromlen) {
     if (!Started()) return SOCKET_ERROR;
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);
@@ -715,12 +719,12 @@ int recvCommon(SOCKET s, char* buf, int len, int flags, SOCKADDR* from, int* fro
     return static_cast<int>(n);
 }
 
-int recv_(SOCKET s, char* buf, int len, int flags) { return recvCommon(s, buf, len, flags, nullptr, nullptr); }
+[[gnu::hot]] int recv_(SOCKET s, char* buf, int len, int flags) { return recvCommon(s, buf, len, flags, nullptr, nullptr); }
 int recvfrom_(SOCKET s, char* buf, int len, int flags, SOCKADDR* from, int* fromlen) {
     return recvCommon(s, buf, len, flags, from, fromlen);
 }
 
-int ioctlsocket_(SOCKET s, long cmd, ULONG* argp) {
+[[gnu::hot]] int ioctlsocket_(SOCKET s, long cmd, ULONG* argp) {
     if (!Started()) return SOCKET_ERROR;
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);

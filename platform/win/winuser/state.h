@@ -29,9 +29,10 @@ struct Life {
     std::atomic<bool> alive{true};
 };
 
+// A posted message. A window's messages leave its queue when the window is destroyed, and a post
+// that meets a destroyed window is refused under the queue's lock, so none outlives its window.
 struct Posted {
     MSG msg;
-    std::shared_ptr<Life> life;  // null for thread messages
 };
 
 struct Queue;
@@ -117,7 +118,7 @@ struct WindowRec {
     WNDPROC proc = nullptr;
     std::shared_ptr<Queue> queue;
     std::shared_ptr<Life> life;
-    std::vector<LONG_PTR> extra;
+    std::vector<std::atomic<LONG_PTR>> extra;  // sized at creation; read without the lock
     LONG_PTR userData = 0;
     DWORD style = 0;
     DWORD exStyle = 0;
