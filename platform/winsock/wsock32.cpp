@@ -138,13 +138,27 @@ bool Fail(int code) {
     return Fail(WSANOTINITIALISED);
 }
 
+// The socket found last (gMutex held): a program that keeps calling for one socket finds it
+// without the table. Records stay where they are until erased, and erasing forgets this.
+SOCKET gLastFound = INVALID_SOCKET;
+Sock* gLastFoundSock = nullptr;
+
 [[gnu::hot]] Sock* Find(SOCKET s) {
+    if (s == gLastFound && gLastFoundSock) return gLastFoundSock;
     auto it = gSockets.find(s);
     if (it == gSockets.end()) {
         tLastError = WSAENOTSOCK;
         return nullptr;
     }
+    gLastFound = s;
+    gLastFoundSock = &it->second;
     return &it->second;
+}
+
+// Removes a socket's record (gMutex held).
+void EraseSocket(SOCKET s) {
+    if (s == gLastFound) gLastFoundSock = nullptr;
+    gSockets.erase(s);
 }
 
 [[gnu::hot]] void Post(const Sock& k, SOCKET s, long event, int error) {
@@ -421,6 +435,7 @@ int WSACleanup_() {
             ::close(k.fd);
         }
         gSockets.clear();
+        gLastFoundSock = nullptr;
         for (auto& [h, l] : gLookups) l->cancelled = true;
         gLookups.clear();
     }
@@ -643,7 +658,7 @@ int closesocket_(SOCKET s) {
     }
     StopWatch(*k);
     ::close(k->fd);  // the linger option set on the descriptor decides between graceful and reset
-    gSockets.erase(s);
+    EraseSocket(s);
     return 0;
 }
 

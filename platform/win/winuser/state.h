@@ -6,6 +6,8 @@
 // lock is taken, and no lock is held while a window procedure or a watch callback runs.
 #pragma once
 
+#include <poll.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -94,6 +96,15 @@ struct Queue {
     int wakeFd = -1;
     // The outside event source joined to the owner's looks (msgwait.h); used by the owner only.
     win::PollSource* source = nullptr;
+
+    // The lists one poll of the watches fills, kept for the next: one per nesting level, since a
+    // callback may look at the queue again while the outer poll's lists are in use. Owner only.
+    struct PollLists {
+        std::vector<std::shared_ptr<Watch>> watches;
+        std::vector<pollfd> fds;
+    };
+    std::vector<std::unique_ptr<PollLists>> pollLists;
+    std::size_t pollListsInUse = 0;
     bool blocked = false;
     bool wakePending = false;
 

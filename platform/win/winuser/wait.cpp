@@ -61,6 +61,29 @@ int MsUntil(Clock::time_point t, Clock::time_point now) {
     }
 }
 
+// Lends the owner of q the lists of one poll, emptied, and takes them back at the end of the scope.
+class PollListsLease {
+public:
+    explicit PollListsLease(Queue& q) : q_(q) {
+        if (q.pollListsInUse == q.pollLists.size()) q.pollLists.push_back(std::make_unique<Queue::PollLists>());
+        lists_ = q.pollLists[q.pollListsInUse++].get();
+        lists_->watches.clear();
+        lists_->fds.clear();
+    }
+    ~PollListsLease() {
+        lists_->watches.clear();  // the watches are not kept alive by a poll that is over
+        --q_.pollListsInUse;
+    }
+    PollListsLease(const PollListsLease&) = delete;
+    PollListsLease& operator=(const PollListsLease&) = delete;
+    std::vector<std::shared_ptr<Watch>>& watches() { return lists_->watches; }
+    std::vector<pollfd>& fds() { return lists_->fds; }
+
+private:
+    Queue& q_;
+    Queue::PollLists* lists_;
+};
+
 [[gnu::hot]] int Poll(std::vector<pollfd>& fds, int timeoutMs) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
@@ -118,8 +141,10 @@ namespace win::detail {
 }
 
 [[gnu::hot]] void PollWatches(Queue& q) {
-    std::vector<std::shared_ptr<Watch>> watches;
-    std::vector<pollfd> fds{{-1, 0, 0}};  // slot 0 is the wake-up descriptor's in Block; unused here
+    PollListsLease lease(q);
+    auto& watches = lease.watches();
+    auto& fds = lease.fds();
+    fds.push_back({-1, 0, 0});  // slot 0 is the wake-up descriptor's in Block; unused here
     {
         std::lock_guard lk(q.m);
         q.watchesPolledAt = Clock::now();
@@ -138,8 +163,10 @@ namespace win::detail {
 }
 
 [[gnu::hot]] bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), void* ctx) {
-    std::vector<std::shared_ptr<Watch>> watches;
-    std::vector<pollfd> fds{{q.wakeFd, POLLIN, 0}};
+    PollListsLease lease(q);
+    auto& watches = lease.watches();
+    auto& fds = lease.fds();
+    fds.push_back({q.wakeFd, POLLIN, 0});
     {
         std::lock_guard lk(q.m);
         if (ready(ctx)) return false;
