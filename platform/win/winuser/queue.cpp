@@ -200,7 +200,8 @@ void RefuseSent(Queue& q, HWND hwnd) {
 
 [[gnu::hot]] BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd == nullptr) return PostThreadMessageA(GetCurrentThreadId(), msg, wParam, lParam);
-    const WindowView* v = ViewWindow(hwnd);
+    WindowView spare;
+    const WindowView* v = ViewWindow(hwnd, spare);
     if (!v || !v->rec->life->alive) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
@@ -236,7 +237,8 @@ BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) 
 }
 
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    const WindowView* v = ViewWindow(hwnd);
+    WindowView spare;
+    const WindowView* v = ViewWindow(hwnd, spare);
     if (!v || !v->rec->life->alive) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
@@ -319,7 +321,8 @@ BOOL TranslateMessage(const MSG*) { return FALSE; }
         return 0;
     }
     if (!msg->hwnd) return 0;
-    const WindowView* v = ViewWindow(msg->hwnd);
+    WindowView spare;
+    const WindowView* v = ViewWindow(msg->hwnd, spare);
     if (!v || !v->rec->life->alive || !v->mine) return 0;
     WNDPROC proc = v->proc;
     return proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;

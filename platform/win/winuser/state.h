@@ -172,7 +172,8 @@ std::shared_ptr<WindowRec> FindWindowRec(HWND h);
 // What posting, sending and dispatching need of a window, as the calling thread saw it at its last
 // look: a thread that keeps talking to one window (a component's hidden window) pays no table
 // lookup, lock or reference count per message. Null when the window does not exist. Valid until
-// the thread's next call; the record stays alive meanwhile.
+// the thread's next call; the record stays alive meanwhile. Once the thread's remembered look is
+// gone (its thread-local objects are being destroyed) the look is made into `spare`.
 struct WindowView {
     HWND hwnd = nullptr;
     std::uint64_t changed = 0;
@@ -180,7 +181,7 @@ struct WindowView {
     bool mine = false;  // the window belongs to the calling thread
     std::shared_ptr<WindowRec> rec;
 };
-const WindowView* ViewWindow(HWND h);
+const WindowView* ViewWindow(HWND h, WindowView& spare);
 // Makes every thread look at its remembered window again (State::windowsChanged).
 void WindowsChanged();
 

@@ -24,7 +24,14 @@ std::string Lower(const char* s) {
 
 std::atomic<DWORD> g_nextThreadId{1};
 thread_local DWORD t_threadId = 0;
-thread_local WindowView t_view;
+// The thread's remembered look at a window. t_viewGone is set when it is destroyed at the end of
+// the thread; being trivial, the flag itself can still be read by what runs after that.
+thread_local bool t_viewGone = false;
+struct ViewSlot {
+    WindowView view;
+    ~ViewSlot() { t_viewGone = true; }
+};
+thread_local ViewSlot t_view;
 
 void DestroyOne(const std::shared_ptr<WindowRec>& w) {
     if (w->destroying) return;
@@ -60,7 +67,7 @@ void DestroyOne(const std::shared_ptr<WindowRec>& w) {
         S().windows.erase(reinterpret_cast<uintptr_t>(w->hwnd));
     }
     // The destroying thread lets go of the record at once; another thread does at its next look.
-    if (t_view.hwnd == w->hwnd) t_view = WindowView{};
+    if (!t_viewGone && t_view.view.hwnd == w->hwnd) t_view.view = WindowView{};
 }
 
 }  // namespace
@@ -79,19 +86,20 @@ std::shared_ptr<WindowRec> FindWindowRec(HWND h) {
     return it->second;
 }
 
-[[gnu::hot]] const WindowView* ViewWindow(HWND h) {
+[[gnu::hot]] const WindowView* ViewWindow(HWND h, WindowView& spare) {
     const std::uint64_t changed = S().windowsChanged.load(std::memory_order_acquire);
-    if (t_view.rec && t_view.hwnd == h && t_view.changed == changed) return &t_view;
-    std::shared_ptr<WindowRec> old = std::move(t_view.rec);  // released after the lock
+    WindowView& v = t_viewGone ? spare : t_view.view;
+    if (v.rec && v.hwnd == h && v.changed == changed) return &v;
+    std::shared_ptr<WindowRec> old = std::move(v.rec);  // released after the lock
     std::lock_guard lk(S().m);
     auto it = S().windows.find(reinterpret_cast<uintptr_t>(h));
     if (it == S().windows.end()) return nullptr;
-    t_view.hwnd = h;
-    t_view.changed = changed;
-    t_view.proc = it->second->proc;
-    t_view.mine = it->second->queue->threadId == GetCurrentThreadId();
-    t_view.rec = it->second;
-    return &t_view;
+    v.hwnd = h;
+    v.changed = changed;
+    v.proc = it->second->proc;
+    v.mine = it->second->queue->threadId == GetCurrentThreadId();
+    v.rec = it->second;
+    return &v;
 }
 
 void WindowsChanged() { S().windowsChanged.fetch_add(1, std::memory_order_acq_rel); }
@@ -243,7 +251,8 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
 }
 
 [[gnu::hot]] LONG_PTR GetWindowLongA(HWND hwnd, int index) {
-    const WindowView* v = ViewWindow(hwnd);
+    WindowView spare;
+    const WindowView* v = ViewWindow(hwnd, spare);
     if (!v) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;

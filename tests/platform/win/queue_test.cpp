@@ -674,3 +674,39 @@ TEST(WindowLookup, EachThreadSeesTheWindowAsItIs) {
     EXPECT_EQ(Drain(), 0);
     EXPECT_EQ(g_countedCalls, 2);
 }
+
+namespace {
+
+// Made before the thread's first window call, so destroyed after what the queue layer keeps per
+// thread: its destructor still posts to and destroys a window.
+struct WindowEndsWithThread {
+    HWND hwnd = nullptr;
+    BOOL postedAtEnd = TRUE;
+    std::promise<BOOL>* result = nullptr;
+    ~WindowEndsWithThread() {
+        if (!hwnd) return;
+        PostMessageA(hwnd, WM_USER + 1, 0, 0);
+        DestroyWindow(hwnd);
+        if (result) result->set_value(PostMessageA(hwnd, WM_USER + 1, 0, 0));
+    }
+};
+thread_local WindowEndsWithThread t_endsWithThread;
+
+}  // namespace
+
+TEST(WindowLookup, AWindowCanStillBeUsedAndDestroyedAtTheEndOfItsThread) {
+    EnsureClass();
+    std::promise<BOOL> postedAfterDestroy;
+    HWND made = nullptr;
+    std::thread t([&] {
+        t_endsWithThread.result = &postedAfterDestroy;  // made first
+        made = MakeWindow();
+        t_endsWithThread.hwnd = made;
+        PostMessageA(made, WM_USER + 1, 0, 0);
+        Drain();
+    });
+    t.join();
+    ASSERT_NE(made, nullptr);
+    EXPECT_FALSE(postedAfterDestroy.get_future().get());
+    EXPECT_FALSE(IsWindow(made));
+}
