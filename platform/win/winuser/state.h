@@ -62,7 +62,7 @@ struct Watch {
     int id = 0;
     int fd = -1;
     short events = 0;
-    FdCallback callback;
+    FdCallback callback;  // set before the watch is published, never changed
     bool removed = false;
     bool running = false;  // its callback runs now: nested waits leave it out
 };

@@ -31,13 +31,13 @@ int MsUntil(Clock::time_point t, Clock::time_point now) {
         short revents = fds[i + 1].revents;
         if (revents == 0) continue;
         auto& w = watches[i];
-        win::FdCallback cb;
         {
             std::lock_guard lk(q.m);
             if (w->removed || w->events == 0 || w->running) continue;
             w->running = true;
-            cb = w->callback;
         }
+        // Set before the watch was published and never changed; the list keeps the watch alive.
+        const win::FdCallback& cb = w->callback;
         struct Done {
             Queue& q;
             Watch& w;
