@@ -4,8 +4,8 @@
 //
 // The sockets library is reached only through entry points looked up by name in "wsock32.dll";
 // the library is loaded by the first call that needs it and released when the last socket goes.
-// Every socket owns a hidden window (class "XSocketWindowClass", made with AllocateHWnd); all its
-// notifications arrive there as messages on the thread that created it. The waits of the socket
+// Every socket owns a hidden window of the class "XSocketWindowClass", whose window long 0 holds
+// the socket; all its notifications arrive there as messages on the thread that created it. The waits of the socket
 // (Flush, WaitForClose, a close that has to wait, WaitUntilDone) dispatch what is queued and then
 // block in the thread's message wait until the next message, timer or socket event.
 //
@@ -258,6 +258,7 @@ protected:
 private:
     static constexpr DWORD LingerPollMs = 10;   // how often a lingering close is tried again
     HWND CreateSocketWindow();
+    static LRESULT SocketWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
     void WriteTarget(const char* Name, const std::string& Value, std::string& Text, bool& Assigned, bool& Resolved);
     bool StartLookup(const std::string& Text);
     void ResolveTarget(bool LocalPort);

@@ -8,6 +8,10 @@
 // datagram is signalled as data (FD_READ), never as a close. A nonblocking stream socket with
 // linger on and a linger time closes as on Windows: closesocket fails with WSAEWOULDBLOCK while
 // sent data is unacknowledged, and resets the connection once the linger time is up.
+//
+// What runs for every message and every socket event is marked [[gnu::hot]], which keeps it
+// together in a few pages of code: where a system call empties the TLB, each page that the path
+// between two calls touches costs a page walk.
 #include "platform/winsock/winsock.h"
 
 #include <arpa/inet.h>
@@ -129,26 +133,40 @@ bool Fail(int code) {
     return false;
 }
 
-bool Started() {
+[[gnu::hot]] bool Started() {
     if (gStartups.load(std::memory_order_acquire) > 0) return true;
     return Fail(WSANOTINITIALISED);
 }
 
-Sock* Find(SOCKET s) {
+// The socket found last (gMutex held): a program that keeps calling for one socket finds it
+// without the table. Records stay where they are until erased, and erasing forgets this.
+SOCKET gLastFound = INVALID_SOCKET;
+Sock* gLastFoundSock = nullptr;
+
+[[gnu::hot]] Sock* Find(SOCKET s) {
+    if (s == gLastFound && gLastFoundSock) return gLastFoundSock;
     auto it = gSockets.find(s);
     if (it == gSockets.end()) {
         tLastError = WSAENOTSOCK;
         return nullptr;
     }
+    gLastFound = s;
+    gLastFoundSock = &it->second;
     return &it->second;
 }
 
-void Post(const Sock& k, SOCKET s, long event, int error) {
+// Removes a socket's record (gMutex held).
+void EraseSocket(SOCKET s) {
+    if (s == gLastFound) gLastFoundSock = nullptr;
+    gSockets.erase(s);
+}
+
+[[gnu::hot]] void Post(const Sock& k, SOCKET s, long event, int error) {
     if (k.wnd && k.msg) PostMessageA(k.wnd, k.msg, s, WSAMAKESELECTREPLY(static_cast<WORD>(event), static_cast<WORD>(error)));
 }
 
 // The poll events the socket needs now, from its mask and what is outstanding.
-short WantedEvents(const Sock& k) {
+[[gnu::hot]] short WantedEvents(const Sock& k) {
     short ev = 0;
     if (!k.wnd || k.mask == 0) return 0;
     if (k.connecting) return POLLOUT;
@@ -161,7 +179,7 @@ short WantedEvents(const Sock& k) {
     return ev;
 }
 
-void Rearm(Sock& k) {
+[[gnu::hot]] void Rearm(Sock& k) {
     if (!k.watch) return;
     const short ev = WantedEvents(k);
     if (ev == k.armed) return;
@@ -169,7 +187,7 @@ void Rearm(Sock& k) {
     win::SetFdEvents(k.watch, ev);
 }
 
-void OnReady(SOCKET s, short revents) {
+[[gnu::hot]] void OnReady(SOCKET s, short revents) {
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);
     if (!k) return;
@@ -417,6 +435,7 @@ int WSACleanup_() {
             ::close(k.fd);
         }
         gSockets.clear();
+        gLastFoundSock = nullptr;
         for (auto& [h, l] : gLookups) l->cancelled = true;
         gLookups.clear();
     }
@@ -424,7 +443,7 @@ int WSACleanup_() {
 }
 
 void WSASetLastError_(int e) { tLastError = e; }
-int WSAGetLastError_() { return tLastError; }
+[[gnu::hot]] int WSAGetLastError_() { return tLastError; }
 
 HANDLE StartLookup(HWND wnd, UINT msg, char* buf, int buflen, std::function<HostResult(DWORD*)> work) {
     if (!Started()) return nullptr;
@@ -639,12 +658,12 @@ int closesocket_(SOCKET s) {
     }
     StopWatch(*k);
     ::close(k->fd);  // the linger option set on the descriptor decides between graceful and reset
-    gSockets.erase(s);
+    EraseSocket(s);
     return 0;
 }
 
 // Called with gMutex held.
-int SendLocked(Sock* k, const char* buf, int len, int flags) {
+[[gnu::hot]] int SendLocked(Sock* k, const char* buf, int len, int flags) {
     if (len < 0 || (!buf && len > 0)) return Fail(WSAEFAULT), SOCKET_ERROR;
     int f = MSG_NOSIGNAL | ((flags & WS_MSG_OOB) ? MSG_OOB : 0);
     ssize_t n = ::send(k->fd, buf, static_cast<size_t>(len), f);
@@ -663,7 +682,7 @@ int SendLocked(Sock* k, const char* buf, int len, int flags) {
     return static_cast<int>(n);
 }
 
-int send_(SOCKET s, const char* buf, int len, int flags) {
+[[gnu::hot]] int send_(SOCKET s, const char* buf, int len, int flags) {
     if (!Started()) return SOCKET_ERROR;
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);
@@ -686,7 +705,7 @@ int sendto_(SOCKET s, const char* buf, int len, int flags, const SOCKADDR* to, i
     return static_cast<int>(n);
 }
 
-int recvCommon(SOCKET s, char* buf, int len, int flags, SOCKADDR* from, int* fromlen) {
+[[gnu::hot]] int recvCommon(SOCKET s, char* buf, int len, int flags, SOCKADDR* from, int* fromlen) {
     if (!Started()) return SOCKET_ERROR;
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);
@@ -715,12 +734,12 @@ int recvCommon(SOCKET s, char* buf, int len, int flags, SOCKADDR* from, int* fro
     return static_cast<int>(n);
 }
 
-int recv_(SOCKET s, char* buf, int len, int flags) { return recvCommon(s, buf, len, flags, nullptr, nullptr); }
+[[gnu::hot]] int recv_(SOCKET s, char* buf, int len, int flags) { return recvCommon(s, buf, len, flags, nullptr, nullptr); }
 int recvfrom_(SOCKET s, char* buf, int len, int flags, SOCKADDR* from, int* fromlen) {
     return recvCommon(s, buf, len, flags, from, fromlen);
 }
 
-int ioctlsocket_(SOCKET s, long cmd, ULONG* argp) {
+[[gnu::hot]] int ioctlsocket_(SOCKET s, long cmd, ULONG* argp) {
     if (!Started()) return SOCKET_ERROR;
     std::lock_guard lock(gMutex);
     Sock* k = Find(s);

@@ -1,6 +1,10 @@
 // The binding of the socket unit: "wsock32.dll" loaded on first use with its entry points found
 // by name, the live-socket count, the socket window with its message dispatch and exception trap,
 // and the message pumps and the blocking wait that every waiting loop of the socket uses.
+//
+// What runs for every message and every socket event is marked [[gnu::hot]], which keeps it
+// together in a few pages of code: where a system call empties the TLB, each page that the path
+// between two calls touches costs a page walk.
 #include "transport/AsyncSocket.h"
 
 #include <algorithm>
@@ -35,7 +39,7 @@ std::array<FARPROC, pCount> gProcs{};
 int gSocketCount = 0;
 
 template <class F>
-F Proc(ProcIndex i) {
+[[gnu::hot]] F Proc(ProcIndex i) {
     if (!gProcs[i]) gProcs[i] = GetWinsockProc(kProcNames[i]);
     return reinterpret_cast<F>(gProcs[i]);
 }
@@ -47,7 +51,7 @@ namespace asyncsocket {
 int WSAStartup_(WORD v, WSADATA* d) { return Proc<LPFN_WSASTARTUP>(pWSAStartup)(v, d); }
 int WSACleanup_() { return Proc<LPFN_WSACLEANUP>(pWSACleanup)(); }
 void WSASetLastError_(int e) { Proc<LPFN_WSASETLASTERROR>(pWSASetLastError)(e); }
-int WSAGetLastError_() { return Proc<LPFN_WSAGETLASTERROR>(pWSAGetLastError)(); }
+[[gnu::hot]] int WSAGetLastError_() { return Proc<LPFN_WSAGETLASTERROR>(pWSAGetLastError)(); }
 int WSACancelAsyncRequest_(HANDLE h) { return Proc<LPFN_WSACANCELASYNCREQUEST>(pWSACancelAsyncRequest)(h); }
 HANDLE WSAAsyncGetHostByName_(HWND w, UINT m, const char* n, char* b, int l) {
     return Proc<LPFN_WSAASYNCGETHOSTBYNAME>(pWSAAsyncGetHostByName)(w, m, n, b, l);
@@ -70,15 +74,15 @@ int connect_(SOCKET s, const SOCKADDR_IN* a) {
 }
 int shutdown_(SOCKET s, int h) { return Proc<LPFN_SHUTDOWN>(pshutdown)(s, h); }
 int closesocket_(SOCKET s) { return Proc<LPFN_CLOSESOCKET>(pclosesocket)(s); }
-int send_(SOCKET s, const void* b, int l, int f) { return Proc<LPFN_SEND>(psend)(s, static_cast<const char*>(b), l, f); }
+[[gnu::hot]] int send_(SOCKET s, const void* b, int l, int f) { return Proc<LPFN_SEND>(psend)(s, static_cast<const char*>(b), l, f); }
 int sendto_(SOCKET s, const void* b, int l, int f, const SOCKADDR_IN* to, int tl) {
     return Proc<LPFN_SENDTO>(psendto)(s, static_cast<const char*>(b), l, f, reinterpret_cast<const SOCKADDR*>(to), tl);
 }
-int recv_(SOCKET s, void* b, int l, int f) { return Proc<LPFN_RECV>(precv)(s, static_cast<char*>(b), l, f); }
+[[gnu::hot]] int recv_(SOCKET s, void* b, int l, int f) { return Proc<LPFN_RECV>(precv)(s, static_cast<char*>(b), l, f); }
 int recvfrom_(SOCKET s, void* b, int l, int f, SOCKADDR_IN* from, int* fl) {
     return Proc<LPFN_RECVFROM>(precvfrom)(s, static_cast<char*>(b), l, f, reinterpret_cast<SOCKADDR*>(from), fl);
 }
-int ioctlsocket_(SOCKET s, long c, ULONG* a) { return Proc<LPFN_IOCTLSOCKET>(pioctlsocket)(s, c, a); }
+[[gnu::hot]] int ioctlsocket_(SOCKET s, long c, ULONG* a) { return Proc<LPFN_IOCTLSOCKET>(pioctlsocket)(s, c, a); }
 int setsockopt_(SOCKET s, int lv, int o, const void* v, int l) {
     return Proc<LPFN_SETSOCKOPT>(psetsockopt)(s, lv, o, static_cast<const char*>(v), l);
 }
@@ -155,10 +159,33 @@ int SocketObjectCount() { return gSocketCount; }
 // The socket window: every message goes to the socket's HandleMessage inside the trap that hands an
 // Exception to HandleBgException.
 HWND TCustomAsyncSocket::CreateSocketWindow() {
-    return AllocateHWnd([this](TMessage& Msg) { DispatchSocketMessage(Msg); }, SocketWindowClass);
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc{};
+    if (!GetClassInfoA(instance, SocketWindowClass, &wc)) {
+        wc = WNDCLASSA{};
+        wc.lpfnWndProc = &SocketWindowProc;
+        wc.cbWndExtra = sizeof(LONG_PTR);
+        wc.hInstance = instance;
+        wc.lpszClassName = SocketWindowClass;
+        // Another thread may have registered it meanwhile.
+        if (!RegisterClassA(&wc) && !GetClassInfoA(instance, SocketWindowClass, &wc)) return nullptr;
+    }
+    HWND h = CreateWindowExA(WS_EX_TOOLWINDOW, SocketWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
+                             nullptr);
+    if (h) SetWindowLongA(h, 0, reinterpret_cast<LONG_PTR>(this));
+    return h;
 }
 
-void TCustomAsyncSocket::DispatchSocketMessage(TMessage& Msg) {
+// Window long 0 holds the socket; a window whose socket is gone (or not yet set) answers by default.
+[[gnu::hot]] LRESULT TCustomAsyncSocket::SocketWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    auto* socket = reinterpret_cast<TCustomAsyncSocket*>(GetWindowLongA(Wnd, 0));
+    if (!socket) return DefWindowProcA(Wnd, Msg, WParam, LParam);
+    TMessage m{Msg, WParam, LParam, 0};
+    socket->DispatchSocketMessage(m);
+    return m.Result;
+}
+
+[[gnu::hot]] void TCustomAsyncSocket::DispatchSocketMessage(TMessage& Msg) {
     try {
         HandleMessage(Msg);
     } catch (Exception& E) {
@@ -167,7 +194,7 @@ void TCustomAsyncSocket::DispatchSocketMessage(TMessage& Msg) {
     }
 }
 
-void TCustomAsyncSocket::HandleMessage(TMessage& Msg) {
+[[gnu::hot]] void TCustomAsyncSocket::HandleMessage(TMessage& Msg) {
     switch (Msg.Msg) {
         case WM_ASYNCSELECT: HandleSocketEvent(Msg); break;
         case WM_ASYNCGETHOSTBYNAME: HandleLookupReply(Msg, true); break;

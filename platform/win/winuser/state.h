@@ -6,6 +6,8 @@
 // lock is taken, and no lock is held while a window procedure or a watch callback runs.
 #pragma once
 
+#include <poll.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -29,9 +31,10 @@ struct Life {
     std::atomic<bool> alive{true};
 };
 
+// A posted message. A window's messages leave its queue when the window is destroyed, and a post
+// that meets a destroyed window is refused under the queue's lock, so none outlives its window.
 struct Posted {
     MSG msg;
-    std::shared_ptr<Life> life;  // null for thread messages
 };
 
 struct Queue;
@@ -59,7 +62,7 @@ struct Watch {
     int id = 0;
     int fd = -1;
     short events = 0;
-    FdCallback callback;
+    FdCallback callback;  // set before the watch is published, never changed
     bool removed = false;
     bool running = false;  // its callback runs now: nested waits leave it out
 };
@@ -93,6 +96,15 @@ struct Queue {
     int wakeFd = -1;
     // The outside event source joined to the owner's looks (msgwait.h); used by the owner only.
     win::PollSource* source = nullptr;
+
+    // The lists one poll of the watches fills, kept for the next: one per nesting level, since a
+    // callback may look at the queue again while the outer poll's lists are in use. Owner only.
+    struct PollLists {
+        std::vector<std::shared_ptr<Watch>> watches;
+        std::vector<pollfd> fds;
+    };
+    std::vector<std::unique_ptr<PollLists>> pollLists;
+    std::size_t pollListsInUse = 0;
     bool blocked = false;
     bool wakePending = false;
 
@@ -117,7 +129,7 @@ struct WindowRec {
     WNDPROC proc = nullptr;
     std::shared_ptr<Queue> queue;
     std::shared_ptr<Life> life;
-    std::vector<LONG_PTR> extra;
+    std::vector<std::atomic<LONG_PTR>> extra;  // sized at creation; read without the lock
     LONG_PTR userData = 0;
     DWORD style = 0;
     DWORD exStyle = 0;
@@ -160,7 +172,8 @@ std::shared_ptr<WindowRec> FindWindowRec(HWND h);
 // What posting, sending and dispatching need of a window, as the calling thread saw it at its last
 // look: a thread that keeps talking to one window (a component's hidden window) pays no table
 // lookup, lock or reference count per message. Null when the window does not exist. Valid until
-// the thread's next call; the record stays alive meanwhile.
+// the thread's next call; the record stays alive meanwhile. Once the thread's remembered look is
+// gone (its thread-local objects are being destroyed) the look is made into `spare`.
 struct WindowView {
     HWND hwnd = nullptr;
     std::uint64_t changed = 0;
@@ -168,7 +181,7 @@ struct WindowView {
     bool mine = false;  // the window belongs to the calling thread
     std::shared_ptr<WindowRec> rec;
 };
-const WindowView* ViewWindow(HWND h);
+const WindowView* ViewWindow(HWND h, WindowView& spare);
 // Makes every thread look at its remembered window again (State::windowsChanged).
 void WindowsChanged();
 

@@ -1,5 +1,9 @@
 // The wait of a thread's queue (WaitMessage, MsgWaitForMultipleObjects, the send wait) and the
 // descriptor watches it serves.
+//
+// What runs for every message and every socket event is marked [[gnu::hot]], which keeps it
+// together in a few pages of code: where a system call empties the TLB, each page that the path
+// between two calls touches costs a page walk.
 #include <poll.h>
 #include <unistd.h>
 
@@ -21,19 +25,19 @@ int MsUntil(Clock::time_point t, Clock::time_point now) {
 }
 
 // Runs the callbacks of the watches poll found ready (fds[i + 1] belongs to watches[i]).
-bool RunReady(Queue& q, const std::vector<std::shared_ptr<Watch>>& watches, const std::vector<pollfd>& fds) {
+[[gnu::hot]] bool RunReady(Queue& q, const std::vector<std::shared_ptr<Watch>>& watches, const std::vector<pollfd>& fds) {
     bool ran = false;
     for (size_t i = 0; i < watches.size(); ++i) {
         short revents = fds[i + 1].revents;
         if (revents == 0) continue;
         auto& w = watches[i];
-        win::FdCallback cb;
         {
             std::lock_guard lk(q.m);
             if (w->removed || w->events == 0 || w->running) continue;
             w->running = true;
-            cb = w->callback;
         }
+        // Set before the watch was published and never changed; the list keeps the watch alive.
+        const win::FdCallback& cb = w->callback;
         struct Done {
             Queue& q;
             Watch& w;
@@ -49,7 +53,7 @@ bool RunReady(Queue& q, const std::vector<std::shared_ptr<Watch>>& watches, cons
 }
 
 // The watches a poll of q asks about now (q.m held): armed, and not running their callback.
-void ArmedWatchesLocked(Queue& q, std::vector<std::shared_ptr<Watch>>& out, std::vector<pollfd>& fds) {
+[[gnu::hot]] void ArmedWatchesLocked(Queue& q, std::vector<std::shared_ptr<Watch>>& out, std::vector<pollfd>& fds) {
     for (auto& w : q.watches) {
         if (w->removed || w->events == 0 || w->running) continue;
         out.push_back(w);
@@ -57,7 +61,30 @@ void ArmedWatchesLocked(Queue& q, std::vector<std::shared_ptr<Watch>>& out, std:
     }
 }
 
-int Poll(std::vector<pollfd>& fds, int timeoutMs) {
+// Lends the owner of q the lists of one poll, emptied, and takes them back at the end of the scope.
+class PollListsLease {
+public:
+    explicit PollListsLease(Queue& q) : q_(q) {
+        if (q.pollListsInUse == q.pollLists.size()) q.pollLists.push_back(std::make_unique<Queue::PollLists>());
+        lists_ = q.pollLists[q.pollListsInUse++].get();
+        lists_->watches.clear();
+        lists_->fds.clear();
+    }
+    ~PollListsLease() {
+        lists_->watches.clear();  // the watches are not kept alive by a poll that is over
+        --q_.pollListsInUse;
+    }
+    PollListsLease(const PollListsLease&) = delete;
+    PollListsLease& operator=(const PollListsLease&) = delete;
+    std::vector<std::shared_ptr<Watch>>& watches() { return lists_->watches; }
+    std::vector<pollfd>& fds() { return lists_->fds; }
+
+private:
+    Queue& q_;
+    Queue::PollLists* lists_;
+};
+
+[[gnu::hot]] int Poll(std::vector<pollfd>& fds, int timeoutMs) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
         int n = ::poll(fds.data(), fds.size(), timeoutMs);
@@ -67,7 +94,7 @@ int Poll(std::vector<pollfd>& fds, int timeoutMs) {
 }
 
 // Waits for input of `mask` that the thread has not looked at; see MsgWaitForMultipleObjects.
-DWORD WaitForInput(Queue& q, DWORD mask, DWORD timeoutMs) {
+[[gnu::hot]] DWORD WaitForInput(Queue& q, DWORD mask, DWORD timeoutMs) {
     const bool limited = timeoutMs != INFINITE;
     const auto deadline = Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
     for (;;) {
@@ -93,7 +120,7 @@ DWORD WaitForInput(Queue& q, DWORD mask, DWORD timeoutMs) {
 
 namespace win::detail {
 
-bool HasNewInputLocked(const Queue& q, DWORD mask, Clock::time_point now) {
+[[gnu::hot]] bool HasNewInputLocked(const Queue& q, DWORD mask, Clock::time_point now) {
     if ((mask & QS_SENDMESSAGE) && !q.sent.empty()) return true;
     if ((mask & QS_POSTMESSAGE) && (q.postCount != q.seenCount || q.quit)) return true;
     if (mask & QS_TIMER) {
@@ -103,7 +130,7 @@ bool HasNewInputLocked(const Queue& q, DWORD mask, Clock::time_point now) {
     return false;
 }
 
-int MsUntilNewTimerLocked(const Queue& q, Clock::time_point now) {
+[[gnu::hot]] int MsUntilNewTimerLocked(const Queue& q, Clock::time_point now) {
     int best = -1;
     for (auto& t : q.timers) {
         if (t.due <= q.lookedAt) continue;  // seen and left by a filtered look
@@ -113,9 +140,11 @@ int MsUntilNewTimerLocked(const Queue& q, Clock::time_point now) {
     return best;
 }
 
-void PollWatches(Queue& q) {
-    std::vector<std::shared_ptr<Watch>> watches;
-    std::vector<pollfd> fds{{-1, 0, 0}};  // slot 0 is the wake-up descriptor's in Block; unused here
+[[gnu::hot]] void PollWatches(Queue& q) {
+    PollListsLease lease(q);
+    auto& watches = lease.watches();
+    auto& fds = lease.fds();
+    fds.push_back({-1, 0, 0});  // slot 0 is the wake-up descriptor's in Block; unused here
     {
         std::lock_guard lk(q.m);
         q.watchesPolledAt = Clock::now();
@@ -133,9 +162,11 @@ void PollWatches(Queue& q) {
     if (n > 0 && !watches.empty()) RunReady(q, watches, fds);
 }
 
-bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), void* ctx) {
-    std::vector<std::shared_ptr<Watch>> watches;
-    std::vector<pollfd> fds{{q.wakeFd, POLLIN, 0}};
+[[gnu::hot]] bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), void* ctx) {
+    PollListsLease lease(q);
+    auto& watches = lease.watches();
+    auto& fds = lease.fds();
+    fds.push_back({q.wakeFd, POLLIN, 0});
     {
         std::lock_guard lk(q.m);
         if (ready(ctx)) return false;
@@ -170,7 +201,7 @@ bool BlockImpl(Queue& q, int timeoutMs, bool withWatches, bool (*ready)(void*), 
 
 }  // namespace win::detail
 
-BOOL WaitMessage() {
+[[gnu::hot]] BOOL WaitMessage() {
     WaitForInput(*MyQueue(), QS_ALLINPUT, INFINITE);
     return TRUE;
 }
@@ -223,7 +254,7 @@ std::shared_ptr<Queue> WatchQueue(int id) {
 }
 }  // namespace
 
-void SetFdEvents(int watchId, short events) {
+[[gnu::hot]] void SetFdEvents(int watchId, short events) {
     // A watch of the caller's own queue, the usual case, is found there without the table.
     if (Queue* mine = MyQueueIfAny()) {
         std::lock_guard lk(mine->m);

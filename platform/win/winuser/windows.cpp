@@ -1,4 +1,8 @@
 // Window classes, windows and their attributes, and the thread and process identities.
+//
+// What runs for every message and every socket event is marked [[gnu::hot]], which keeps it
+// together in a few pages of code: where a system call empties the TLB, each page that the path
+// between two calls touches costs a page walk.
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -20,7 +24,14 @@ std::string Lower(const char* s) {
 
 std::atomic<DWORD> g_nextThreadId{1};
 thread_local DWORD t_threadId = 0;
-thread_local WindowView t_view;
+// The thread's remembered look at a window. t_viewGone is set when it is destroyed at the end of
+// the thread; being trivial, the flag itself can still be read by what runs after that.
+thread_local bool t_viewGone = false;
+struct ViewSlot {
+    WindowView view;
+    ~ViewSlot() { t_viewGone = true; }
+};
+thread_local ViewSlot t_view;
 
 void DestroyOne(const std::shared_ptr<WindowRec>& w) {
     if (w->destroying) return;
@@ -40,6 +51,8 @@ void DestroyOne(const std::shared_ptr<WindowRec>& w) {
     RefuseSent(*w->queue, w->hwnd);
     {
         std::lock_guard lk(w->queue->m);
+        auto& ps = w->queue->posted;
+        ps.erase(std::remove_if(ps.begin(), ps.end(), [&](const Posted& p) { return p.msg.hwnd == w->hwnd; }), ps.end());
         auto& ts = w->queue->timers;
         ts.erase(std::remove_if(ts.begin(), ts.end(), [&](const Timer& t) { return t.hwnd == w->hwnd; }), ts.end());
     }
@@ -54,14 +67,14 @@ void DestroyOne(const std::shared_ptr<WindowRec>& w) {
         S().windows.erase(reinterpret_cast<uintptr_t>(w->hwnd));
     }
     // The destroying thread lets go of the record at once; another thread does at its next look.
-    if (t_view.hwnd == w->hwnd) t_view = WindowView{};
+    if (!t_viewGone && t_view.view.hwnd == w->hwnd) t_view.view = WindowView{};
 }
 
 }  // namespace
 
 namespace win::detail {
 
-State& S() {
+[[gnu::hot]] State& S() {
     static State* s = new State;  // lives for the whole process; queues of exiting threads unregister
     return *s;
 }
@@ -73,19 +86,20 @@ std::shared_ptr<WindowRec> FindWindowRec(HWND h) {
     return it->second;
 }
 
-const WindowView* ViewWindow(HWND h) {
+[[gnu::hot]] const WindowView* ViewWindow(HWND h, WindowView& spare) {
     const std::uint64_t changed = S().windowsChanged.load(std::memory_order_acquire);
-    if (t_view.rec && t_view.hwnd == h && t_view.changed == changed) return &t_view;
-    std::shared_ptr<WindowRec> old = std::move(t_view.rec);  // released after the lock
+    WindowView& v = t_viewGone ? spare : t_view.view;
+    if (v.rec && v.hwnd == h && v.changed == changed) return &v;
+    std::shared_ptr<WindowRec> old = std::move(v.rec);  // released after the lock
     std::lock_guard lk(S().m);
     auto it = S().windows.find(reinterpret_cast<uintptr_t>(h));
     if (it == S().windows.end()) return nullptr;
-    t_view.hwnd = h;
-    t_view.changed = changed;
-    t_view.proc = it->second->proc;
-    t_view.mine = it->second->queue->threadId == GetCurrentThreadId();
-    t_view.rec = it->second;
-    return &t_view;
+    v.hwnd = h;
+    v.changed = changed;
+    v.proc = it->second->proc;
+    v.mine = it->second->queue->threadId == GetCurrentThreadId();
+    v.rec = it->second;
+    return &v;
 }
 
 void WindowsChanged() { S().windowsChanged.fetch_add(1, std::memory_order_acq_rel); }
@@ -146,7 +160,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
         w->proc = it->second->wc.lpfnWndProc;
         int slots = (std::max(0, it->second->wc.cbWndExtra) + static_cast<int>(sizeof(LONG_PTR)) - 1) /
                     static_cast<int>(sizeof(LONG_PTR));
-        w->extra.assign(static_cast<size_t>(slots), 0);
+        w->extra = std::vector<std::atomic<LONG_PTR>>(static_cast<size_t>(slots));
         w->hwnd = reinterpret_cast<HWND>(S().nextHwnd);
         S().nextHwnd += 4;
     }
@@ -233,17 +247,24 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    auto& slot = w->extra[static_cast<size_t>(index) / sizeof(LONG_PTR)];
-    old = slot;
-    slot = value;
-    return old;
+    return w->extra[static_cast<size_t>(index) / sizeof(LONG_PTR)].exchange(value, std::memory_order_acq_rel);
 }
 
-LONG_PTR GetWindowLongA(HWND hwnd, int index) {
-    auto w = FindWindowRec(hwnd);
-    if (!w) {
+[[gnu::hot]] LONG_PTR GetWindowLongA(HWND hwnd, int index) {
+    WindowView spare;
+    const WindowView* v = ViewWindow(hwnd, spare);
+    if (!v) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
+    }
+    const WindowRec* w = v->rec.get();
+    if (index >= 0) {
+        // The extra bytes of a window procedure that reads its object from them on every message.
+        if (index % static_cast<int>(sizeof(LONG_PTR)) != 0 || static_cast<size_t>(index) / sizeof(LONG_PTR) >= w->extra.size()) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        return w->extra[static_cast<size_t>(index) / sizeof(LONG_PTR)].load(std::memory_order_acquire);
     }
     std::lock_guard lk(S().m);
     switch (index) {
@@ -253,12 +274,8 @@ LONG_PTR GetWindowLongA(HWND hwnd, int index) {
         case GWL_USERDATA: return w->userData;
         default: break;
     }
-    if (index < 0 || index % static_cast<int>(sizeof(LONG_PTR)) != 0 ||
-        static_cast<size_t>(index) / sizeof(LONG_PTR) >= w->extra.size()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    return w->extra[static_cast<size_t>(index) / sizeof(LONG_PTR)];
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
 }
 
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -387,7 +404,7 @@ BOOL GetClientRect(HWND hwnd, RECT* rect) {
 
 // ---- threads and process ----
 
-DWORD GetCurrentThreadId() {
+[[gnu::hot]] DWORD GetCurrentThreadId() {
     if (t_threadId == 0) t_threadId = g_nextThreadId++;
     return t_threadId;
 }

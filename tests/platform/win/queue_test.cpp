@@ -520,6 +520,35 @@ TEST_F(QueueTest, AWatchCallbackThatWaitsIsNotReenteredButOtherWatchesAreServed)
     DestroyWindow(h);
 }
 
+// A callback that peeks makes a poll of its own inside the outer one; the outer poll then goes on
+// with the watches it found ready, as it found them.
+TEST_F(QueueTest, APollInsideACallbackLeavesTheOuterPollsWatchesAlone) {
+    HWND h = MakeWindow();
+    int a[2], b[2];
+    ASSERT_EQ(pipe(a), 0);
+    ASSERT_EQ(pipe(b), 0);
+    ASSERT_EQ(write(a[1], "a", 1), 1);
+    ASSERT_EQ(write(b[1], "b", 1), 1);
+    int aCalls = 0, bCalls = 0;
+    int idA = 0;
+    idA = win::WatchFd(h, a[0], POLLIN, [&](int, short) {
+        ++aCalls;
+        win::SetFdEvents(idA, 0);
+        MSG m;
+        EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));  // polls b, which stays readable
+        EXPECT_EQ(bCalls, 1);
+    });
+    const int idB = win::WatchFd(h, b[0], POLLIN, [&](int, short) { ++bCalls; });
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(aCalls, 1);
+    EXPECT_EQ(bCalls, 2) << "once in the callback's poll, once more in the outer poll that found it ready";
+    win::UnwatchFd(idA);
+    win::UnwatchFd(idB);
+    for (int fd : {a[0], a[1], b[0], b[1]}) close(fd);
+    DestroyWindow(h);
+}
+
 TEST(Kernel, EventsSignalAcrossThreads) {
     HANDLE manual = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE autoEv = CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -644,4 +673,40 @@ TEST(WindowLookup, EachThreadSeesTheWindowAsItIs) {
     other.join();
     EXPECT_EQ(Drain(), 0);
     EXPECT_EQ(g_countedCalls, 2);
+}
+
+namespace {
+
+// Made before the thread's first window call, so destroyed after what the queue layer keeps per
+// thread: its destructor still posts to and destroys a window.
+struct WindowEndsWithThread {
+    HWND hwnd = nullptr;
+    BOOL postedAtEnd = TRUE;
+    std::promise<BOOL>* result = nullptr;
+    ~WindowEndsWithThread() {
+        if (!hwnd) return;
+        PostMessageA(hwnd, WM_USER + 1, 0, 0);
+        DestroyWindow(hwnd);
+        if (result) result->set_value(PostMessageA(hwnd, WM_USER + 1, 0, 0));
+    }
+};
+thread_local WindowEndsWithThread t_endsWithThread;
+
+}  // namespace
+
+TEST(WindowLookup, AWindowCanStillBeUsedAndDestroyedAtTheEndOfItsThread) {
+    EnsureClass();
+    std::promise<BOOL> postedAfterDestroy;
+    HWND made = nullptr;
+    std::thread t([&] {
+        t_endsWithThread.result = &postedAfterDestroy;  // made first
+        made = MakeWindow();
+        t_endsWithThread.hwnd = made;
+        PostMessageA(made, WM_USER + 1, 0, 0);
+        Drain();
+    });
+    t.join();
+    ASSERT_NE(made, nullptr);
+    EXPECT_FALSE(postedAfterDestroy.get_future().get());
+    EXPECT_FALSE(IsWindow(made));
 }
