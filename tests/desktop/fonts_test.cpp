@@ -107,15 +107,16 @@ TEST_F(FontsTest, ANamedFontReachesTheWidgetAsFontconfigResolvesIt) {
 TEST_F(FontsTest, ABoldLabelLooksBolderAndAChangeOfFontIsShownAgain) {
     ShowAndWait();
     EXPECT_TRUE(Screenshot(ShotDir() + "/fonts-labels.png"));
+    // Once both are drawn.
+    ASSERT_TRUE(PumpUntil([&] { return InkPixels(Widget(plain)) > 40 && InkPixels(Widget(bold)) > 40; }));
     const int thin = InkPixels(Widget(plain)), thick = InkPixels(Widget(bold));
     EXPECT_GT(thin, 40);
     EXPECT_GT(thick, thin + thin / 5) << "plain " << thin << ", bold " << thick;
     // Made bold at run time, the first label shows as the second does.
     plain->Font()->SetStyle(fsBold);
     ASSERT_TRUE(PumpUntil([&] { return FontOf(Widget(plain)).Weight == PANGO_WEIGHT_BOLD; }));
-    PumpFor(200);
-    const int now = InkPixels(Widget(plain));
-    EXPECT_NEAR(now, thick, thick / 20 + 2) << "was " << thin;
+    EXPECT_TRUE(PumpUntil([&] { return std::abs(InkPixels(Widget(plain)) - thick) <= thick / 20 + 2; }))
+        << "was " << thin << ", now " << InkPixels(Widget(plain)) << ", bold " << thick;
     // A label that follows its form follows the form's change.
     form->Font()->SetName("Verdana");
     form->Font()->SetStyle(fsItalic);
@@ -146,14 +147,14 @@ TEST_F(FontsTest, AFontsColourReachesTheTextOfAnEditAListALabelAndAPanel) {
     for (GtkWidget* w : {Widget(edit), tree, Widget(bold)}) {
         SCOPED_TRACE(G_OBJECT_TYPE_NAME(w));
         EXPECT_EQ(TextColour(w), 0x004080);
-        EXPECT_GT(PixelsOfColour(w, 0x004080, 24), 10);
+        EXPECT_TRUE(PumpUntil([&] { return PixelsOfColour(w, 0x004080, 24) > 10; }));
     }
-    // A plain label keeps the theme's text colour, which is not the others' blue.
-    EXPECT_EQ(PixelsOfColour(Widget(plain), 0x004080, 24), 0);
     // The panel's caption, painted by the GDI on the form's surface, in the panel's font.
     int px = 0, py = 0;
     WidgetOrigin(Widget(panel), px, py);
-    EXPECT_GT(PixelsOfColourAt(px, py, panel->Width(), panel->Height(), 0xFF0000, 0), 40);
+    EXPECT_TRUE(PumpUntil([&] { return PixelsOfColourAt(px, py, panel->Width(), panel->Height(), 0xFF0000, 0) > 40; }));
+    // With all that drawn: a plain label keeps the theme's text colour, which is not the others' blue.
+    EXPECT_EQ(PixelsOfColour(Widget(plain), 0x004080, 24), 0);
 }
 
 }  // namespace
