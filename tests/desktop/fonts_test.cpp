@@ -1,7 +1,7 @@
 // Control fonts on the desktop: the family a control names reaches its widget and resolves to the
-// face fontconfig gives that name; size, weight, underline and colour reach the widget and the
-// screen; a change of a font, or of the parent's font a control follows, is shown again; a panel's
-// caption is painted in the panel's font.
+// face fontconfig gives that name; size, weight, slant, underline, strikeout and colour reach the
+// widget and the screen; a change of a font, or of the parent's font a control follows, is shown
+// again; a panel's caption is painted in the panel's font.
 #include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
 
@@ -36,7 +36,7 @@ protected:
         bold = Make<TLabel>(180, 10, 160, 30, "CEP NO:");
         for (TLabel* l : {plain, bold}) {
             l->Font()->SetName("Verdana");
-            l->Font()->SetHeight(-20);
+            l->Font()->SetSize(15);  // points: 20 pixels at 96 pixels per inch
         }
         bold->Font()->SetStyle(fsBold);
         follower = Make<TLabel>(10, 50, 160, 20, "Cep İsim:"_w);
@@ -72,6 +72,7 @@ protected:
 
 TEST_F(FontsTest, ANamedFontReachesTheWidgetAsFontconfigResolvesIt) {
     bold->Font()->SetStyle(fsBold | fsUnderline);
+    plain->Font()->SetStyle(fsStrikeOut);
     ShowAndWait();
     const WidgetFont seen = FontOf(Widget(bold));
     EXPECT_EQ(seen.Family.substr(0, 7), "Verdana") << seen.Family;
@@ -85,6 +86,8 @@ TEST_F(FontsTest, ANamedFontReachesTheWidgetAsFontconfigResolvesIt) {
     const WidgetFont regular = FontOf(Widget(plain));
     EXPECT_EQ(regular.Weight, PANGO_WEIGHT_NORMAL);
     EXPECT_FALSE(regular.Underline);
+    EXPECT_TRUE(regular.Strikeout);
+    EXPECT_FALSE(seen.Strikeout);
     // A control that names no font shows its form's: the class library's default at 11 pixels.
     const WidgetFont inherited = FontOf(Widget(follower));
     EXPECT_EQ(inherited.Family.substr(0, 13), "MS Sans Serif") << inherited.Family;
