@@ -1,12 +1,13 @@
 // Control fonts on the desktop: the family a control names reaches its widget and resolves to the
 // face fontconfig gives that name; size, weight, slant, underline, strikeout and colour reach the
 // widget and the screen; a change of a font, or of the parent's font a control follows, is shown
-// again; a panel's caption is painted in the panel's font.
+// again; a panel's caption is painted in the panel's font; a combo box's open list shows the box's.
 #include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "display.h"
 #include "platform/classlib/application.h"
@@ -158,6 +159,48 @@ TEST_F(FontsTest, AFontsColourReachesTheTextOfAnEditAListALabelAndAPanel) {
     EXPECT_TRUE(PumpUntil([&] { return PixelsOfColourAt(px, py, panel->Width(), panel->Height(), 0xFF0000, 0) > 40; }));
     // With all that drawn: a plain label keeps the theme's text colour, which is not the others' blue.
     EXPECT_EQ(PixelsOfColour(Widget(plain), 0x004080, 24), 0);
+}
+
+// The widgets under `w` (itself included) of a GTK type.
+struct TCollect {
+    GType Type;
+    std::vector<GtkWidget*> Found;
+    void Walk(GtkWidget* w) {
+        if (G_TYPE_CHECK_INSTANCE_TYPE(w, Type)) Found.push_back(w);
+        if (GTK_IS_CONTAINER(w))
+            gtk_container_forall(
+                GTK_CONTAINER(w), [](GtkWidget* child, gpointer self) { static_cast<TCollect*>(self)->Walk(child); },
+                this);
+    }
+};
+
+TEST_F(FontsTest, AComboBoxsOpenListShowsTheBoxsFont) {
+    auto* combo = Make<TComboBox>(10, 190, 160, 26, "");
+    combo->Style = csDropDownList;
+    for (const char* p : {"532", "533", "535"}) combo->Items()->Add(p);
+    combo->Font()->SetName("Verdana");
+    combo->Font()->SetStyle(fsBold);
+    ShowAndWait();
+    GtkWidget* box = Widget(combo);
+    ASSERT_TRUE(XDo("mousemove 0 0"));
+    int x = 0, y = 0;
+    WidgetOrigin(box, x, y);
+    ASSERT_TRUE(XDo("mousemove " + std::to_string(x + 20) + " " + std::to_string(y + 12) + " click 1"));
+    AtkObject* a = gtk_combo_box_get_popup_accessible(GTK_COMBO_BOX(box));
+    ASSERT_TRUE(a && GTK_IS_ACCESSIBLE(a));
+    GtkWidget* popup = gtk_accessible_get_widget(GTK_ACCESSIBLE(a));
+    ASSERT_TRUE(popup);
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(popup); }));
+    TCollect items{GTK_TYPE_CELL_VIEW, {}};
+    items.Walk(popup);
+    ASSERT_GE(items.Found.size(), 3u);
+    for (GtkWidget* item : items.Found) {
+        const WidgetFont f = FontOf(item);
+        EXPECT_EQ(f.Family.substr(0, 7), "Verdana") << f.Family;
+        EXPECT_EQ(f.Weight, PANGO_WEIGHT_BOLD);
+    }
+    EXPECT_TRUE(Screenshot(ShotDir() + "/fonts-combo.png"));
+    ASSERT_TRUE(XDo("key Escape"));
 }
 
 }  // namespace
