@@ -67,6 +67,8 @@ WidgetFont FontOf(GtkWidget* w) {
             do {
                 auto* u = reinterpret_cast<PangoAttrInt*>(pango_attr_iterator_get(it, PANGO_ATTR_UNDERLINE));
                 if (u && u->value != PANGO_UNDERLINE_NONE) out.Underline = true;
+                auto* st = reinterpret_cast<PangoAttrInt*>(pango_attr_iterator_get(it, PANGO_ATTR_STRIKETHROUGH));
+                if (st && st->value) out.Strikeout = true;
             } while (pango_attr_iterator_next(it));
             pango_attr_iterator_destroy(it);
         }

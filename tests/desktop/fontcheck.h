@@ -14,7 +14,8 @@ struct WidgetFont {
     int Weight = 0;          // PANGO_WEIGHT_...
     int Style = 0;           // PANGO_STYLE_...
     double Pixels = 0;       // the character height in pixels
-    bool Underline = false;  // the text is drawn underlined
+    bool Underline = false;  // the text is drawn underlined (a label's)
+    bool Strikeout = false;  // the text is drawn struck out (a label's)
     std::string Face;        // the family of the face Pango loads for it
 };
 WidgetFont FontOf(GtkWidget* w);

@@ -1,12 +1,13 @@
 // Control fonts on the desktop: the family a control names reaches its widget and resolves to the
-// face fontconfig gives that name; size, weight, underline and colour reach the widget and the
-// screen; a change of a font, or of the parent's font a control follows, is shown again; a panel's
-// caption is painted in the panel's font.
+// face fontconfig gives that name; size, weight, slant, underline, strikeout and colour reach the
+// widget and the screen; a change of a font, or of the parent's font a control follows, is shown
+// again; a panel's caption is painted in the panel's font; a combo box's open list shows the box's.
 #include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "display.h"
 #include "platform/classlib/application.h"
@@ -36,7 +37,7 @@ protected:
         bold = Make<TLabel>(180, 10, 160, 30, "CEP NO:");
         for (TLabel* l : {plain, bold}) {
             l->Font()->SetName("Verdana");
-            l->Font()->SetHeight(-20);
+            l->Font()->SetSize(15);  // points: 20 pixels at 96 pixels per inch
         }
         bold->Font()->SetStyle(fsBold);
         follower = Make<TLabel>(10, 50, 160, 20, "Cep İsim:"_w);
@@ -72,6 +73,7 @@ protected:
 
 TEST_F(FontsTest, ANamedFontReachesTheWidgetAsFontconfigResolvesIt) {
     bold->Font()->SetStyle(fsBold | fsUnderline);
+    plain->Font()->SetStyle(fsStrikeOut);
     ShowAndWait();
     const WidgetFont seen = FontOf(Widget(bold));
     EXPECT_EQ(seen.Family.substr(0, 7), "Verdana") << seen.Family;
@@ -85,6 +87,8 @@ TEST_F(FontsTest, ANamedFontReachesTheWidgetAsFontconfigResolvesIt) {
     const WidgetFont regular = FontOf(Widget(plain));
     EXPECT_EQ(regular.Weight, PANGO_WEIGHT_NORMAL);
     EXPECT_FALSE(regular.Underline);
+    EXPECT_TRUE(regular.Strikeout);
+    EXPECT_FALSE(seen.Strikeout);
     // A control that names no font shows its form's: the class library's default at 11 pixels.
     const WidgetFont inherited = FontOf(Widget(follower));
     EXPECT_EQ(inherited.Family.substr(0, 13), "MS Sans Serif") << inherited.Family;
@@ -107,15 +111,16 @@ TEST_F(FontsTest, ANamedFontReachesTheWidgetAsFontconfigResolvesIt) {
 TEST_F(FontsTest, ABoldLabelLooksBolderAndAChangeOfFontIsShownAgain) {
     ShowAndWait();
     EXPECT_TRUE(Screenshot(ShotDir() + "/fonts-labels.png"));
+    // Once both are drawn.
+    ASSERT_TRUE(PumpUntil([&] { return InkPixels(Widget(plain)) > 40 && InkPixels(Widget(bold)) > 40; }));
     const int thin = InkPixels(Widget(plain)), thick = InkPixels(Widget(bold));
     EXPECT_GT(thin, 40);
     EXPECT_GT(thick, thin + thin / 5) << "plain " << thin << ", bold " << thick;
     // Made bold at run time, the first label shows as the second does.
     plain->Font()->SetStyle(fsBold);
     ASSERT_TRUE(PumpUntil([&] { return FontOf(Widget(plain)).Weight == PANGO_WEIGHT_BOLD; }));
-    PumpFor(200);
-    const int now = InkPixels(Widget(plain));
-    EXPECT_NEAR(now, thick, thick / 20 + 2) << "was " << thin;
+    EXPECT_TRUE(PumpUntil([&] { return std::abs(InkPixels(Widget(plain)) - thick) <= thick / 20 + 2; }))
+        << "was " << thin << ", now " << InkPixels(Widget(plain)) << ", bold " << thick;
     // A label that follows its form follows the form's change.
     form->Font()->SetName("Verdana");
     form->Font()->SetStyle(fsItalic);
@@ -146,14 +151,56 @@ TEST_F(FontsTest, AFontsColourReachesTheTextOfAnEditAListALabelAndAPanel) {
     for (GtkWidget* w : {Widget(edit), tree, Widget(bold)}) {
         SCOPED_TRACE(G_OBJECT_TYPE_NAME(w));
         EXPECT_EQ(TextColour(w), 0x004080);
-        EXPECT_GT(PixelsOfColour(w, 0x004080, 24), 10);
+        EXPECT_TRUE(PumpUntil([&] { return PixelsOfColour(w, 0x004080, 24) > 10; }));
     }
-    // A plain label keeps the theme's text colour, which is not the others' blue.
-    EXPECT_EQ(PixelsOfColour(Widget(plain), 0x004080, 24), 0);
     // The panel's caption, painted by the GDI on the form's surface, in the panel's font.
     int px = 0, py = 0;
     WidgetOrigin(Widget(panel), px, py);
-    EXPECT_GT(PixelsOfColourAt(px, py, panel->Width(), panel->Height(), 0xFF0000, 0), 40);
+    EXPECT_TRUE(PumpUntil([&] { return PixelsOfColourAt(px, py, panel->Width(), panel->Height(), 0xFF0000, 0) > 40; }));
+    // With all that drawn: a plain label keeps the theme's text colour, which is not the others' blue.
+    EXPECT_EQ(PixelsOfColour(Widget(plain), 0x004080, 24), 0);
+}
+
+// The widgets under `w` (itself included) of a GTK type.
+struct TCollect {
+    GType Type;
+    std::vector<GtkWidget*> Found;
+    void Walk(GtkWidget* w) {
+        if (G_TYPE_CHECK_INSTANCE_TYPE(w, Type)) Found.push_back(w);
+        if (GTK_IS_CONTAINER(w))
+            gtk_container_forall(
+                GTK_CONTAINER(w), [](GtkWidget* child, gpointer self) { static_cast<TCollect*>(self)->Walk(child); },
+                this);
+    }
+};
+
+TEST_F(FontsTest, AComboBoxsOpenListShowsTheBoxsFont) {
+    auto* combo = Make<TComboBox>(10, 190, 160, 26, "");
+    combo->Style = csDropDownList;
+    for (const char* p : {"532", "533", "535"}) combo->Items()->Add(p);
+    combo->Font()->SetName("Verdana");
+    combo->Font()->SetStyle(fsBold);
+    ShowAndWait();
+    GtkWidget* box = Widget(combo);
+    ASSERT_TRUE(XDo("mousemove 0 0"));
+    int x = 0, y = 0;
+    WidgetOrigin(box, x, y);
+    ASSERT_TRUE(XDo("mousemove " + std::to_string(x + 20) + " " + std::to_string(y + 12) + " click 1"));
+    AtkObject* a = gtk_combo_box_get_popup_accessible(GTK_COMBO_BOX(box));
+    ASSERT_TRUE(a && GTK_IS_ACCESSIBLE(a));
+    GtkWidget* popup = gtk_accessible_get_widget(GTK_ACCESSIBLE(a));
+    ASSERT_TRUE(popup);
+    ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_mapped(popup); }));
+    TCollect items{GTK_TYPE_CELL_VIEW, {}};
+    items.Walk(popup);
+    ASSERT_GE(items.Found.size(), 3u);
+    for (GtkWidget* item : items.Found) {
+        const WidgetFont f = FontOf(item);
+        EXPECT_EQ(f.Family.substr(0, 7), "Verdana") << f.Family;
+        EXPECT_EQ(f.Weight, PANGO_WEIGHT_BOLD);
+    }
+    EXPECT_TRUE(Screenshot(ShotDir() + "/fonts-combo.png"));
+    ASSERT_TRUE(XDo("key Escape"));
 }
 
 }  // namespace
