@@ -1,10 +1,12 @@
-// The joined event loop: the GLib main context served by the message queue's looks (win::PollSource),
-// and the guard that carries what escapes a callback back to the look that dispatched it.
+// The joined event loop: the GLib main context watched by the message queue's looks
+// (win::PollSource) and served by a timer tick of the queue, and the guard that carries what
+// escapes a callback back to the pump that dispatched it.
 #include <poll.h>
 
 #include <exception>
 
 #include "platform/classlib/application.h"
+#include "platform/classlib/messages.h"
 #include "platform/desktop/internal.h"
 #include "platform/win/msgwait.h"
 #include "platform/win/winuser.h"
@@ -15,19 +17,36 @@ namespace {
 
 std::exception_ptr g_pending;
 
-// One look's state: the priority prepare found and the descriptors GLib asked for.
+// One look's state: the priority prepare found and the descriptors GLib asked for; none when the
+// look left GLib alone.
 struct Look {
+    bool asked = false;
     gint priority = 0;
     std::vector<GPollFD> fds;
 };
 
+// GLib's events reach the thread as a message of the queue: a look (a peek or a wait) that finds
+// sources ready sets a timer of the loop's own window, and the pump that dispatches its tick runs
+// them. A person's click is so served where the program dispatches its messages, in order with
+// them, never inside a bare wait: a loop that pumps, tests its state and waits sees whatever the
+// click changed, and what the click posted, at its next pump. As a tick, it comes when the queue
+// holds no posted message, in turn with the program's own timers, so neither starves the other.
 class TGLibSource : public win::PollSource {
 public:
-    explicit TGLibSource(GMainContext* context) : FContext(context) {}
+    explicit TGLibSource(GMainContext* context) : FContext(context) {
+        FWindow = AllocateHWnd([this](TMessage& m) {
+            if (m.Msg == WM_TIMER && m.WParam == ReadyTimer) Serve();
+            else m.Result = DefWindowProcA(FWindow, m.Msg, m.WParam, m.LParam);
+        });
+    }
+    ~TGLibSource() { DeallocateHWnd(FWindow); }
 
     int Prepare(std::vector<pollfd>& fds) override {
         FLooks.emplace_back();
+        // While the tick is due GLib waits for it: the look neither polls nor wakes for it.
+        if (FTicking) return -1;
         Look& look = FLooks.back();
+        look.asked = true;
         const bool ready = g_main_context_prepare(FContext, &look.priority);
         gint timeout = -1;
         look.fds.resize(8);
@@ -47,23 +66,34 @@ public:
     bool Dispatch(const pollfd* fds, std::size_t count) override {
         Look look = std::move(FLooks.back());
         FLooks.pop_back();
+        if (!look.asked) return false;
         for (std::size_t i = 0; i < look.fds.size() && i < count; ++i)
             look.fds[i].revents = static_cast<gushort>(fds[i].revents);
-        bool ran = false;
-        if (g_main_context_check(FContext, look.priority, look.fds.data(), static_cast<gint>(look.fds.size()))) {
-            g_main_context_dispatch(FContext);
-            ran = true;
-        }
+        // What check found ready is found again by the iteration that serves the tick.
+        if (!g_main_context_check(FContext, look.priority, look.fds.data(), static_cast<gint>(look.fds.size())))
+            return false;
+        FTicking = true;
+        SetTimer(FWindow, ReadyTimer, 0, nullptr);
+        return true;
+    }
+
+private:
+    static constexpr UINT_PTR ReadyTimer = 1;
+
+    void Serve() {
+        KillTimer(FWindow, ReadyTimer);
+        FTicking = false;
+        g_main_context_iteration(FContext, FALSE);
         if (g_pending) {
             std::exception_ptr e = g_pending;
             g_pending = nullptr;
             std::rethrow_exception(e);
         }
-        return ran;
     }
 
-private:
     GMainContext* FContext;
+    HWND FWindow = nullptr;
+    bool FTicking = false;
     std::vector<Look> FLooks;
 };
 

@@ -28,11 +28,12 @@ std::string FromUtf8(const char* utf8);
 std::string Mnemonic(const std::string& caption);
 
 // Runs model code from a GTK callback: inside the application's exception trap, and anything that
-// still escapes (a halt under a scripted session) is kept and thrown again from the queue's look
-// that dispatched the callback, so that no exception crosses GTK's frames.
+// still escapes (a halt under a scripted session) is kept and thrown again from the dispatch of the
+// queue's tick that ran the callback, so that no exception crosses GTK's frames.
 void Guard(TObject* sender, const std::function<void()>& fn);
 
-// The joined loop (eventloop.cpp).
+// The joined loop (eventloop.cpp): GLib's events are served when the tick of the loop's timer that
+// tells of them is dispatched, in order with the thread's other messages.
 bool JoinLoop();
 void LeaveLoop();
 // Runs the queue until done() holds (or the application terminates or a quit arrives, which is
@@ -81,6 +82,10 @@ bool BeginMoveDrag(HWND hwnd);
 void HideParkedForms();
 // A web browser control goes to `url` (the backend's Navigate).
 void NavigateBrowser(TWebBrowser* browser, const std::string& url);
+// Whether a web browser control built from now on shows its pages in a view of its own (true, the
+// default, where WebKit is built in and its view can be made). Without a view, each page opens
+// through the shell in the person's browser and the control's two events follow at once.
+void UseBrowserViews(bool use);
 
 // The notification area (tray.cpp).
 void StartTray();

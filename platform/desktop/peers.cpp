@@ -17,6 +17,7 @@
 #include "platform/classlib/webbrowser.h"
 #include "platform/desktop/internal.h"
 #include "platform/gdi/wingdi.h"
+#include "platform/win/shellapi.h"
 #include "platform/win/winuser.h"
 
 #ifdef HAVE_WEBKIT
@@ -976,6 +977,9 @@ void TPeer::ApplyShape() {
 
 // ---- the web browser ----
 
+// Whether a browser control built from now on gets a view of its own (UseBrowserViews).
+bool g_browserViews = true;
+
 #ifdef HAVE_WEBKIT
 // A navigation the page asks for (a link, a form, a script): the model's BeforeNavigate decides,
 // unless it is the one the model started.
@@ -1012,17 +1016,19 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
 
 void TPeer::BuildBrowser() {
 #ifdef HAVE_WEBKIT
-    Inner = webkit_web_view_new();
-    g_signal_connect(Inner, "decide-policy", G_CALLBACK(OnDecidePolicy), nullptr);
-    g_signal_connect(Inner, "load-changed", G_CALLBACK(OnLoadChanged), nullptr);
-    Outer = Inner;
-#else
+    if (g_browserViews) Inner = webkit_web_view_new();
+    if (Inner && WEBKIT_IS_WEB_VIEW(Inner)) {
+        g_signal_connect(Inner, "decide-policy", G_CALLBACK(OnDecidePolicy), nullptr);
+        g_signal_connect(Inner, "load-changed", G_CALLBACK(OnLoadChanged), nullptr);
+        Outer = Inner;
+        return;
+    }
+#endif
     // No view of its own: the address a page was opened at in the person's browser.
     Inner = gtk_label_new(nullptr);
     gtk_label_set_selectable(GTK_LABEL(Inner), TRUE);
     gtk_label_set_ellipsize(GTK_LABEL(Inner), PANGO_ELLIPSIZE_END);
     Outer = Inner;
-#endif
 }
 
 // ---- the controls ----
@@ -1274,11 +1280,10 @@ void TPeer::SyncText() {
             }
             break;
         }
-#ifndef HAVE_WEBKIT
         case Kind::Browser:
-            gtk_label_set_text(GTK_LABEL(Inner), Utf8(static_cast<TWebBrowser*>(c)->LocationURL()).c_str());
+            if (GTK_IS_LABEL(Inner))
+                gtk_label_set_text(GTK_LABEL(Inner), Utf8(static_cast<TWebBrowser*>(c)->LocationURL()).c_str());
             break;
-#endif
         case Kind::GroupBox:
             gtk_frame_set_label(GTK_FRAME(Frame), c->Caption().empty() ? nullptr : Utf8(c->Caption()).c_str());
             break;
@@ -1332,20 +1337,24 @@ void HideForm(TCustomForm* form) {
 void NavigateBrowser(TWebBrowser* browser, const std::string& url) {
     if (!browser->BeforeNavigate(url)) return;
     TPeer* p = PeerOf(browser);
+    if (p && p->K == Kind::Unbuilt) p->Build();
 #ifdef HAVE_WEBKIT
-    if (p) {
-        if (p->K == Kind::Unbuilt) p->Build();
+    if (p && p->Inner && WEBKIT_IS_WEB_VIEW(p->Inner)) {
         p->Approved = url;
         webkit_web_view_load_uri(WEBKIT_WEB_VIEW(p->Inner), Utf8(url).c_str());
         return;
     }
 #endif
-    // Without a view the page opens in the person's browser; the control follows at once.
+    // Without a view the page opens through the shell, in the person's browser; the control
+    // follows at once.
+    ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     GError* error = nullptr;
     if (!g_app_info_launch_default_for_uri(Utf8(url).c_str(), nullptr, &error)) g_clear_error(&error);
     browser->NavigateComplete(url);
     if (p) p->TextChanged();
 }
+
+void UseBrowserViews(bool use) { g_browserViews = use; }
 
 void HideParkedForms() {
     if (!TrayShown()) return;

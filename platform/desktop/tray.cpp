@@ -22,6 +22,7 @@ struct Shown {
     shell::TrayIcon icon;
     GtkStatusIcon* status = nullptr;
     AppIndicator* indicator = nullptr;
+    bool registered = false;  // the watcher took the item: a panel shows it
     GtkWidget* menu = nullptr;
 };
 
@@ -70,6 +71,35 @@ gboolean OnStatusRelease(GtkStatusIcon*, GdkEventButton* e, gpointer data) {
     return TRUE;
 }
 
+void CollectMenu(Shown* s);
+
+// Fills an item's menu again once the loop is idle (the icon may be gone by then).
+void CollectLater(Shown* s) {
+    g_idle_add(
+        [](gpointer d) -> gboolean {
+            for (auto& [k, v] : g_shown)
+                if (v == d) CollectMenu(v);
+            return G_SOURCE_REMOVE;
+        },
+        s);
+}
+
+// A choice on the host's menu activates its item without the menu ever being shown or closed
+// here: the menu is filled again after it, as the command run may have changed it.
+void RefillAfterChoices(GtkWidget* shell, Shown* s) {
+    GList* items = gtk_container_get_children(GTK_CONTAINER(shell));
+    for (GList* l = items; l; l = l->next) {
+        if (!GTK_IS_MENU_ITEM(l->data)) continue;
+        if (GtkWidget* sub = gtk_menu_item_get_submenu(GTK_MENU_ITEM(l->data))) {
+            RefillAfterChoices(sub, s);
+            continue;
+        }
+        g_signal_connect_after(l->data, "activate",
+                               G_CALLBACK(+[](GtkMenuItem*, gpointer d) { CollectLater(static_cast<Shown*>(d)); }), s);
+    }
+    g_list_free(items);
+}
+
 // The item's menu is what the program pops up on a right click.
 void CollectMenu(Shown* s) {
     Key key{s->icon.hwnd, s->icon.id};
@@ -78,12 +108,17 @@ void CollectMenu(Shown* s) {
     Notify(key, WM_RBUTTONDOWN);
     if (Present(key)) Notify(key, WM_RBUTTONUP);
     g_collectPopup = before;
+    RefillAfterChoices(s->menu, s);
 }
 
+// The session bus, held while icons may be shown: the status-notifier items take the same
+// connection, which must not be closing while they ask for it.
+GDBusConnection* g_bus = nullptr;
+
 bool WatcherRunning() {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (!bus) return false;
-    GVariant* r = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+    if (!g_bus) g_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!g_bus) return false;
+    GVariant* r = g_dbus_connection_call_sync(g_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                                               "NameHasOwner", g_variant_new("(s)", "org.kde.StatusNotifierWatcher"),
                                               G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 500, nullptr, nullptr);
     bool owned = false;
@@ -93,7 +128,6 @@ bool WatcherRunning() {
         owned = b;
         g_variant_unref(r);
     }
-    g_object_unref(bus);
     return owned;
 }
 
@@ -120,18 +154,16 @@ void Show(Shown* s) {
             s->menu = gtk_menu_new();
             g_object_ref_sink(s->menu);
             app_indicator_set_menu(s->indicator, GTK_MENU(s->menu));
+            g_signal_connect(s->indicator, "connection-changed",
+                             G_CALLBACK(+[](AppIndicator*, gboolean connected, gpointer data) {
+                                 static_cast<Shown*>(data)->registered = connected;
+                                 HideParkedForms();
+                             }),
+                             s);
             app_indicator_set_status(s->indicator, APP_INDICATOR_STATUS_ACTIVE);
             // The host shows the menu itself: it is filled now and after each choice.
-            g_signal_connect_after(s->menu, "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer data) {
-                                       auto* shown = static_cast<Shown*>(data);
-                                       g_idle_add(
-                                           [](gpointer d) -> gboolean {
-                                               for (auto& [k, v] : g_shown)
-                                                   if (v == d) CollectMenu(v);
-                                               return G_SOURCE_REMOVE;
-                                           },
-                                           shown);
-                                   }),
+            g_signal_connect_after(s->menu, "deactivate",
+                                   G_CALLBACK(+[](GtkMenuShell*, gpointer data) { CollectLater(static_cast<Shown*>(data)); }),
                                    s);
             CollectMenu(s);
         }
@@ -177,7 +209,7 @@ void Sync() {
 
 bool TrayShown() {
     for (auto& [k, s] : g_shown)
-        if (s->indicator || (s->status && gtk_status_icon_is_embedded(s->status))) return true;
+        if ((s->indicator && s->registered) || (s->status && gtk_status_icon_is_embedded(s->status))) return true;
     return false;
 }
 
@@ -217,6 +249,8 @@ void StopTray() {
     g_previousObserver = nullptr;
     for (auto& [k, s] : g_shown) Drop(s);
     g_shown.clear();
+    if (g_bus) g_object_unref(g_bus);
+    g_bus = nullptr;
     g_started = false;
 }
 

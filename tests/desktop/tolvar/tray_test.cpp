@@ -1,0 +1,172 @@
+// Tolvar's notification-area icon on the desktop, minimised as a person minimises it: on a session
+// bus with a status-notifier watcher the icon registers as an item whose menu (read over the bus as
+// a panel reads it) holds the program's popup menu, and choosing an item there runs its command; in
+// an XEmbed tray the icon is embedded and a double click on it brings the main window back; with no
+// tray at all the main window is never hidden.
+#include <gio/gio.h>
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "display.h"
+#include "statusnotifier.h"
+#include "messenger/TolvarProgram.h"
+#include "messenger/TrayIcon.h"
+#include "messenger/Unit1.h"
+#include "messenger/Unit3.h"
+#include "platform/classlib/application.h"
+#include "platform/classlib/forms.h"
+#include "platform/codepage/cp1254.h"
+#include "platform/desktop/desktop.h"
+#include "platform/win/shellapi.h"
+#include "platform/win/statedir.h"
+#include "support/tempstate.h"
+#include "transport/peers.h"
+
+namespace desktoptest {
+namespace {
+
+// Tolvar started on the private display with a session bus of its own (with or without a watcher
+// on it), its main window shown.
+class TolvarTrayTest : public DesktopTest {
+protected:
+    void StartTolvar(bool watcher, bool refusing = false) {
+        if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
+        bus_ = std::make_unique<SessionBus>();
+        ASSERT_FALSE(bus_->Address().empty()) << "dbus-daemon cannot start a session bus";
+        if (watcher) {
+            watcher_ = std::make_unique<FakeWatcher>(bus_->Address(), refusing);
+            ASSERT_TRUE(watcher_->Owned()) << "the watcher's name could not be had";
+        }
+        setenv("DBUS_SESSION_BUS_ADDRESS", bus_->Address().c_str(), 1);
+        DesktopTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        testsupport::WriteAll(win::WindowsDir() + "/tolvar17.ini",
+                              cp1254::FromUtf8("[Ayarlar]\r\nToplam=1\r\n[1]\r\nisim=Ayşe\r\nnumara=905431234567\r\n"));
+        tolvar::CreateForms();
+        tolvar::ShowMainForm();
+        ASSERT_TRUE(PumpUntil([] { return Main() && gtk_widget_get_mapped(Main()); }, 20000));
+    }
+    void SetUp() override {}
+    void TearDown() override {
+        // The bus goes before the process: the program's connection to it must not end the process.
+        if (GDBusConnection* c = bus_ ? g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr) : nullptr) {
+            g_dbus_connection_set_exit_on_close(c, FALSE);
+            g_object_unref(c);
+        }
+        DesktopTest::TearDown();
+        watcher_.reset();
+        bus_.reset();
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+    static GtkWidget* Main() { return static_cast<GtkWidget*>(desktop::FormWindow(Form1)); }
+    // The program's icon as the shell keeps it (the first), or an empty one.
+    static shell::TrayIcon Icon() {
+        std::vector<shell::TrayIcon> icons = shell::TrayIcons();
+        return icons.empty() ? shell::TrayIcon{} : icons[0];
+    }
+
+    std::unique_ptr<SessionBus> bus_;
+    std::unique_ptr<FakeWatcher> watcher_;
+};
+
+TEST_F(TolvarTrayTest, TheIconIsAStatusNotifierItemWhoseMenuRunsTheProgramsCommands) {
+    StartTolvar(true);
+    if (IsSkipped() || HasFatalFailure()) return;
+    Application->Minimize();
+    ASSERT_TRUE(PumpUntil([&] { return watcher_->Items().size() == 1; }, 10000)) << "no item registered";
+    const FakeWatcher::Item item = watcher_->Items()[0];
+    EXPECT_TRUE(Form1->taskbar->InTaskbar());
+    // The item brings the window back: the window goes from the screen.
+    EXPECT_TRUE(PumpUntil([] { return !gtk_widget_get_visible(Main()); })) << "the main window stayed";
+    EXPECT_FALSE(Form1->Visible());
+
+    std::string error;
+    // The tip the program set is the item's title.
+    GVariant* titleProp = Call(watcher_->Connection(), item.bus, item.path, "org.freedesktop.DBus.Properties", "Get",
+                               g_variant_new("(ss)", "org.kde.StatusNotifierItem", "Title"), error);
+    ASSERT_NE(titleProp, nullptr) << error;
+    GVariant* boxed = nullptr;
+    g_variant_get(titleProp, "(v)", &boxed);
+    EXPECT_STREQ(g_variant_get_string(boxed, nullptr), "Marendo Tolvar 1.8");
+    g_variant_unref(boxed);
+    g_variant_unref(titleProp);
+
+    std::string menuPath;
+    std::vector<MenuEntry> entries = ItemMenu(watcher_->Connection(), item.bus, item.path, &menuPath);
+    ASSERT_EQ(Labels(entries), (std::vector<std::string>{"Aç", "-", "_Servis Girişleri", "-", "_Çıkış"}));
+
+    // "Servis Girişleri" chosen on the panel opens the services window; "Aç" brings the main
+    // window back, as their commands do.
+    auto click = [&](int id) { ClickEntry(watcher_->Connection(), item.bus, menuPath, id); };
+    click(entries[2].id);
+    EXPECT_TRUE(PumpUntil([] { return Form3->Visible(); })) << "the services window did not open";
+    Form3->Close();
+    // The menu is filled anew after a choice: the panel reads it again, as on its update signal.
+    std::vector<MenuEntry> fresh;
+    ASSERT_TRUE(PumpUntil([&] {
+        fresh = ItemMenu(watcher_->Connection(), item.bus, item.path);
+        return fresh.size() == entries.size() && fresh[0].id != entries[0].id;
+    }));
+    EXPECT_EQ(Labels(fresh), Labels(entries));
+    click(fresh[0].id);
+    EXPECT_TRUE(PumpUntil([] { return Form1->Visible() && gtk_widget_get_mapped(Main()); }))
+        << "the main window did not come back";
+    EXPECT_FALSE(Application->Minimized());
+}
+
+// A watcher that does not take the item shows no icon: the window stays on screen, iconified.
+TEST_F(TolvarTrayTest, AnItemTheWatcherRefusesDoesNotTakeTheWindowAway) {
+    StartTolvar(true, true);
+    if (IsSkipped() || HasFatalFailure()) return;
+    Application->Minimize();
+    ASSERT_TRUE(PumpUntil([] { return desktop::TrayIconObject(Icon().hwnd, Icon().id) != nullptr; }));
+    PumpFor(500);
+    EXPECT_FALSE(Form1->Visible());
+    EXPECT_TRUE(gtk_widget_get_visible(Main())) << "the main window was hidden behind an icon nobody shows";
+    EXPECT_TRUE(watcher_->Items().empty());
+}
+
+TEST_F(TolvarTrayTest, InAnXEmbedTrayADoubleClickOnTheIconBringsTheWindowBack) {
+    if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
+    const std::string trayer = testpeers::FindProgram({"/usr/bin/trayer"});
+    if (trayer.empty()) GTEST_SKIP() << "no XEmbed tray to try (Debian package trayer)";
+    testpeers::ChildProcess tray(trayer, {"--edge", "bottom", "--align", "right", "--widthtype", "request", "--height",
+                                          "32", "--SetDockType", "false", "--SetPartialStrut", "false"});
+    StartTolvar(false);
+    if (IsSkipped() || HasFatalFailure()) return;
+    Application->Minimize();
+    ASSERT_TRUE(PumpUntil([] { return desktop::TrayIconObject(Icon().hwnd, Icon().id) != nullptr; }));
+    auto* icon = GTK_STATUS_ICON(desktop::TrayIconObject(Icon().hwnd, Icon().id));
+    ASSERT_TRUE(PumpUntil([&] { return gtk_status_icon_is_embedded(icon); }, 15000)) << "the tray never took the icon";
+    // Embedded, the icon brings the window back: the window goes from the screen.
+    EXPECT_TRUE(PumpUntil([] { return !gtk_widget_get_visible(Main()); })) << "the main window stayed";
+    GdkRectangle area{};
+    ASSERT_TRUE(PumpUntil([&] {
+        return gtk_status_icon_get_geometry(icon, nullptr, &area, nullptr) && area.width > 0 && area.height > 0;
+    }));
+    EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-xembed-tray.png"));
+    ASSERT_TRUE(XDo("mousemove " + std::to_string(area.x + area.width / 2) + " " +
+                    std::to_string(area.y + area.height / 2) + " click --repeat 2 --delay 80 1"));
+    EXPECT_TRUE(PumpUntil([] { return Form1->Visible() && gtk_widget_get_mapped(Main()); }))
+        << "the double click did not reach the program";
+    // The program takes its icon away when the window is back.
+    EXPECT_FALSE(Form1->taskbar->InTaskbar());
+    EXPECT_TRUE(PumpUntil([] { return shell::TrayIcons().empty() && desktop::TrayIconObject(Icon().hwnd, Icon().id) == nullptr; }));
+}
+
+TEST_F(TolvarTrayTest, WithoutAnyTrayTheMinimisedMainWindowStaysOnScreen) {
+    StartTolvar(false);
+    if (IsSkipped() || HasFatalFailure()) return;
+    Application->Minimize();
+    ASSERT_TRUE(PumpUntil([] { return desktop::TrayIconObject(Icon().hwnd, Icon().id) != nullptr; }));
+    // The program hid its window for the icon it added; no tray shows the icon, so the window
+    // stays (iconified), and the icon's object is not embedded anywhere.
+    PumpFor(300);
+    EXPECT_FALSE(Form1->Visible());
+    EXPECT_TRUE(gtk_widget_get_visible(Main())) << "the main window was hidden with nothing to bring it back";
+    EXPECT_FALSE(gtk_status_icon_is_embedded(GTK_STATUS_ICON(desktop::TrayIconObject(Icon().hwnd, Icon().id))));
+}
+
+}  // namespace
+}  // namespace desktoptest
