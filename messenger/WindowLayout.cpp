@@ -84,6 +84,14 @@ void LayOutSettingsWindow(TForm9* f) {
     f->BitBtn2->SetBounds(352, 224, 80, 26);
 }
 
+// The wait window (152 x 39): its text on the first line, the growing bar and the cancel button
+// on the second.
+void LayOutWaitWindow(TForm18* f) {
+    f->Label1->SetBounds(4, 2, 144, 14);
+    f->Edit1->SetBounds(4, 19, 104, 17);
+    f->Button1->SetBounds(112, 18, 36, 19);
+}
+
 // The announcements' and the history's text colour: blue 128, green 64, red 0.
 constexpr TColor kTextBlue = static_cast<TColor>(8404992);
 
@@ -116,6 +124,7 @@ void LayOutWindows() {
     LayOutSendWindow(Form2);
     LayOutLoginWindow(Form3);
     LayOutSettingsWindow(Form9);
+    LayOutWaitWindow(Form18);
     SetWindowFonts();
 }
 

@@ -15,6 +15,7 @@ TSarkiForm::TSarkiForm(TForm1* AOwner) : TForm(AOwner), FMain(AOwner) {
     Liste->SetAlign(alTop);
     Liste->SetBounds(0, 0, 594, 310);
     Liste->Color = static_cast<int>(clInfoBk);
+    Liste->ParentColor = false;
     Liste->OnDblClick = [this](TObject* s) { ListeDblClick(s); };
 
     auto button = [this](const char* name, const char* caption, int x, void (TSarkiForm::*handler)(TObject*)) {

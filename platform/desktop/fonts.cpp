@@ -1,7 +1,8 @@
-// A control's font at its widget: each distinct font is one CSS class with one rule in a style
-// sheet of the screen, above the forms' default font, so that the widget and every part of it (a
-// button's label, an entry's text, a list's rows, a combo's field) show the family (found through
-// fontconfig by Pango), the size, the style and the colour of the control's TFont.
+// A control's font and colour at its widget: each distinct font is one CSS class with one rule in a
+// style sheet of the screen, above the forms' default font, so that the widget and every part of it
+// (a button's label, an entry's text, a list's rows, a combo's field) show the family (found through
+// fontconfig by Pango), the size, the style and the colour of the control's TFont. A control's own
+// background colour is a class of the same sheet.
 #include <cstdio>
 #include <map>
 
@@ -56,15 +57,26 @@ std::string Declarations(TFont& font) {
     return d + ";";
 }
 
+// A colour value as CSS.
+std::string Css(int colour) {
+    const auto rgb = static_cast<unsigned>(ColorToRGB(colour));
+    char out[8];
+    std::snprintf(out, sizeof out, "#%02x%02x%02x", rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+    return out;
+}
+
 // The colour of the text: only a colour other than the default ("" for that), so that a default font
 // keeps the theme's colours of the states (disabled, selected); a chosen colour shows in every state
 // but a selected row or text, whose colour stays the selection's.
-std::string Colour(TFont& font) {
-    if (font.Color() == clWindowText) return "";
-    const auto rgb = static_cast<unsigned>(ColorToRGB(font.Color()));
-    char colour[8];
-    std::snprintf(colour, sizeof colour, "#%02x%02x%02x", rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
-    return colour;
+std::string Colour(TFont& font) { return font.Color() == clWindowText ? "" : Css(font.Color()); }
+
+void LoadSheet() {
+    if (!g_sheet) {
+        g_sheet = gtk_css_provider_new();
+        gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(g_sheet),
+                                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    }
+    gtk_css_provider_load_from_data(g_sheet, g_rules.c_str(), -1, nullptr);
 }
 
 // The class of a font, its rule added to the sheet when it is new.
@@ -80,26 +92,47 @@ std::string ClassOf(TFont& font) {
     if (!colour.empty())
         g_rules += c + ":not(:selected), " + c + " label, " + c + " text, " + c + " entry, " + c +
                    " cellview { color: " + colour + "; }\n";
-    if (!g_sheet) {
-        g_sheet = gtk_css_provider_new();
-        gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(g_sheet),
-                                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
-    }
-    gtk_css_provider_load_from_data(g_sheet, g_rules.c_str(), -1, nullptr);
+    LoadSheet();
     return cls;
+}
+
+// The class of a background colour, its rule added when it is new. A selected row or text keeps
+// the selection's colour.
+std::string BackgroundClassOf(int colour) {
+    const std::string css = Css(colour);
+    const std::string key = "background " + css;
+    auto it = g_classes.find(key);
+    if (it != g_classes.end()) return it->second;
+    const std::string cls = "classlib-back-" + std::to_string(g_classes.size() + 1);
+    g_classes.emplace(key, cls);
+    const std::string c = "." + cls;
+    g_rules += c + ":not(:selected), " + c + " text:not(:selected) { background-color: " + css +
+               "; background-image: none; }\n";
+    LoadSheet();
+    return cls;
+}
+
+// Puts a class on a widget in place of the one it had under the same key ("" for none).
+void SwapClass(GtkWidget* widget, const char* key, const std::string& cls) {
+    GtkStyleContext* style = gtk_widget_get_style_context(widget);
+    auto* old = static_cast<const char*>(g_object_get_data(G_OBJECT(widget), key));
+    if (old && cls == old) return;
+    if (!old && cls.empty()) return;
+    if (old) gtk_style_context_remove_class(style, old);
+    if (!cls.empty()) gtk_style_context_add_class(style, cls.c_str());
+    g_object_set_data_full(G_OBJECT(widget), key, cls.empty() ? nullptr : g_strdup(cls.c_str()), g_free);
 }
 
 }  // namespace
 
 void ApplyFont(GtkWidget* widget, TFont* font) {
     if (!widget || !font) return;
-    const std::string cls = ClassOf(*font);
-    GtkStyleContext* style = gtk_widget_get_style_context(widget);
-    auto* old = static_cast<const char*>(g_object_get_data(G_OBJECT(widget), "classlib-font"));
-    if (old && cls == old) return;
-    if (old) gtk_style_context_remove_class(style, old);
-    gtk_style_context_add_class(style, cls.c_str());
-    g_object_set_data_full(G_OBJECT(widget), "classlib-font", g_strdup(cls.c_str()), g_free);
+    SwapClass(widget, "classlib-font", ClassOf(*font));
+}
+
+void ApplyBackground(GtkWidget* widget, int colour) {
+    if (!widget) return;
+    SwapClass(widget, "classlib-back", colour < 0 ? std::string() : BackgroundClassOf(colour));
 }
 
 }  // namespace desktop::detail

@@ -235,6 +235,11 @@ public:
         GtkWidget* w = K == Kind::GroupBox ? Frame : K == Kind::Form || K == Kind::Browser ? nullptr : Inner;
         if (w) ApplyFont(w, C->Font());
     }
+    // A list's, a memo's or an edit field's own colour on its widget (the theme's otherwise).
+    void SyncBackground() {
+        if (!Inner || (K != Kind::Edit && K != Kind::Memo && K != Kind::ListBox)) return;
+        ApplyBackground(Inner, !C->ParentColor && C->Color != 0 ? C->Color : -1);
+    }
     void SyncMenu();
     void ApplyShape();
     void PaintSurface();
@@ -276,6 +281,7 @@ void SyncTree(TPeer* container) {
             gtk_widget_set_sensitive(p->Outer, c->Enabled());
             gtk_widget_set_visible(p->Outer, c->Visible());
         }
+        p->SyncBackground();  // a colour is a plain field: it is looked at on every sync
         if (p->Fixed) SyncTree(p);
     }
 }
@@ -1200,6 +1206,7 @@ void TPeer::Build() {
     if (Inner) Connect(Inner);
     g_object_set_data(G_OBJECT(Outer), "desktop-peer", this);
     SyncFont();
+    SyncBackground();
 }
 
 // Puts the model's shown text and state into the widgets.

@@ -106,6 +106,26 @@ std::string Header(const std::string& path, const std::string& referer, size_t l
 
 }  // namespace
 
+// The wait window's text, bar and cancel button each have their own place in its client area.
+TEST_F(SendRun, TheWaitWindowsPartsLieApartInsideIt) {
+    Start("127.0.0.1");
+    const TControl* parts[] = {Form18->Label1, Form18->Edit1, Form18->Button1};
+    for (const TControl* c : parts) {
+        EXPECT_GE(c->Left(), 0) << c->Name();
+        EXPECT_GE(c->Top(), 0) << c->Name();
+        EXPECT_LE(c->Left() + c->Width(), Form18->ClientWidth()) << c->Name();
+        EXPECT_LE(c->Top() + c->Height(), Form18->ClientHeight()) << c->Name();
+        EXPECT_GT(c->Width(), 0) << c->Name();
+    }
+    for (const TControl* a : parts)
+        for (const TControl* b : parts) {
+            if (a == b) continue;
+            const bool apart = a->Left() + a->Width() <= b->Left() || b->Left() + b->Width() <= a->Left() ||
+                               a->Top() + a->Height() <= b->Top() || b->Top() + b->Height() <= a->Top();
+            EXPECT_TRUE(apart) << a->Name() << " overlaps " << b->Name();
+        }
+}
+
 TEST_F(SendRun, EachServicePostsItsFormToItsScript) {
     const std::string text = "Merhaba dünya & 'x'"_w;  // 19 characters
     struct Case {

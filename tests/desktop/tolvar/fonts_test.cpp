@@ -1,6 +1,7 @@
 // The fonts Tolvar's windows are designed with, as the desktop shows them: the contact window's
 // bold labels and Verdana name field, the history list's Verdana in blue, the news window's bold
-// blue announcements, and the wait window's white label and bold bar.
+// blue announcements, and the wait window's white label and bold bar; and the lists' and memos'
+// own background colours.
 #include <gtk/gtk.h>
 
 #include "display.h"
@@ -85,6 +86,21 @@ TEST_F(TolvarFontsTest, TheNewsWindowsAnnouncementsAreBoldAndBlue) {
         EXPECT_TRUE(PumpUntil([&] { return PixelsOfColour(text, 0x004080, 40) > 10; }));
     }
     EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-fonts-Form7.png"));
+}
+
+TEST_F(TolvarFontsTest, TheMainListAndTheNewsMemosShowTheirOwnBackgrounds) {
+    auto mostlyOf = [](GtkWidget* w, long rgb, int tolerance = 0) {
+        const int area = gtk_widget_get_allocated_width(w) * gtk_widget_get_allocated_height(w);
+        return PumpUntil([&] { return area > 0 && PixelsOfColour(w, rgb, tolerance) > area / 2; });
+    };
+    // 16776697: blue 255, green 254, red 249 (the list's view rounds a channel by one).
+    EXPECT_TRUE(mostlyOf(gtk_bin_get_child(GTK_BIN(Widget(Form1->ListBox1))), 0xF9FEFF, 1));
+    Form7->Memo1->SetText("Yeni sürüm çıktı"_w);
+    Form7->Show();
+    ASSERT_TRUE(Mapped(Form7));
+    // 16056063: blue 244, green 254, red 255.
+    EXPECT_TRUE(mostlyOf(gtk_bin_get_child(GTK_BIN(Widget(Form7->Memo1))), 0xFFFEF4));
+    EXPECT_TRUE(mostlyOf(gtk_bin_get_child(GTK_BIN(Widget(Form7->Memo2))), 0xFFFEF4));
 }
 
 TEST_F(TolvarFontsTest, TheWaitWindowsLabelIsWhiteVerdanaAndItsBarBold) {

@@ -91,7 +91,7 @@ bool In(const GdkRectangle& r, int x, int y, int margin = 0) {
     return x >= r.x - margin && x < r.x + r.width + margin && y >= r.y - margin && y < r.y + r.height + margin;
 }
 
-// What a person sees of the wait window now: the window's face in its colour below its controls,
+// What a person sees of the wait window now: the window's face in its colour around its controls,
 // the bar's field drawn, the label's text drawn on its line where no other control lies over it
 // (a text wider than the label's bounds runs on past them). Empty when so; else what is wrong.
 std::string WaitWindowFaults() {
@@ -103,18 +103,17 @@ std::string WaitWindowFaults() {
     const long face = Rgb(Form18->Color);
     const GdkRectangle label = Shown(Form18->Label1, ox, oy), bar = Shown(Form18->Edit1, ox, oy),
                        button = Shown(Form18->Button1, ox, oy);
-    int below = 0;
-    for (const GdkRectangle& r : {label, bar, button}) below = std::max(below, r.y + r.height + 4);  // with a button's shadow
     std::string faults;
     int free = 0;
     bool text = false, field = false;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const long p = px[y * w + x];
-            const bool covered = In(bar, x, y, 2) || In(button, x, y, 2);
-            if (y >= label.y && y < label.y + label.height && !covered && p != face) text = true;
+            const bool covered = In(bar, x, y, 2) || In(button, x, y, 4);  // with a button's shadow
+            const bool labelLine = y >= label.y && y < label.y + label.height;
+            if (labelLine && !covered && p != face) text = true;
             if (In(bar, x, y) && !In(button, x, y) && p != face) field = true;
-            if (y < below) continue;
+            if (covered || labelLine) continue;
             ++free;
             if (p != face && faults.size() < 200) {
                 char at[64];
@@ -122,7 +121,7 @@ std::string WaitWindowFaults() {
                 faults += at;
             }
         }
-    if (free < 2 * w) faults += "hardly any of the window's face is free; ";
+    if (free < w) faults += "hardly any of the window's face is free; ";
     if (!field) faults += "the bar's field is not drawn; ";
     if (!text) faults += "the label's text is not drawn; ";
     return faults;
