@@ -146,9 +146,11 @@ TEST_F(TolvarTrayTest, InAnXEmbedTrayADoubleClickOnTheIconBringsTheWindowBack) {
         return gtk_status_icon_get_geometry(icon, nullptr, &area, nullptr) && area.width > 0 && area.height > 0;
     }));
     EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-xembed-tray.png"));
+    // A loaded machine may let more than the usual double-click time pass between the clicks.
+    g_object_set(gtk_settings_get_default(), "gtk-double-click-time", 2000, nullptr);
     ASSERT_TRUE(XDo("mousemove " + std::to_string(area.x + area.width / 2) + " " +
                     std::to_string(area.y + area.height / 2) + " click --repeat 2 --delay 80 1"));
-    EXPECT_TRUE(PumpUntil([] { return Form1->Visible() && gtk_widget_get_mapped(Main()); }))
+    EXPECT_TRUE(PumpUntil([] { return Form1->Visible() && gtk_widget_get_mapped(Main()); }, 15000))
         << "the double click did not reach the program";
     // The program takes its icon away when the window is back.
     EXPECT_FALSE(Form1->taskbar->InTaskbar());

@@ -101,8 +101,11 @@ TEST_F(TolvarWindowsTest, ADoubleClickOnAContactOpensTheSendWindowForItAndTyping
         gtk_tree_path_free(path);
         return cell.height > 0 && cell.y >= cell.height;
     }));
+    // A loaded machine may let more than the usual double-click time pass between the two
+    // clicks xdotool sends: the toolkit is given a longer one.
+    g_object_set(gtk_settings_get_default(), "gtk-double-click-time", 2000, nullptr);
     ASSERT_TRUE(ClickOn(Widget(Form1->ListBox1), "click --repeat 2 --delay 80 1", 30, cell.y + cell.height / 2 + 2));
-    ASSERT_TRUE(PumpUntil([] { return Form2->Visible(); }));
+    ASSERT_TRUE(PumpUntil([] { return Form2->Visible(); }, 15000));
     ASSERT_TRUE(Mapped(Form2));
     EXPECT_EQ(Form2->Panel1->Caption(), "Çağrı-905321112233"_w);
     // The send window holds the main window until it closes.
