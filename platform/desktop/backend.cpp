@@ -1,6 +1,7 @@
 // The desktop backend: forms and controls through their peers, message boxes and file dialogs as
 // GTK dialogs run inside our own queue loop (timers and sockets stay served while they are open),
-// popup menus, minimising; and the start of the display.
+// popup menus, minimising, the shell's open requests in the person's own programs; and the start of
+// the display.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -13,6 +14,8 @@
 #include "platform/desktop/desktop.h"
 #include "platform/desktop/internal.h"
 #include "platform/win/capture.h"
+#include "platform/win/shellapi.h"
+#include "platform/win/statedir.h"
 #include "platform/win/windata.h"
 #include "platform/win/winuser.h"
 
@@ -231,7 +234,30 @@ public:
     void ApplicationRestored() override { MinimizeAll(false); }
 };
 
+// What the shell is asked to open goes to the person's program for it: an address (a scheme
+// before ':', as "http:" or "mailto:") as it is, a document of the machine as a file address. A
+// request with another verb ("print", ...) is only recorded.
+void OpenForPerson(const ShellRequest& r) {
+    if (!r.verb.empty() && r.verb != "open") return;
+    if (r.file.empty()) return;
+    const std::size_t colon = r.file.find(':');
+    const bool address = colon != std::string::npos && colon > 1 &&
+                         r.file.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+.-") == colon;
+    std::string uri;
+    if (address) {
+        uri = Utf8(r.file);
+    } else {
+        gchar* u = g_filename_to_uri(win::LocalPath(r.file).c_str(), nullptr, nullptr);
+        if (!u) return;
+        uri = u;
+        g_free(u);
+    }
+    GError* error = nullptr;
+    if (!g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error)) g_clear_error(&error);
+}
+
 TDesktopBackend* g_backend = nullptr;
+shell::OpenWatcher g_previousOpen;
 TBackend* g_previous = nullptr;
 win::SysCommandHook g_previousHook;
 bool g_hooked = false;
@@ -289,6 +315,10 @@ bool Start() {
         return g_previousHook ? g_previousHook(hwnd, wParam, lParam) : 0;
     });
     g_hooked = true;
+    g_previousOpen = shell::SetOpenWatcher([](const ShellRequest& r) {
+        OpenForPerson(r);
+        if (g_previousOpen) g_previousOpen(r);
+    });
     StartTray();
     return true;
 }
@@ -297,6 +327,8 @@ void Stop() {
     using namespace detail;
     if (!g_backend) return;
     StopTray();
+    shell::SetOpenWatcher(std::move(g_previousOpen));
+    g_previousOpen = nullptr;
     if (g_hooked) {
         win::SetSysCommandHook(std::move(g_previousHook));
         g_previousHook = nullptr;

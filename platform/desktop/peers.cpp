@@ -1396,8 +1396,6 @@ void NavigateBrowser(TWebBrowser* browser, const std::string& url) {
     // Without a view the page opens through the shell, in the person's browser; the control
     // follows at once.
     ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    GError* error = nullptr;
-    if (!g_app_info_launch_default_for_uri(Utf8(url).c_str(), nullptr, &error)) g_clear_error(&error);
     browser->NavigateComplete(url);
     if (p) p->TextChanged();
 }

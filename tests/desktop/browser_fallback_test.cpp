@@ -21,9 +21,6 @@ namespace {
 class BrowserFallbackTest : public DesktopTest {
 protected:
     void SetUp() override {
-        // No program of the machine may take the addresses the shell is asked to open.
-        setenv("XDG_DATA_HOME", state.Path("share").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", state.Path("config").c_str(), 1);
         DesktopTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         desktop::detail::UseBrowserViews(false);

@@ -256,6 +256,10 @@ std::vector<std::string> LayoutFaults(const TWinControl* form, const std::set<st
 }
 
 void DesktopTest::SetUp() {
+    // The desktop opens what the shell is asked to open in the person's programs: the tests' person
+    // has none but those a test installs in its own state folder.
+    setenv("XDG_DATA_HOME", state.Path("share").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", state.Path("config").c_str(), 1);
     if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
     session = std::make_unique<headless::TSession>();
     ASSERT_TRUE(desktop::Start()) << "GTK cannot open the private display";

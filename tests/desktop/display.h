@@ -46,8 +46,9 @@ void WidgetOrigin(GtkWidget* w, int& x, int& y);
 std::vector<std::string> LayoutFaults(const TWinControl* form, const std::set<std::string>& under = {});
 
 // A scripted session on the desktop backend: a private state folder, a headless session (halts
-// throw, the application is reset) with the desktop backend started inside it. Skips the test when
-// no display can be had.
+// throw, the application is reset) with the desktop backend started inside it. The person's
+// programs for addresses and documents are those under the state folder's "share" and "config"
+// (none unless a test puts one there). Skips the test when no display can be had.
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override;

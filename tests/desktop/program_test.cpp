@@ -37,6 +37,9 @@ protected:
             dup2(null, 1);
             dup2(null, 2);
             setenv("XAUDIO_OUTPUT", "null", 1);
+            // No program of the machine opens what the shell is asked to open.
+            setenv("XDG_DATA_HOME", state.Path("share").c_str(), 1);
+            setenv("XDG_CONFIG_HOME", state.Path("config").c_str(), 1);
             execl(exe, exe, arg, static_cast<char*>(nullptr));
             _exit(127);
         }

@@ -1,7 +1,12 @@
 // The notification area and popup menus on the desktop.
 #include <gtk/gtk.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "display.h"
 #include "platform/classlib/application.h"
@@ -12,6 +17,7 @@
 #include "platform/classlib/messages.h"
 #include "platform/desktop/desktop.h"
 #include "platform/win/shellapi.h"
+#include "platform/win/statedir.h"
 #include "platform/win/winuser.h"
 
 namespace desktoptest {
@@ -161,6 +167,56 @@ TEST_F(ShellTest, TheSaveDialogReturnsTheNameAPersonTypedInItsFolder) {
     ASSERT_TRUE(ActiveBackend()->FileDialog(r));
     EXPECT_EQ(r.FileName, state.Dir() + "/notlar.txt");
     EXPECT_EQ(r.FilterIndex, 1);
+}
+
+// The person's programs for addresses, as the desktop knows them: here one stand-in program, for
+// web and mail addresses and files, that notes every address it is given.
+class ShellOpenTest : public DesktopTest {
+protected:
+    void SetUp() override {
+        const std::string apps = state.Path("share/applications");
+        ASSERT_EQ(std::system(("mkdir -p '" + apps + "' '" + state.Path("config") + "'").c_str()), 0);
+        noted = state.Path("opened.txt");
+        const std::string program = state.Path("open-stand-in");
+        testsupport::WriteAll(program, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + noted + "'\n");
+        ASSERT_EQ(::chmod(program.c_str(), 0755), 0);
+        testsupport::WriteAll(apps + "/open-stand-in.desktop",
+                              "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + program +
+                                  " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/mailto;text/plain;\n");
+        testsupport::WriteAll(state.Path("config/mimeapps.list"),
+                              "[Default Applications]\nx-scheme-handler/http=open-stand-in.desktop\n"
+                              "x-scheme-handler/mailto=open-stand-in.desktop\ntext/plain=open-stand-in.desktop\n");
+        DesktopTest::SetUp();
+    }
+    std::string Noted() const {
+        std::ifstream in(noted);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string noted;
+};
+
+TEST_F(ShellOpenTest, WhatTheShellIsAskedToOpenGoesToThePersonsProgram) {
+    shell::ClearRecordedRequests();
+    ShellExecuteA(nullptr, "print", "http://example.test/not-opened", nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteA(nullptr, "open", "http://example.test/a?b=1", nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteA(nullptr, nullptr, "mailto:info@example.test", nullptr, nullptr, SW_SHOWNORMAL);
+    testsupport::WriteAll(win::LocalPath("c:\\Belge.txt"), "x");
+    ShellExecuteA(nullptr, "open", "c:\\Belge.txt", nullptr, nullptr, SW_SHOWNORMAL);
+    // The document reaches the program as the machine's own path.
+    std::vector<std::string> want{"http://example.test/a?b=1", "mailto:info@example.test", win::LocalPath("c:\\Belge.txt")};
+    std::sort(want.begin(), want.end());
+    auto noted = [&] {
+        std::vector<std::string> lines;
+        std::istringstream in(Noted());
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    EXPECT_TRUE(PumpUntil([&] { return noted().size() >= want.size(); }, 15000)) << Noted();
+    PumpFor(200);
+    // Each once (the programs run side by side, so in any order); the print request opened nothing.
+    EXPECT_EQ(noted(), want);
+    EXPECT_EQ(shell::RecordedRequests().size(), 4u);
 }
 
 }  // namespace

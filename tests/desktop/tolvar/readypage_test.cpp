@@ -41,8 +41,6 @@ std::vector<std::string> StatusTexts(TControl* bar) {
 class ReadyPageTest : public DesktopTest {
 protected:
     void SetUp() override {
-        setenv("XDG_DATA_HOME", state.Path("share").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", state.Path("config").c_str(), 1);
         DesktopTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         desktop::detail::UseBrowserViews(false);
