@@ -6,6 +6,7 @@
 
 #include "display.h"
 #include "fontcheck.h"
+#include "tolvarscreen.h"
 #include "messenger/TolvarProgram.h"
 #include "messenger/Unit1.h"
 #include "messenger/Unit15.h"
@@ -21,23 +22,12 @@
 namespace desktoptest {
 namespace {
 
-class TolvarFontsTest : public DesktopTest {
+class TolvarFontsTest : public TolvarScreenTest {
 protected:
     void SetUp() override {
-        DesktopTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        testsupport::WriteAll(win::WindowsDir() + "/tolvar17.ini",
-                              cp1254::FromUtf8("[Ayarlar]\r\nToplam=1\r\n[1]\r\nisim=Ayşe\r\nnumara=905431234567\r\n"
-                                               "[Mesaj]\r\nToplam=1\r\nMesaj0=Bu akşam görüşürüz\r\n"));
-        tolvar::CreateForms();
-        tolvar::ShowMainForm();
-        ASSERT_TRUE(Mapped(Form1));
+        StartTolvar("[Ayarlar]\r\nToplam=1\r\n[1]\r\nisim=Ayşe\r\nnumara=905431234567\r\n"
+                    "[Mesaj]\r\nToplam=1\r\nMesaj0=Bu akşam görüşürüz\r\n");
     }
-    static GtkWidget* Window(TCustomForm* f) { return static_cast<GtkWidget*>(desktop::FormWindow(f)); }
-    static bool Mapped(TCustomForm* f) {
-        return PumpUntil([&] { return Window(f) && gtk_widget_get_mapped(Window(f)); }, 20000);
-    }
-    static GtkWidget* Widget(TControl* c) { return static_cast<GtkWidget*>(desktop::ControlWidget(c)); }
 };
 
 TEST_F(TolvarFontsTest, TheNewContactWindowsLabelsAreBoldAndItsNameFieldIsVerdana) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "display.h"
+#include "tolvarscreen.h"
 #include "messenger/TolvarProgram.h"
 #include "messenger/Unit1.h"
 #include "messenger/Unit2.h"
@@ -26,21 +27,11 @@
 namespace desktoptest {
 namespace {
 
-class TolvarWindowsTest : public DesktopTest {
+class TolvarWindowsTest : public TolvarScreenTest {
 protected:
     void SetUp() override {
-        DesktopTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        testsupport::WriteAll(win::WindowsDir() + "/tolvar17.ini",
-                              cp1254::FromUtf8("[Ayarlar]\r\nToplam=2\r\n[1]\r\nisim=Ayşe\r\nnumara=905431234567\r\n"
-                                               "[2]\r\nisim=Çağrı\r\nnumara=905321112233\r\n"));
-        tolvar::CreateForms();
-        tolvar::ShowMainForm();
-        ASSERT_TRUE(Mapped(Form1));
-    }
-    static GtkWidget* Window(TCustomForm* f) { return static_cast<GtkWidget*>(desktop::FormWindow(f)); }
-    static bool Mapped(TCustomForm* f) {
-        return PumpUntil([&] { return Window(f) && gtk_widget_get_mapped(Window(f)); }, 20000);
+        StartTolvar("[Ayarlar]\r\nToplam=2\r\n[1]\r\nisim=Ayşe\r\nnumara=905431234567\r\n"
+                    "[2]\r\nisim=Çağrı\r\nnumara=905321112233\r\n");
     }
 };
 
@@ -87,8 +78,6 @@ bool ClickOn(GtkWidget* w, const std::string& click = "click 1", int dx = -1, in
     if (dy < 0) dy = gtk_widget_get_allocated_height(w) / 2;
     return XDo("mousemove " + std::to_string(x + dx) + " " + std::to_string(y + dy) + " " + click);
 }
-
-GtkWidget* Widget(TControl* c) { return static_cast<GtkWidget*>(desktop::ControlWidget(c)); }
 
 TEST_F(TolvarWindowsTest, ADoubleClickOnAContactOpensTheSendWindowForItAndTypingCounts) {
     // The second contact, double-clicked in the list as a person would.
