@@ -592,6 +592,9 @@ gboolean OnWidgetButton(GtkWidget* w, GdkEventButton* e, gpointer) {
             index = gtk_tree_path_get_indices(path)[0];
             gtk_tree_path_free(path);
         }
+        // Where the view cannot tell the row under the pointer, the first click of the double
+        // click has chosen it.
+        if (index < 0) index = static_cast<TCustomListBox*>(p->C)->ItemIndex();
         if (index >= 0) {
             TControl* c = p->C;
             Guard(c, [&] { c->UserDblClick(index); });
@@ -1273,10 +1276,26 @@ void TPeer::SyncText() {
         case Kind::ListBox: {
             auto* lb = static_cast<TCustomListBox*>(c);
             GtkListStore* store = GTK_LIST_STORE(gtk_tree_view_get_model(GTK_TREE_VIEW(Inner)));
-            gtk_list_store_clear(store);
-            for (int i = 0; i < lb->Items()->Count(); ++i) {
-                GtkTreeIter it;
-                gtk_list_store_insert_with_values(store, &it, -1, 0, Utf8(lb->Items()->Strings(i)).c_str(), -1);
+            // The rows are filled again only when the items changed: a new choice keeps the rows
+            // the view has laid out (a person's second click of a double click finds them).
+            std::vector<std::string> rows;
+            for (int i = 0; i < lb->Items()->Count(); ++i) rows.push_back(Utf8(lb->Items()->Strings(i)));
+            bool same = gtk_tree_model_iter_n_children(GTK_TREE_MODEL(store), nullptr) == static_cast<int>(rows.size());
+            GtkTreeIter row;
+            bool more = same && gtk_tree_model_get_iter_first(GTK_TREE_MODEL(store), &row);
+            for (size_t i = 0; same && more && i < rows.size(); ++i) {
+                gchar* text = nullptr;
+                gtk_tree_model_get(GTK_TREE_MODEL(store), &row, 0, &text, -1);
+                same = text && rows[i] == text;
+                g_free(text);
+                more = gtk_tree_model_iter_next(GTK_TREE_MODEL(store), &row);
+            }
+            if (!same) {
+                gtk_list_store_clear(store);
+                for (const std::string& r : rows) {
+                    GtkTreeIter it;
+                    gtk_list_store_insert_with_values(store, &it, -1, 0, r.c_str(), -1);
+                }
             }
             GtkTreeSelection* sel = gtk_tree_view_get_selection(GTK_TREE_VIEW(Inner));
             if (lb->ItemIndex() >= 0) {
