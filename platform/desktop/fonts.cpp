@@ -79,37 +79,38 @@ void LoadSheet() {
     gtk_css_provider_load_from_data(g_sheet, g_rules.c_str(), -1, nullptr);
 }
 
-// The class of a font, its rule added to the sheet when it is new.
-std::string ClassOf(TFont& font) {
-    const std::string declarations = Declarations(font), colour = Colour(font);
-    const std::string key = declarations + colour;
+// The class kept for `key` ("<prefix>-N"), its rules added to the sheet when it is new: `rules`
+// makes them for the class's selector.
+template <class Rules>
+std::string ClassFor(const std::string& key, const char* prefix, Rules rules) {
     auto it = g_classes.find(key);
     if (it != g_classes.end()) return it->second;
-    const std::string cls = "classlib-font-" + std::to_string(g_classes.size() + 1);
+    const std::string cls = std::string(prefix) + "-" + std::to_string(g_classes.size() + 1);
     g_classes.emplace(key, cls);
-    const std::string c = "." + cls;
-    g_rules += c + ", " + c + " * { " + declarations + " }\n";
-    if (!colour.empty())
-        g_rules += c + ":not(:selected), " + c + " label, " + c + " text, " + c + " entry, " + c +
-                   " cellview { color: " + colour + "; }\n";
+    g_rules += rules("." + cls);
     LoadSheet();
     return cls;
 }
 
-// The class of a background colour, its rule added when it is new. A selected row or text keeps
-// the selection's colour.
+// The class of a font.
+std::string ClassOf(TFont& font) {
+    const std::string declarations = Declarations(font), colour = Colour(font);
+    return ClassFor(declarations + colour, "classlib-font", [&](const std::string& c) {
+        std::string r = c + ", " + c + " * { " + declarations + " }\n";
+        if (!colour.empty())
+            r += c + ":not(:selected), " + c + " label, " + c + " text, " + c + " entry, " + c +
+                 " cellview { color: " + colour + "; }\n";
+        return r;
+    });
+}
+
+// The class of a background colour. A selected row or text keeps the selection's colour.
 std::string BackgroundClassOf(int colour) {
     const std::string css = Css(colour);
-    const std::string key = "background " + css;
-    auto it = g_classes.find(key);
-    if (it != g_classes.end()) return it->second;
-    const std::string cls = "classlib-back-" + std::to_string(g_classes.size() + 1);
-    g_classes.emplace(key, cls);
-    const std::string c = "." + cls;
-    g_rules += c + ":not(:selected), " + c + " text:not(:selected) { background-color: " + css +
+    return ClassFor("background " + css, "classlib-back", [&](const std::string& c) {
+        return c + ":not(:selected), " + c + " text:not(:selected) { background-color: " + css +
                "; background-image: none; }\n";
-    LoadSheet();
-    return cls;
+    });
 }
 
 // Puts a class on a widget in place of the one it had under the same key ("" for none).

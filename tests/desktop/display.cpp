@@ -15,6 +15,8 @@
 
 #include "platform/classlib/application.h"
 #include "platform/classlib/controls.h"
+#include "platform/classlib/forms.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
 #include "platform/win/winuser.h"
 
@@ -253,6 +255,16 @@ std::vector<std::string> LayoutFaults(const TWinControl* form, const std::set<st
     std::vector<std::string> faults;
     AddLayoutFaults(form, under, faults);
     return faults;
+}
+
+TForm* DesktopTest::MakeForm(const std::string& captionUtf8, int left, int top, int width, int height) {
+    TForm* form = nullptr;
+    Application->CreateForm(form);
+    form->SetName("Form1");
+    if (!captionUtf8.empty()) form->SetCaption(cp1254::FromUtf8(captionUtf8));
+    form->BorderStyle = bsSingle;
+    form->SetBounds(left, top, width, height);
+    return form;
 }
 
 void DesktopTest::SetUp() {

@@ -14,6 +14,7 @@
 #include "platform/classlib/headless.h"
 #include "support/tempstate.h"
 
+class TForm;
 class TWinControl;
 
 namespace desktoptest {
@@ -53,6 +54,9 @@ class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // A form of the test's own: "Form1", a single border, at the given bounds, with the caption
+    // (UTF-8 here; none when empty).
+    static TForm* MakeForm(const std::string& captionUtf8, int left, int top, int width, int height);
     testsupport::TempState state;
     std::unique_ptr<headless::TSession> session;
     bool started = false;

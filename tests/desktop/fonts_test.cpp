@@ -28,11 +28,7 @@ protected:
     void SetUp() override {
         DesktopTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        Application->CreateForm(form);
-        form->SetName("Form1");
-        form->SetCaption("Yazı tipleri"_w);
-        form->BorderStyle = bsSingle;
-        form->SetBounds(60, 60, 360, 240);
+        form = MakeForm("Yazı tipleri", 60, 60, 360, 240);
         plain = Make<TLabel>(10, 10, 160, 30, "CEP NO:");
         bold = Make<TLabel>(180, 10, 160, 30, "CEP NO:");
         for (TLabel* l : {plain, bold}) {

@@ -21,11 +21,7 @@ protected:
     void SetUp() override {
         DesktopTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        Application->CreateForm(form);
-        form->SetName("Form1");
-        form->SetCaption("Mesaj Gönder"_w);
-        form->BorderStyle = bsSingle;
-        form->SetBounds(100, 80, 320, 200);
+        form = MakeForm("Mesaj Gönder", 100, 80, 320, 200);
         edit = new TEdit(form);
         edit->SetName("Edit1");
         edit->SetParent(form);

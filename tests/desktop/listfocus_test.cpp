@@ -17,10 +17,7 @@ protected:
     void SetUp() override {
         DesktopTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        Application->CreateForm(form);
-        form->SetName("Form1");
-        form->BorderStyle = bsSingle;
-        form->SetBounds(80, 80, 240, 200);
+        form = MakeForm("", 80, 80, 240, 200);
         list = new TListBox(form);
         list->SetParent(form);
         list->SetBounds(10, 10, 200, 120);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -286,5 +287,35 @@ inline void ClickEntry(GDBusConnection* c, const std::string& bus, const std::st
     EXPECT_NE(r, nullptr) << error;
     if (r) g_variant_unref(r);
 }
+
+// A desktop session with a panel of its own: a private session bus that the program's session
+// uses, with a watcher on it when asked. The bus ends with the test, after the session.
+class PanelTest : public DesktopTest {
+protected:
+    // Before DesktopTest::SetUp; fails the test fatally when the bus or the watcher's name cannot
+    // be had.
+    void StartPanel(bool watcher, bool refusing = false) {
+        bus_ = std::make_unique<SessionBus>();
+        ASSERT_FALSE(bus_->Address().empty()) << "dbus-daemon cannot start a session bus";
+        if (watcher) {
+            watcher_ = std::make_unique<FakeWatcher>(bus_->Address(), refusing);
+            ASSERT_TRUE(watcher_->Owned()) << "the watcher's name could not be had";
+        }
+        setenv("DBUS_SESSION_BUS_ADDRESS", bus_->Address().c_str(), 1);
+    }
+    void TearDown() override {
+        // The bus goes before the process: the connection to it must not end the process.
+        if (GDBusConnection* c = bus_ ? g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr) : nullptr) {
+            g_dbus_connection_set_exit_on_close(c, FALSE);
+            g_object_unref(c);
+        }
+        DesktopTest::TearDown();
+        watcher_.reset();
+        bus_.reset();
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+    std::unique_ptr<SessionBus> bus_;
+    std::unique_ptr<FakeWatcher> watcher_;
+};
 
 }  // namespace desktoptest

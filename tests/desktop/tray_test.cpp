@@ -21,30 +21,14 @@ namespace {
 
 constexpr UINT kTrayMessage = WM_USER + 9;
 
-class StatusNotifierTest : public DesktopTest {
+class StatusNotifierTest : public PanelTest {
 protected:
     void SetUp() override {
         if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
-        bus_ = std::make_unique<SessionBus>();
-        ASSERT_FALSE(bus_->Address().empty()) << "dbus-daemon cannot start a session bus";
-        watcher_ = std::make_unique<FakeWatcher>(bus_->Address());
-        ASSERT_TRUE(watcher_->Owned()) << "the watcher's name could not be had";
-        setenv("DBUS_SESSION_BUS_ADDRESS", bus_->Address().c_str(), 1);
+        StartPanel(true);
+        if (HasFatalFailure()) return;
         DesktopTest::SetUp();
     }
-    void TearDown() override {
-        // The bus goes before the process: the connection to it must not end the process.
-        if (GDBusConnection* c = bus_ ? g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr) : nullptr) {
-            g_dbus_connection_set_exit_on_close(c, FALSE);
-            g_object_unref(c);
-        }
-        DesktopTest::TearDown();
-        watcher_.reset();
-        bus_.reset();
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
-    std::unique_ptr<SessionBus> bus_;
-    std::unique_ptr<FakeWatcher> watcher_;
 };
 
 TEST_F(StatusNotifierTest, TheItemsMenuRunsItsCommandsAndFollowsWhatTheyChange) {

@@ -213,6 +213,21 @@ BOOL IsWindow(HWND hwnd) {
     return w && w->life->alive ? TRUE : FALSE;
 }
 
+namespace {
+
+// The slot of the window's extra bytes at a byte offset, or null (the error set) when the offset is
+// not one of them.
+[[gnu::hot]] std::atomic<LONG_PTR>* ExtraSlot(WindowRec& w, int index) {
+    if (index < 0 || index % static_cast<int>(sizeof(LONG_PTR)) != 0 ||
+        static_cast<size_t>(index) / sizeof(LONG_PTR) >= w.extra.size()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return &w.extra[static_cast<size_t>(index) / sizeof(LONG_PTR)];
+}
+
+}  // namespace
+
 LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
     auto w = FindWindowRec(hwnd);
     if (!w) {
@@ -242,12 +257,8 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
         default:
             break;
     }
-    if (index < 0 || index % static_cast<int>(sizeof(LONG_PTR)) != 0 ||
-        static_cast<size_t>(index) / sizeof(LONG_PTR) >= w->extra.size()) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    return w->extra[static_cast<size_t>(index) / sizeof(LONG_PTR)].exchange(value, std::memory_order_acq_rel);
+    std::atomic<LONG_PTR>* slot = ExtraSlot(*w, index);
+    return slot ? slot->exchange(value, std::memory_order_acq_rel) : 0;
 }
 
 [[gnu::hot]] LONG_PTR GetWindowLongA(HWND hwnd, int index) {
@@ -257,14 +268,11 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    const WindowRec* w = v->rec.get();
+    WindowRec* w = v->rec.get();
     if (index >= 0) {
         // The extra bytes of a window procedure that reads its object from them on every message.
-        if (index % static_cast<int>(sizeof(LONG_PTR)) != 0 || static_cast<size_t>(index) / sizeof(LONG_PTR) >= w->extra.size()) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return 0;
-        }
-        return w->extra[static_cast<size_t>(index) / sizeof(LONG_PTR)].load(std::memory_order_acquire);
+        std::atomic<LONG_PTR>* slot = ExtraSlot(*w, index);
+        return slot ? slot->load(std::memory_order_acquire) : 0;
     }
     std::lock_guard lk(S().m);
     switch (index) {

@@ -28,17 +28,12 @@ namespace {
 
 // Tolvar started on the private display with a session bus of its own (with or without a watcher
 // on it), its main window shown.
-class TolvarTrayTest : public DesktopTest {
+class TolvarTrayTest : public PanelTest {
 protected:
     void StartTolvar(bool watcher, bool refusing = false) {
         if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
-        bus_ = std::make_unique<SessionBus>();
-        ASSERT_FALSE(bus_->Address().empty()) << "dbus-daemon cannot start a session bus";
-        if (watcher) {
-            watcher_ = std::make_unique<FakeWatcher>(bus_->Address(), refusing);
-            ASSERT_TRUE(watcher_->Owned()) << "the watcher's name could not be had";
-        }
-        setenv("DBUS_SESSION_BUS_ADDRESS", bus_->Address().c_str(), 1);
+        StartPanel(watcher, refusing);
+        if (HasFatalFailure()) return;
         DesktopTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         testsupport::WriteAll(win::WindowsDir() + "/tolvar17.ini",
@@ -48,26 +43,12 @@ protected:
         ASSERT_TRUE(PumpUntil([] { return Main() && gtk_widget_get_mapped(Main()); }, 20000));
     }
     void SetUp() override {}
-    void TearDown() override {
-        // The bus goes before the process: the program's connection to it must not end the process.
-        if (GDBusConnection* c = bus_ ? g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr) : nullptr) {
-            g_dbus_connection_set_exit_on_close(c, FALSE);
-            g_object_unref(c);
-        }
-        DesktopTest::TearDown();
-        watcher_.reset();
-        bus_.reset();
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
     static GtkWidget* Main() { return static_cast<GtkWidget*>(desktop::FormWindow(Form1)); }
     // The program's icon as the shell keeps it (the first), or an empty one.
     static shell::TrayIcon Icon() {
         std::vector<shell::TrayIcon> icons = shell::TrayIcons();
         return icons.empty() ? shell::TrayIcon{} : icons[0];
     }
-
-    std::unique_ptr<SessionBus> bus_;
-    std::unique_ptr<FakeWatcher> watcher_;
 };
 
 TEST_F(TolvarTrayTest, TheIconIsAStatusNotifierItemWhoseMenuRunsTheProgramsCommands) {

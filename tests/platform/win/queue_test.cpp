@@ -482,13 +482,13 @@ TEST_F(QueueTest, MsgWaitEndsOnEachKindOfInputOrOnItsTimeLimit) {
     DestroyWindow(h);
 }
 
+// A pipe with one byte waiting in it.
+bool ReadablePipe(int fds[2]) { return pipe(fds) == 0 && write(fds[1], "x", 1) == 1; }
+
 TEST_F(QueueTest, AWatchCallbackThatWaitsIsNotReenteredButOtherWatchesAreServed) {
     HWND h = MakeWindow();
     int a[2], b[2];
-    ASSERT_EQ(pipe(a), 0);
-    ASSERT_EQ(pipe(b), 0);
-    ASSERT_EQ(write(a[1], "a", 1), 1);
-    ASSERT_EQ(write(b[1], "b", 1), 1);
+    ASSERT_TRUE(ReadablePipe(a) && ReadablePipe(b));
     int depth = 0, maxDepth = 0, aCalls = 0, bCalls = 0;
     int idA = 0, idB = 0;
     idB = win::WatchFd(h, b[0], 0, [&](int, short) {
@@ -525,10 +525,7 @@ TEST_F(QueueTest, AWatchCallbackThatWaitsIsNotReenteredButOtherWatchesAreServed)
 TEST_F(QueueTest, APollInsideACallbackLeavesTheOuterPollsWatchesAlone) {
     HWND h = MakeWindow();
     int a[2], b[2];
-    ASSERT_EQ(pipe(a), 0);
-    ASSERT_EQ(pipe(b), 0);
-    ASSERT_EQ(write(a[1], "a", 1), 1);
-    ASSERT_EQ(write(b[1], "b", 1), 1);
+    ASSERT_TRUE(ReadablePipe(a) && ReadablePipe(b));
     int aCalls = 0, bCalls = 0;
     int idA = 0;
     idA = win::WatchFd(h, a[0], POLLIN, [&](int, short) {
