@@ -25,8 +25,7 @@ private:
     std::string dir_;
 };
 
-bool HaveTool(const std::string& name);
-// The Debian python with Pillow, or "" when it is missing.
+// The Debian python that has Pillow (scripts/setup checks that it imports).
 std::string PillowPython();
 
 // A picture of indices below colors: seeded noise mixed with runs.

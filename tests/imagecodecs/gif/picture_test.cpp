@@ -77,7 +77,6 @@ void MakeBoxes(ToolDir& dir) {
 }
 
 TEST(GifPictureFiles, GifsicleAnimationsReadAsTheCLibraryReadsThem) {
-    if (!HaveTool("gifsicle") || !HaveTool("convert")) GTEST_SKIP() << "gifsicle or ImageMagick is not installed";
     ToolDir dir;
     MakeBoxes(dir);
     struct Case {
@@ -108,7 +107,6 @@ TEST(GifPictureFiles, GifsicleAnimationsReadAsTheCLibraryReadsThem) {
 
 TEST(GifPictureFiles, PillowDurationsAndLoopsArriveInUnitsOfTenMilliseconds) {
     const std::string py = PillowPython();
-    if (py.empty()) GTEST_SKIP() << "Pillow is not installed";
     ToolDir dir;
     dir.Write("make.py",
               "from PIL import Image\n"
@@ -129,7 +127,6 @@ TEST(GifPictureFiles, PillowDurationsAndLoopsArriveInUnitsOfTenMilliseconds) {
 // disposal none, keep and restore-to-background. Where ImageMagick shows nothing (restored
 // background), ours shows the backdrop colour.
 TEST(GifPictureFiles, CompositesOfAnimationsMatchImageMagickCoalesce) {
-    if (!HaveTool("gifsicle") || !HaveTool("convert")) GTEST_SKIP() << "gifsicle or ImageMagick is not installed";
     ToolDir dir;
     MakeBoxes(dir);
     const std::string cmds[] = {
@@ -173,7 +170,6 @@ TEST(GifPictureFiles, CompositesOfAnimationsMatchImageMagickCoalesce) {
 }
 
 TEST(GifPictureFiles, TheStillBitmapShowsFrameZeroOnTheLogicalScreen) {
-    if (!HaveTool("gifsicle") || !HaveTool("convert")) GTEST_SKIP() << "gifsicle or ImageMagick is not installed";
     ToolDir dir;
     MakeBoxes(dir);
     // Offset within a larger screen: the screen's size, frame 0 at its offset.

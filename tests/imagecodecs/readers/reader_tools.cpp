@@ -16,7 +16,6 @@ bool Shell(const std::string& command) {
     return rc == 0;
 }
 
-bool HaveTool(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
 
 std::string Python() { return "/usr/bin/python3"; }
 

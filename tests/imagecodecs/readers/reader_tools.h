@@ -19,7 +19,6 @@ struct Image {
 
 // Runs a shell command; fails the test (and returns false) when it does not exit with 0.
 bool Shell(const std::string& command);
-bool HaveTool(const std::string& name);
 // The system python that carries Pillow.
 std::string Python();
 
