@@ -150,6 +150,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     HTTPGet1->UseCache = false;
     HTTPGet1->FileName = news::FileName;
     HTTPGet1->WaitThread = false;
+    HTTPGet1->MaxSize = news::MaxSize;
     HTTPGet1->OnDoneFile = [this](TObject* s, const std::string& f, int n) { HTTPGet1DoneFile(s, f, n); };
 
     SaveDialog1 = NewPart<TSaveDialog>(this, "SaveDialog1");
