@@ -102,7 +102,7 @@ protected:
         Form1->ListBox2->Items()->Clear();
         for (const auto& s : names) Form1->ListBox1->Items()->Add(s);
         for (const auto& s : numbers) Form1->ListBox2->Items()->Add(s);
-        Form1->Label1->SetCaption(user);
+        Form1->MakeRegistryUserCurrent(user);
         Form15->ListBox1->Items()->Clear();
         for (const auto& s : history) Form15->ListBox1->Items()->Add(s);
     }

@@ -265,6 +265,60 @@ TEST_F(Users, NewUserWindowRefusesANameAlreadyListed) {
     EXPECT_FALSE(RegistryKeyExists(UserKey(ayni)));
 }
 
+// A user named GENEL stored by a version that did not refuse the name (the new-user window refuses
+// it now) logs in as any registry user: its book and history live in its own key, and the default
+// user's tolvar17.ini is never written with them; the default user's commands leave its key alone.
+TEST_F(Users, AStoredUserNamedGenelKeepsItsBookAndHistoryInItsOwnKey) {
+    SeedUsers({{"GENEL", "g"}});
+    SeedValues(UserKey("GENEL", "Liste"), {{"Kayıtlı"_w, "905321112233"}});
+    SeedValues(UserKey("GENEL", "Gecmis"), {{"gecmis0", "kayıtlı mesaj"_w}});
+    const std::string ini = fixtures::CrLf({"[Ayarlar]", "Toplam=1", "[1]", "isim=Genel Kişi"_w,
+                                            "numara=905550000000", "[Mesaj]", "Toplam=1", "Mesaj0=genel mesaj"});
+    fixtures::SeedMainIni(ini);
+
+    // The default user clears its history: the stored user's history stays.
+    Start();
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.GemiiTemizle1");
+    EXPECT_TRUE(Items(Form15->ListBox1->Items()).empty());
+    EXPECT_EQ(RegistryValues(UserKey("GENEL", "Gecmis")), (Values{{"gecmis0", "kayıtlı mesaj"_w}}));
+
+    Start();
+    Login("GENEL", "g");
+    EXPECT_EQ(Form1->Label1->Caption(), "GENEL");
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Kayıtlı"_w}));
+    EXPECT_EQ(Items(Form15->ListBox1->Items()), (Strings{"kayıtlı mesaj"_w}));
+    // Logged in, it cannot be deleted.
+    OpenUserSettings();
+    headless::Select("Form13.ListBox1", 0);
+    headless::Click("Form13.Button2");
+    EXPECT_EQ(LastBoxText(), "Giriş yapılmış olan kullanıcı silinemez."_w);
+    EXPECT_TRUE(RegistryKeyExists(UserKey("GENEL")));
+    headless::Click("Form13.BitBtn2");
+    // Its contact deleted, another added, a text in its history, then the exit.
+    headless::Select("Form1.ListBox1", 0);
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.CEPSil2");
+    EXPECT_TRUE(RegistryValues(UserKey("GENEL", "Liste")).empty()) << "deleted from its own key at once";
+    headless::Click("Form1.CEPEKLE1");
+    headless::Type("Form4.Edit1", "Yeni");
+    headless::Type("Form4.Edit5", "7654321");
+    headless::Click("Form4.SpeedButton2");
+    Form15->ListBox1->Items()->Add("yeni mesaj");
+    ExitWithYes();
+
+    EXPECT_EQ(fixtures::MainIniBytes(), ini) << "the default user's file is not touched";
+    EXPECT_EQ(RegistryValues(UserKey("GENEL", "Liste")), (Values{{"Yeni", "905327654321"}}));
+    EXPECT_EQ(RegistryValues(UserKey("GENEL", "Gecmis")),
+              (Values{{"gecmis0", "kayıtlı mesaj"_w}, {"gecmis1", "yeni mesaj"}}));
+    EXPECT_EQ(RegistryValues(UserKey("GENEL")), (Values{{"Sifre", "g"}}));
+
+    // The next start is the default user's again, with its own book.
+    Start();
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Genel Kişi"_w}));
+    EXPECT_EQ(Items(Form15->ListBox1->Items()), (Strings{"genel mesaj"}));
+}
+
 TEST_F(Users, ChangingAPasswordNeedsTheOldOneExactlyAndReachesTheRegistryWithTheSave) {
     SeedUsers({{kAyse, "Gizli"}, {"mehmet", "1234"}});
     Start();
