@@ -10,6 +10,9 @@ namespace news {
 
 // The one file the downloader writes and the main window reads (a program path).
 inline constexpr const char* FileName = "c:\\yenilik";
+// The most bytes a fetched news file may have: a real one has a few hundred, and a longer answer is
+// no news file (the download fails and the last file stays).
+inline constexpr int MaxSize = 1024 * 1024;
 
 // Whether a stamp sorts after "17" in plain byte order: "18", "2", "9" and "170" do; "17", "1",
 // "09", "100" and "" do not.

@@ -27,6 +27,7 @@
 #include "messenger/WindowLayout.h"
 #include "platform/classlib/application.h"
 #include "platform/registry/registry.h"
+#include "platform/win/statedir.h"
 
 namespace tolvar {
 
@@ -52,9 +53,18 @@ void ShowNotices() {
     for (const auto& n : notices) Application->ShowException(Exception(n));
 }
 
+// A save an earlier run did not finish (a process killed mid-write) leaves its temporary file beside
+// the ini files or the hives; such files go before anything is read.
+void RemoveUnfinishedSaves() {
+    win::RemoveStaleTemporaries(win::WindowsDir());
+    const std::string hive = reg::HiveFilePath(HKEY_CURRENT_USER);
+    win::RemoveStaleTemporaries(hive.substr(0, hive.rfind('/')));
+}
+
 }  // namespace
 
 void CreateForms() {
+    RemoveUnfinishedSaves();
     reg::SetNoticeHandler(KeepNotice);
     Application->Title = "Tolvar";
     Application->CreateForm(Form1);

@@ -3,7 +3,8 @@
 
 namespace tolvar {
 
-// Sets the application title and creates the nineteen windows, each into its global instance, in
+// Removes the temporary files of saves an earlier run left unfinished (see win::RemoveStaleTemporaries),
+// sets the application title and creates the nineteen windows, each into its global instance, in
 // numeric order (so their creation handlers run in that order; the first is the main form).
 void CreateForms();
 

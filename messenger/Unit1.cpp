@@ -150,6 +150,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
     HTTPGet1->UseCache = false;
     HTTPGet1->FileName = news::FileName;
     HTTPGet1->WaitThread = false;
+    HTTPGet1->MaxSize = news::MaxSize;
     HTTPGet1->OnDoneFile = [this](TObject* s, const std::string& f, int n) { HTTPGet1DoneFile(s, f, n); };
 
     SaveDialog1 = NewPart<TSaveDialog>(this, "SaveDialog1");
@@ -256,7 +257,7 @@ void TForm1::DeleteSelected() {
     const std::string text = "\"" + name + "\"" + " isimli kişiyi silmek istiyor musunuz?"_w;
     if (Application->MessageBox(text, "Silme", kAskFlags) == IDNO) return;
     const std::string user = Label1->Caption();
-    if (user != storedstate::DefaultUser) {
+    if (FRegistryUserCurrent) {
         TRegistry reg;
         if (reg.OpenKey(storedstate::UserKeyPath(user) + "\\Liste", false) && reg.ValueExists(name) &&
             !reg.DeleteValue(name))
@@ -283,11 +284,14 @@ void TForm1::GemiiTemizle1Click(TObject*) {
     if (Application->MessageBox("Geçmiş mesajlarınız silinecek. Devam etmek istiyor musunuz?"_w,
                                 "Geçmişi Temizle"_w, kAskFlags) == IDNO)
         return;
-    // The stored history goes first: when it cannot be deleted, the lists stay as they are.
-    const std::string key = storedstate::UserKeyPath(Label1->Caption()) + "\\Gecmis";
-    TRegistry reg;
-    if (reg.KeyExists(key) && !reg.DeleteKey(key))
-        throw ERegistryException(Format("Failed to delete key %s", {key}));
+    // The stored history of a registry user goes first: when it cannot be deleted, the lists stay
+    // as they are. The default user's history has no key (a registry user named GENEL is another user).
+    if (FRegistryUserCurrent) {
+        const std::string key = storedstate::UserKeyPath(Label1->Caption()) + "\\Gecmis";
+        TRegistry reg;
+        if (reg.KeyExists(key) && !reg.DeleteKey(key))
+            throw ERegistryException(Format("Failed to delete key %s", {key}));
+    }
     Form15->ListBox1->Items()->Clear();
     Form15->ListBox2->Items()->Clear();
     Form15->UpdateButtons();
@@ -361,12 +365,17 @@ void TForm1::HTTPGet1DoneFile(TObject*, const std::string&, int) {
     Form7->Show();
 }
 
+void TForm1::MakeRegistryUserCurrent(const std::string& user) {
+    Label1->SetCaption(user);
+    FRegistryUserCurrent = true;
+}
+
 void TForm1::ExitProgram() {
     if (Application->MessageBox("Gerçekten çıkmak istiyormusunuz?"_w, "Çıkış"_w, kAskFlags) == IDNO) return;
     TRegistry reg;
     reg.OpenKey(storedstate::UsersKey, true);
     const std::string user = Label1->Caption();
-    if (user != storedstate::DefaultUser)
+    if (FRegistryUserCurrent)
         storedstate::WriteRegistryUserState(reg, user, ListBox1->Items(), ListBox2->Items(),
                                             Form15->ListBox1->Items());
     else

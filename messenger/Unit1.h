@@ -111,7 +111,15 @@ public:
     // enabled exactly while a contact is selected.
     void UpdateContactCommands();
 
+    // The current user: the default user (its book and history in tolvar17.ini) until a login makes
+    // a registry user current (its own key below Kullanıcılar). A registry user may be named GENEL
+    // too (hives written before the name was refused), so the kind is held apart from the name.
+    bool RegistryUserCurrent() const { return FRegistryUserCurrent; }
+    // The login: `user`, a registry user, becomes current and its name shows in Label1.
+    void MakeRegistryUserCurrent(const std::string& user);
+
 private:
+    bool FRegistryUserCurrent = false;
     bool ContactSelected() const;
     TMenuItem* AddItem(TMenuItem* parent, const char* name, const std::string& caption,
                        void (TForm1::*handler)(TObject*) = nullptr);

@@ -102,8 +102,7 @@ void TForm13::Button2Click(TObject*) {
     if (index < 0) return UpdateControls();
     const std::string user = ListBox1->Items()->Get(index);
     // The user logged in now would come back at the exit, without a password, with the book in memory.
-    const std::string current = Form1->Label1->Caption();
-    if (current != storedstate::DefaultUser && SameText(user, current)) {
+    if (Form1->RegistryUserCurrent() && SameText(user, Form1->Label1->Caption())) {
         ShowMessage("Giriş yapılmış olan kullanıcı silinemez."_w);
         return;
     }

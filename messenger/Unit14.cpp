@@ -56,6 +56,14 @@ void TForm14::BitBtn1Click(TObject*) {
         ShowMessage("\"GENEL\" adı programın kendi kullanıcısının adıdır; başka bir ad seçin"_w);
         return;
     }
+    // One registry key per name, letter case aside (SameText folds as the registry does): a second
+    // user of a listed name would be the first one's key under another password.
+    const TStrings* users = Form13->ListBox1->Items();
+    for (int i = 0; i < users->Count(); ++i)
+        if (SameText(name, users->Get(i))) {
+            ShowMessage("\"" + users->Get(i) + "\" adında bir kullanıcı zaten var; başka bir ad seçin"_w);
+            return;
+        }
     Form13->ListBox1->Items()->Add(name);
     Form13->ListBox2->Items()->Add(Edit2->Text());
     Edit1->Clear();

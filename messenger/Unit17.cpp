@@ -70,7 +70,7 @@ void TForm17::BitBtn1Click(TObject*) {
     // The whole book and history are read before anything in the windows changes.
     storedstate::ReadRegistryUserState(user, Form1->ListBox1->Items(), Form1->ListBox2->Items(),
                                        Form15->ListBox2->Items(), Form15->ListBox1->Items());
-    Form1->Label1->SetCaption(user);
+    Form1->MakeRegistryUserCurrent(user);
     Form1->StatusBar1->Panels()->Items(0)->SetText("SMS Listesi: " + user);
     Form1->UpdateContactCommands();
     Form15->UpdateButtons();

@@ -128,6 +128,7 @@ THTTPGetThread::THTTPGetThread(THTTPGet* Owner) : TThread(true), FOwner(Owner) {
     Referer = Owner->Referer;
     BinaryData = Owner->BinaryData;
     UseCache = Owner->UseCache;
+    MaxSize = Owner->MaxSize;
     OnProgress = Owner->OnProgress;
     FreeOnTerminate = true;
     OnTerminate = [this](TObject*) {
@@ -208,6 +209,7 @@ void THTTPGetThread::RunDownload() {
     if (!haveLength && BinaryData) return;
     int announced = 0;
     if (haveLength && !ParseLength(buffer, announced)) return;
+    if (MaxSize > 0 && announced > MaxSize) return;
     TotalSize = announced;
 
     Readed = 0;
@@ -224,6 +226,7 @@ void THTTPGetThread::RunDownload() {
                 complete = true;
                 break;
             }
+            if (MaxSize > 0 && got > static_cast<DWORD>(MaxSize - Readed)) break;  // too long: the rest is not read
             if (file.Write(block, got) != static_cast<std::int64_t>(got))
                 throw Exception(Format("Unable to write to %s", {FileName}));
             Readed += static_cast<int>(got);
@@ -236,8 +239,8 @@ void THTTPGetThread::RunDownload() {
         DeleteFileA(partName.c_str());
         throw;
     }
-    bool ok = complete && !Terminated() && (haveLength ? Readed == TotalSize : true);
-    if (ok && !haveLength) TotalSize = Readed.load();
+    // Without a length only an empty body is whole for sure; TotalSize is 0 then.
+    bool ok = complete && !Terminated() && Readed == TotalSize;
     if (ok) ok = MoveFileExA(partName.c_str(), FileName.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!ok) DeleteFileA(partName.c_str());
     FResult = ok;

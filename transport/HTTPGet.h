@@ -5,11 +5,13 @@
 // does nothing. The worker writes the body to a temporary file beside FileName and renames it over
 // FileName only when the download succeeded, so a reader sees the old file or the whole new one.
 // A download succeeds when the request was answered with a 2xx status and the body was read to its
-// end: exactly the announced length, or, with no length announced, to a clean end in text mode
-// (BinaryData false; BinaryData true fails at once without a length). Then OnDoneFile fires with
-// FileName and the size; every other end (no connection, a failed send, another status, a short
-// body, a file that cannot be written, Cancel) fires OnError. OnProgress runs on the user-interface
-// thread after each block.
+// end and came to exactly the announced length. An answer without a length succeeds only when its
+// body is empty (in text mode, BinaryData false; BinaryData true fails at once without a length):
+// a body ended by the server closing cannot be told from one cut short. With MaxSize set, a body
+// announced or read beyond it fails too, and nothing beyond it is read. Then OnDoneFile fires
+// with FileName and the size; every other end (no connection, a failed send, another status, a
+// short, length-less or too long body, a file that cannot be written, Cancel) fires OnError.
+// OnProgress runs on the user-interface thread after each block.
 //
 // Destroying the component while its worker runs cancels the worker, closes its WinInet handles
 // (which ends a blocked read) and detaches it: no event fires. The destructor then gives the worker
@@ -50,6 +52,7 @@ public:
     std::string PostQuery;
     std::string Referer;
     bool WaitThread = false;
+    int MaxSize = 0;  // the most bytes a body may have; 0: no limit
 
     TOnProgressEvent OnProgress;
     TOnDoneFileEvent OnDoneFile;
@@ -86,6 +89,7 @@ public:
     // Copies of the component's properties.
     std::string AcceptTypes, Agent, URL, FileName, UserName, Password, PostQuery, Referer;
     bool BinaryData = false, UseCache = false;
+    int MaxSize = 0;
     TOnProgressEvent OnProgress;
     std::atomic<int> TotalSize{0};
     std::atomic<int> Readed{0};

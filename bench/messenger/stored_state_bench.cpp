@@ -98,7 +98,7 @@ void BM_RegistryUserExit(benchmark::State& state) {
             Form1->ListBox1->Items()->Add("Kisi " + std::to_string(i));
             Form1->ListBox2->Items()->Add(Number(i));
         }
-        Form1->Label1->SetCaption("mehmet");
+        Form1->MakeRegistryUserCurrent("mehmet");
         return session;
     });
 }

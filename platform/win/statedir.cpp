@@ -1,6 +1,8 @@
 #include "platform/win/statedir.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,6 +145,39 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, unsigned
         ::close(dfd);
     }
     return true;
+}
+
+namespace {
+
+// The writer's process id of a temporary file name ("<name>.tmp.<digits>"), 0 when it is none.
+pid_t TemporaryWriter(const std::string& name) {
+    static const std::string mark = ".tmp.";
+    const size_t at = name.rfind(mark);
+    if (at == std::string::npos || at == 0) return 0;
+    const std::string digits = name.substr(at + mark.size());
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    return static_cast<pid_t>(std::strtol(digits.c_str(), nullptr, 10));
+}
+
+bool ProcessRuns(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+
+}  // namespace
+
+int RemoveStaleTemporaries(const std::string& dir) {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return 0;
+    int removed = 0;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        const pid_t pid = TemporaryWriter(name);
+        if (pid <= 0 || pid == ::getpid() || ProcessRuns(pid)) continue;
+        const std::string path = dir + "/" + name;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) ++removed;
+    }
+    ::closedir(d);
+    return removed;
 }
 
 bool ReadFile(const std::string& path, std::string& bytes) {

@@ -28,6 +28,10 @@ bool MakeDirs(const std::string& dir, unsigned mode = 0700);
 // Writes a whole file atomically: temporary file in the same folder, fsync, rename, fsync of the folder.
 // Returns false (errno set) on any failure, leaving the old file as it was.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, unsigned mode = 0600);
+// Removes from `dir` the temporary files of WriteFileAtomic whose writer ended before its rename (a
+// process killed mid-write): "<name>.tmp.<pid>" where no process <pid> runs now. Those of running
+// processes, this one included, stay (their writes may be under way). Returns how many it removed.
+int RemoveStaleTemporaries(const std::string& dir);
 // Reads a whole file; false when it cannot be read.
 bool ReadFile(const std::string& path, std::string& bytes);
 

@@ -2,6 +2,8 @@
 // address book and history, the menus, deleting and editing, the history switch, list files and the
 // exit with its write-back.
 #include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -22,7 +24,9 @@
 #include "platform/classlib/headless.h"
 #include "platform/classlib/inifiles.h"
 #include "platform/classlib/registry.h"
+#include "platform/registry/registry.h"
 #include "platform/win/shellapi.h"
+#include "platform/win/statedir.h"
 
 using headless::Headless;
 using storedstate::UsersKey;
@@ -98,7 +102,7 @@ protected:
         Form1->ListBox2->Items()->Clear();
         for (const auto& s : names) Form1->ListBox1->Items()->Add(s);
         for (const auto& s : numbers) Form1->ListBox2->Items()->Add(s);
-        Form1->Label1->SetCaption(user);
+        Form1->MakeRegistryUserCurrent(user);
         Form15->ListBox1->Items()->Clear();
         for (const auto& s : history) Form15->ListBox1->Items()->Add(s);
     }
@@ -156,6 +160,32 @@ TEST_F(TolvarRun, SeededIniLoadsBookHistoryAndLoginUpToTheCounts) {
     EXPECT_EQ(Form3->Edit4->Text(), "Oto");
     EXPECT_EQ(Form3->ComboBox1->Text(), "SuperOnline");
     EXPECT_FALSE(Form3->Edit2->Enabled());
+}
+
+// A save cut by a kill leaves its temporary file ("<file>.tmp.<pid>") beside tolvar17.ini or the
+// hive. The next start removes those whose process is gone, and keeps the stored files and the
+// temporary file of a save still running.
+TEST_F(TolvarRun, StartRemovesTheTemporaryFilesOfSavesAKillCut) {
+    fixtures::SeedMainIni(kSeededIni);
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    const std::string windows = win::WindowsDir();
+    const std::string hive = reg::HiveFilePath(HKEY_CURRENT_USER);
+    const std::string cut = windows + "/tolvar17.ini.tmp." + std::to_string(ended);
+    const std::string cutHive = hive + ".tmp." + std::to_string(ended);
+    const std::string running = windows + "/tolvar17.ini.tmp." + std::to_string(getpid());
+    testsupport::WriteAll(cut, kSeededIni.substr(0, 40));
+    testsupport::WriteAll(cutHive, "REGEDIT4\r\n");
+    testsupport::WriteAll(running, "x");
+
+    Start();
+    EXPECT_FALSE(FileExists(cut));
+    EXPECT_FALSE(FileExists(cutHive));
+    EXPECT_TRUE(FileExists(running));
+    EXPECT_EQ(fixtures::MainIniBytes(), kSeededIni);
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Ayşe Işık"_w, "Çağrı"_w}));
 }
 
 TEST_F(TolvarRun, StoredTelWithAnUnknownPrefixLeavesThePrefixEmpty) {

@@ -149,6 +149,41 @@ TEST_F(NewsCheck, AFailedFetchShowsNothingAndKeepsTheLastFile) {
     EXPECT_FALSE(Form1->HTTPGet1->Downloading());
 }
 
+// A news file is a few hundred bytes. An answer beyond news::MaxSize, and one without a length
+// (whose end cannot be told from a cut), are no news file: nothing shows and the last file stays.
+TEST_F(NewsCheck, AnAnswerTooLongOrWithoutALengthShowsNothingAndKeepsTheLastFile) {
+    WebServer nginx(WebServer::Nginx);
+    WebServer python(WebServer::Python);
+    const std::string head = NewsWith("18", kAnnouncements) + "[Dolgu]\r\nx=";
+    auto padded = [&](size_t size) { return head + std::string(size - head.size() - 2, 'x') + "\r\n"; };
+    nginx.Serve("fits.txt", padded(news::MaxSize));
+    nginx.Serve("long.txt", padded(news::MaxSize + 1));
+    nginx.Serve("huge.txt", padded(3 * 1024 * 1024));
+    const std::string old = NewsWith("17");
+    struct Case {
+        WebServer* server;
+        std::string path;
+        bool shown;
+    } cases[] = {
+        {&nginx, "/long.txt", false},
+        {&nginx, "/huge.txt", false},
+        {&python, "/nolength", false},  // a stamp of 18 without a length
+        {&nginx, "/fits.txt", true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.path);
+        Form7->Hide();
+        testsupport::WriteAll(win::LocalPath("c:\\yenilik"), old);
+        Fetch(*k.server, k.path);
+        EXPECT_EQ(Form7->Visible(), k.shown);
+        const std::string file = testsupport::ReadAll(win::LocalPath("c:\\yenilik"));
+        if (k.shown)
+            EXPECT_EQ(file.size(), static_cast<size_t>(news::MaxSize));
+        else
+            EXPECT_EQ(file, old);
+    }
+}
+
 TEST_F(NewsCheck, TheDownloaderIsSetUpForTheNewsFile) {
     THTTPGet* g = Form1->HTTPGet1;
     EXPECT_EQ(g->URL, std::string("http://") + siteconfig::MakerHost + "/marendo/smsyeni.txt");
@@ -158,6 +193,7 @@ TEST_F(NewsCheck, TheDownloaderIsSetUpForTheNewsFile) {
     EXPECT_FALSE(g->UseCache);
     EXPECT_FALSE(g->BinaryData);
     EXPECT_FALSE(g->WaitThread);
+    EXPECT_EQ(g->MaxSize, 1024 * 1024);
     EXPECT_TRUE(static_cast<bool>(Form1->INetDetector1->OnChanged));
 }
 

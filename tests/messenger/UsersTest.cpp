@@ -117,16 +117,18 @@ TEST_F(Users, AddingUsersAndSavingWritesEveryPasswordAndTheMultiUserChoice) {
 
     AddUser("mehmet", "1234");
     AddUser(kIsik, "şifre"_w);
-    AddUser("MEHMET", "yeni");  // the same user again: one key, the password written last
-    EXPECT_EQ(Items(Form13->ListBox1->Items()), (Strings{kAyse, "mehmet", kIsik, "MEHMET"}));
-    EXPECT_EQ(Items(Form13->ListBox2->Items()), (Strings{"gizli", "1234", "şifre"_w, "yeni"}));
+    AddUser("MEHMET", "yeni");  // the same user again is refused
+    EXPECT_TRUE(Form14->Visible());
+    headless::Click("Form14.BitBtn2");
+    EXPECT_EQ(Items(Form13->ListBox1->Items()), (Strings{kAyse, "mehmet", kIsik}));
+    EXPECT_EQ(Items(Form13->ListBox2->Items()), (Strings{"gizli", "1234", "şifre"_w}));
     EXPECT_FALSE(RegistryKeyExists(UserKey(kAyse))) << "nothing is written before the save";
 
     SaveUserSettings();
     EXPECT_FALSE(Form13->Visible());
     EXPECT_EQ(RegistrySubkeys("\\" + storedstate::UsersKey), (Strings{kAyse, kIsik, "mehmet"}));
     EXPECT_EQ(RegistryValues(UserKey(kAyse)), (Values{{"Sifre", "gizli"}}));
-    EXPECT_EQ(RegistryValues(UserKey("mehmet")), (Values{{"Sifre", "yeni"}}));
+    EXPECT_EQ(RegistryValues(UserKey("mehmet")), (Values{{"Sifre", "1234"}}));
     EXPECT_EQ(RegistryValues(UserKey(kIsik)), (Values{{"Sifre", "şifre"_w}}));
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKeyReadOnly(storedstate::ProgramKey));
@@ -137,7 +139,7 @@ TEST_F(Users, AddingUsersAndSavingWritesEveryPasswordAndTheMultiUserChoice) {
     Start();
     EXPECT_TRUE(Form13->RadioButton2->Checked());
     EXPECT_EQ(Items(Form13->ListBox1->Items()), (Strings{kAyse, kIsik, "mehmet"}));
-    EXPECT_EQ(Items(Form13->ListBox2->Items()), (Strings{"gizli", "şifre"_w, "yeni"}));
+    EXPECT_EQ(Items(Form13->ListBox2->Items()), (Strings{"gizli", "şifre"_w, "1234"}));
 }
 
 TEST_F(Users, SingleUserSaveIsStoredSoTheModeCanBeSwitchedBack) {
@@ -209,6 +211,112 @@ TEST_F(Users, NewUserWindowRefusesNamesThatCannotBeUsers) {
     EXPECT_EQ(Form14->Edit2->Text(), "");
     EXPECT_TRUE(Form1->Enabled());
     EXPECT_TRUE(Form13->Enabled());
+}
+
+// The registry holds one key per user name, letter case aside: a name already listed, as the
+// registry compares key names, is refused at "Ekle"; a name the registry tells apart is added.
+TEST_F(Users, NewUserWindowRefusesANameAlreadyListed) {
+    const std::string ayni = "Aynı"_w;
+    struct Case {
+        std::string name;
+        bool refused;
+    } cases[] = {
+        {ayni, true},           {"AYNI", true},  {"aynI", true}, {"Ayni", true}, {"ayn"_w + "İ"_w, true},
+        {ayni + " ", false},    {"Ayna", false}, {"Ayn", false},
+    };
+    Start();
+    OpenUserSettings();
+    ChooseSeveralUsers();
+    AddUser(ayni, "birinci");
+    ASSERT_EQ(Items(Form13->ListBox1->Items()), (Strings{ayni}));
+    {  // the registry's own comparison, for the table
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(UserKey(ayni), true));
+    }
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        EXPECT_EQ(RegistryKeyExists(UserKey(k.name)), k.refused) << "the table disagrees with the registry";
+        const size_t boxes = BoxCount();
+        AddUser(k.name, "ikinci");
+        if (k.refused) {
+            EXPECT_EQ(BoxesSince(boxes), (Strings{"\"" + ayni + "\" adında bir kullanıcı zaten var; başka bir ad seçin"_w}));
+            EXPECT_TRUE(Form14->Visible());
+            EXPECT_EQ(Form14->Edit1->Text(), k.name) << "the name stays to be corrected";
+            EXPECT_EQ(Items(Form13->ListBox1->Items()), (Strings{ayni}));
+            EXPECT_EQ(Items(Form13->ListBox2->Items()), (Strings{"birinci"}));
+            headless::Click("Form14.BitBtn2");
+        } else {
+            EXPECT_EQ(BoxesSince(boxes), Strings{});
+            EXPECT_FALSE(Form14->Visible());
+            EXPECT_EQ(Items(Form13->ListBox1->Items()), (Strings{ayni, k.name}));
+            Form13->ListBox1->Items()->Delete(1);
+            Form13->ListBox2->Items()->Delete(1);
+        }
+    }
+    // The save stores the one user with its own password; deleting it leaves no name behind.
+    SaveUserSettings();
+    EXPECT_EQ(RegistrySubkeys(storedstate::UsersKey), (Strings{ayni}));
+    EXPECT_EQ(RegistryValues(UserKey(ayni)), (Values{{"Sifre", "birinci"}}));
+    OpenUserSettings();
+    headless::Select("Form13.ListBox1", 0);
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form13.Button2");
+    EXPECT_TRUE(Items(Form13->ListBox1->Items()).empty());
+    EXPECT_FALSE(RegistryKeyExists(UserKey(ayni)));
+}
+
+// A user named GENEL stored by a version that did not refuse the name (the new-user window refuses
+// it now) logs in as any registry user: its book and history live in its own key, and the default
+// user's tolvar17.ini is never written with them; the default user's commands leave its key alone.
+TEST_F(Users, AStoredUserNamedGenelKeepsItsBookAndHistoryInItsOwnKey) {
+    SeedUsers({{"GENEL", "g"}});
+    SeedValues(UserKey("GENEL", "Liste"), {{"Kayıtlı"_w, "905321112233"}});
+    SeedValues(UserKey("GENEL", "Gecmis"), {{"gecmis0", "kayıtlı mesaj"_w}});
+    const std::string ini = fixtures::CrLf({"[Ayarlar]", "Toplam=1", "[1]", "isim=Genel Kişi"_w,
+                                            "numara=905550000000", "[Mesaj]", "Toplam=1", "Mesaj0=genel mesaj"});
+    fixtures::SeedMainIni(ini);
+
+    // The default user clears its history: the stored user's history stays.
+    Start();
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.GemiiTemizle1");
+    EXPECT_TRUE(Items(Form15->ListBox1->Items()).empty());
+    EXPECT_EQ(RegistryValues(UserKey("GENEL", "Gecmis")), (Values{{"gecmis0", "kayıtlı mesaj"_w}}));
+
+    Start();
+    Login("GENEL", "g");
+    EXPECT_EQ(Form1->Label1->Caption(), "GENEL");
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Kayıtlı"_w}));
+    EXPECT_EQ(Items(Form15->ListBox1->Items()), (Strings{"kayıtlı mesaj"_w}));
+    // Logged in, it cannot be deleted.
+    OpenUserSettings();
+    headless::Select("Form13.ListBox1", 0);
+    headless::Click("Form13.Button2");
+    EXPECT_EQ(LastBoxText(), "Giriş yapılmış olan kullanıcı silinemez."_w);
+    EXPECT_TRUE(RegistryKeyExists(UserKey("GENEL")));
+    headless::Click("Form13.BitBtn2");
+    // Its contact deleted, another added, a text in its history, then the exit.
+    headless::Select("Form1.ListBox1", 0);
+    Headless().QueueBoxAnswer(IDYES);
+    headless::Click("Form1.CEPSil2");
+    EXPECT_TRUE(RegistryValues(UserKey("GENEL", "Liste")).empty()) << "deleted from its own key at once";
+    headless::Click("Form1.CEPEKLE1");
+    headless::Type("Form4.Edit1", "Yeni");
+    headless::Type("Form4.Edit5", "7654321");
+    headless::Click("Form4.SpeedButton2");
+    Form15->ListBox1->Items()->Add("yeni mesaj");
+    ExitWithYes();
+
+    EXPECT_EQ(fixtures::MainIniBytes(), ini) << "the default user's file is not touched";
+    EXPECT_EQ(RegistryValues(UserKey("GENEL", "Liste")), (Values{{"Yeni", "905327654321"}}));
+    EXPECT_EQ(RegistryValues(UserKey("GENEL", "Gecmis")),
+              (Values{{"gecmis0", "kayıtlı mesaj"_w}, {"gecmis1", "yeni mesaj"}}));
+    EXPECT_EQ(RegistryValues(UserKey("GENEL")), (Values{{"Sifre", "g"}}));
+
+    // The next start is the default user's again, with its own book.
+    Start();
+    EXPECT_EQ(Items(Form1->ListBox1->Items()), (Strings{"Genel Kişi"_w}));
+    EXPECT_EQ(Items(Form15->ListBox1->Items()), (Strings{"genel mesaj"}));
 }
 
 TEST_F(Users, ChangingAPasswordNeedsTheOldOneExactlyAndReachesTheRegistryWithTheSave) {

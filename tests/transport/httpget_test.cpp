@@ -3,6 +3,7 @@
 // sends, a second start, Cancel, destroying the component mid-download and waiting for the worker.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,6 +100,7 @@ TEST(HTTPGet, FailedDownloadsEndInOnErrorAndKeepTheOldFile) {
         {nginx.Url("/missing.txt"), false},     // 404 with an error page body
         {python.Url("/cut"), false},            // the server stops mid-body
         {python.Url("/nolength"), true},        // no length in binary mode
+        {python.Url("/nolength"), false},       // no length in text mode: its end may be a cut
         {"http://127.0.0.1:" + std::to_string(FreePort()) + "/news.txt", false},  // refused
         {"http://127.0.0.1", false},            // no "/" after the host: no host
     };
@@ -113,17 +115,84 @@ TEST(HTTPGet, FailedDownloadsEndInOnErrorAndKeepTheOldFile) {
         EXPECT_FALSE(Exists("c:\\yenilik.part"));
     }
     // A file that cannot be written: the worker's failure is an error too.
-    Download d(python.Url("/nolength"), "c:\\no such folder\\yenilik");
+    python.Serve("news.txt", kNews);
+    Download d(python.Url("/news.txt"), "c:\\no such folder\\yenilik");
     EXPECT_EQ(d.Run(), "error");
     EXPECT_EQ(wininet::OpenHandleCount(), 0);
 }
 
-TEST(HTTPGet, ABodyWithoutALengthSucceedsInTextMode) {
+// Without a length the body ends where the server closes, which is also where a cut ends it: only
+// an empty body is surely whole. Any other keeps the old file, however the connection ends.
+TEST(HTTPGet, AnAnswerWithoutALengthSucceedsOnlyWhenEmpty) {
     testsupport::TempState state;
-    WebServer server(WebServer::Python);
-    Download d(server.Url("/nolength"));
-    EXPECT_EQ(d.Run(), "done c:\\yenilik 21");
-    EXPECT_EQ(NewsFile(), "[Kontrol]\r\nSurum=18\r\n");
+    const std::string old = "[Kontrol]\r\nSurum=17\r\n";
+    const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+    struct Case {
+        std::string body;
+        bool reset;  // the peer ends with a reset instead of a close
+        std::string outcome, file;
+    } cases[] = {
+        {"", false, "done c:\\yenilik 0", ""},
+        {"[Kontrol]\r\nSurum=18\r\n", false, "error", old},
+        {"[Kontrol]\r\nSur", false, "error", old},
+        {"[Kontrol]\r\nSur", true, "error", old},
+        {std::string(3000, 'x'), false, "error", old},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.body.substr(0, 20) + (k.reset ? " reset" : ""));
+        testsupport::WriteAll(win::LocalPath("c:\\yenilik"), old);
+        ScriptedPeer peer([&](int fd) {
+            ReadRequest(fd);
+            WriteAll(fd, head + k.body);
+            if (k.reset) testpeers::CloseWithReset(fd);
+        });
+        Download d("http://127.0.0.1:" + peer.PortText() + "/marendo/smsyeni.txt");
+        EXPECT_EQ(d.Run(), k.outcome);
+        peer.Join();
+        EXPECT_EQ(NewsFile(), k.file);
+        EXPECT_FALSE(Exists("c:\\yenilik.part"));
+    }
+    EXPECT_EQ(wininet::OpenHandleCount(), 0);
+}
+
+// MaxSize bounds the body: a longer one, announced or only read, fails without being read beyond
+// the bound, and the old file stays.
+TEST(HTTPGet, ABodyLongerThanMaxSizeFailsAndIsNotReadToItsEnd) {
+    testsupport::TempState state;
+    WebServer nginx(WebServer::Nginx);
+    const std::string old = "[Kontrol]\r\nSurum=17\r\n";
+    constexpr int kMax = 5000;
+    nginx.Serve("fits.txt", std::string(kMax, 'x'));
+    nginx.Serve("long.txt", std::string(kMax + 1, 'x'));
+    std::atomic<long> streamed{0};
+    ScriptedPeer endless([&](int fd) {  // no length, and more than any bound: it stops when the reader goes
+        ReadRequest(fd);
+        WriteAll(fd, "HTTP/1.0 200 OK\r\n\r\n");
+        const std::string block(4096, 'y');
+        while (streamed < 64L * 1024 * 1024 && ::send(fd, block.data(), block.size(), MSG_NOSIGNAL) > 0) streamed += 4096;
+    });
+    struct Case {
+        std::string url, outcome;
+        bool read;  // blocks were read at all
+    } cases[] = {
+        {nginx.Url("/fits.txt"), "done c:\\yenilik 5000", true},
+        {nginx.Url("/long.txt"), "error", false},
+        {"http://127.0.0.1:" + endless.PortText() + "/", "error", true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.url);
+        testsupport::WriteAll(win::LocalPath("c:\\yenilik"), old);
+        Download d(k.url);
+        d.get.MaxSize = kMax;
+        EXPECT_EQ(d.Run(), k.outcome);
+        EXPECT_EQ(!d.progress.empty(), k.read);
+        for (const auto& [total, readed] : d.progress) EXPECT_LE(readed, kMax);
+        EXPECT_EQ(NewsFile(), k.outcome == "error" ? old : std::string(kMax, 'x'));
+        EXPECT_FALSE(Exists("c:\\yenilik.part"));
+    }
+    endless.Join();
+    EXPECT_LT(streamed, 64L * 1024 * 1024) << "the endless answer was read to the end";
+    EXPECT_EQ(wininet::OpenHandleCount(), 0);
 }
 
 TEST(HTTPGet, TheRequestItSends) {
