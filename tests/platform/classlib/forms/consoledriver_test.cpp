@@ -8,8 +8,8 @@
 
 #include "platform/classlib/application.h"
 #include "platform/classlib/consoledriver.h"
-#include "platform/classlib/headless.h"
 #include "platform/classlib/dialogs.h"
+#include "platform/classlib/headless.h"
 
 namespace {
 
