@@ -154,7 +154,10 @@ void TForm1::FormShow(TObject*) {
     AutoPlay = true;
 }
 
-void TForm1::FormClose(TObject*, TCloseAction&) { SaveSettings(); }
+void TForm1::FormClose(TObject*, TCloseAction&) {
+    SaveSettings();
+    FClosed = true;
+}
 
 void TForm1::FormDestroy(TObject*) {
     Player->OutputReset();
@@ -319,6 +322,8 @@ void TForm1::PlayerNotifyInputPosition(TObject*, std::uint32_t Offset, std::uint
 
 void TForm1::PlayerNotifyNack(TObject*, BYTE Command, std::int16_t) {
     if (Command == 7 && FOpensPending > 0) --FOpensPending;
+    // A refusal that arrives after the window closed has no one left to tell.
+    if (FClosed) return;
     if (Command == 3) ShowMessage(T("Müzik Dosyası Çalınamıyor"));
     else if (Command == 7) ShowMessage(T("Dosya Açılamadı"));
 }

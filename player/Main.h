@@ -180,6 +180,8 @@ private:
     // Sections read from Dorlin.ini; a section that was not read is never written back.
     bool FGenelRead = false;
     bool FMusicsRead = false;
+    // The window closed (its settings written): the program is ending.
+    bool FClosed = false;
 };
 
 extern TForm1* Form1;

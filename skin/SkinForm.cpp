@@ -33,6 +33,25 @@ void LetterGlyphCell(char c, int& row, int& column) {
 
 }  // namespace skin
 
+namespace {
+
+// The element count of one section. Every element is one line of the section, and only its Count
+// line besides, so a count above the section's lines is a fault of the description: it is said
+// as such before anything is made for the elements (a missing element line still takes its
+// default within that bound).
+int ElementCount(TCustomIniFile& Ini, const std::string& FileName, const std::string& Section) {
+    const int count = std::max(0, Ini.ReadInteger(Section, "Count", 0));
+    if (count == 0) return 0;
+    TStringList lines;
+    Ini.ReadSection(Section, &lines);
+    if (count > lines.Count())
+        throw ESkinError(Format("Invalid skin %s: [%s] Count=%d, but the section has %d lines",
+                                {FileName, Section, count, lines.Count()}));
+    return count;
+}
+
+}  // namespace
+
 // ---- Mask to region ------------------------------------------------------------------------------
 
 namespace {
@@ -371,7 +390,7 @@ void TSkinForm::LoadSkin(const std::string& FileName) {
     if (onName == downName) FHoverEnabled = false;
     const std::string folder = ExtractFilePath(FileName);
 
-    const int hotCount = std::max(0, ini.ReadInteger("HOTAREAINFO", "Count", 0));
+    const int hotCount = ElementCount(ini, FileName, "HOTAREAINFO");
     FHotAreas.resize(static_cast<std::size_t>(hotCount));
     FHoverIndex = FWasHoverIndex = -1;
 
@@ -390,14 +409,14 @@ void TSkinForm::LoadSkin(const std::string& FileName) {
         ParseHotAreaLine(line, FVersion, i, FHotAreas[static_cast<std::size_t>(i)], FGroupNames, FGroupSelections);
     }
 
-    const int displayCount = std::max(0, ini.ReadInteger("DISPLAYINFO", "Count", 0));
+    const int displayCount = ElementCount(ini, FileName, "DISPLAYINFO");
     FCharset = static_cast<BYTE>(ini.ReadInteger("DISPLAYINFO", "Charset", 1));
     FDisplays.resize(static_cast<std::size_t>(displayCount));
     for (int i = 0; i < displayCount; ++i)
         ReadDisplayLine(FDisplays[static_cast<std::size_t>(i)],
                         ini.ReadString("DISPLAYINFO", IntToStr(i + 1), skin::kDefaultDisplayLine));
 
-    const int barCount = std::max(0, ini.ReadInteger("TRACKBARINFO", "Count", 0));
+    const int barCount = ElementCount(ini, FileName, "TRACKBARINFO");
     FTrackBars.resize(static_cast<std::size_t>(barCount));
     for (int i = 0; i < barCount; ++i)
         ReadTrackBarLine(FTrackBars[static_cast<std::size_t>(i)],

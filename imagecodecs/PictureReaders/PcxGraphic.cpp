@@ -58,7 +58,7 @@ void TPCXGraphic::LoadFromStream(TStream* Stream) {
         } else if (format == pf1bit) {
             palette = GreyPalette(2, 255, false);
         } else if (format == pf4bit) {
-            palette = paletteKind == 2 ? GreyPalette(16, 16, false) : FromTriplets(h + 16, 16);
+            palette = paletteKind == 2 ? GreyPalette(16, 17, false) : FromTriplets(h + 16, 16);  // grey: 0, 17, ..., 255
         } else {
             // The 256-colour palette is the last 769 bytes when they start with the 0x0C mark.
             const std::int64_t at = in.Size() - 769;

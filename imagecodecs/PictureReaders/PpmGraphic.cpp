@@ -65,6 +65,42 @@ std::uint32_t TPPMGraphic::Number() {
     return static_cast<std::uint32_t>(v);
 }
 
+void TPPMGraphic::ReadBilevel(bool Plain, std::int64_t Width, std::int64_t Height, std::int64_t InputBytes) {
+    // Bit 1 is black, as in the file: entry 0 white, entry 1 black.
+    MakeImage(this, pf1bit, GreyPalette(2, 255, true), Width, Height, InputBytes, kInvalid);
+    const std::size_t rowBytes = static_cast<std::size_t>((Width + 7) / 8);
+    std::vector<std::uint8_t> row(rowBytes);
+    const TRows rows = RowsOf(this);
+    for (std::int64_t y = 0; y < Height; ++y) {
+        if (Plain) {
+            // One digit a pixel, blanks and comments between them or none.
+            std::fill(row.begin(), row.end(), 0);
+            for (std::int64_t x = 0; x < Width; ++x) {
+                int c;
+                for (;;) {
+                    c = Peek();
+                    if (c < 0) throw Exception(kReadError);
+                    if (c >= '0' && c <= '9') break;
+                    if (c == '#') SkipSpace();
+                    else ++FIndex;
+                }
+                ++FIndex;
+                if (c != '0') row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80u >> (x % 8));
+            }
+        } else {
+            std::size_t got = 0;
+            while (got < rowBytes) {
+                if (FIndex >= FCount) Fill();
+                const std::size_t n = std::min(rowBytes - got, FCount - FIndex);
+                std::memcpy(row.data() + got, FBuffer + FIndex, n);
+                FIndex += n;
+                got += n;
+            }
+        }
+        std::memcpy(rows.Row(static_cast<int>(y)), row.data(), rowBytes);
+    }
+}
+
 void TPPMGraphic::LoadFromStream(TStream* Stream) {
     ReleaseImage(this);
     TInput in(Stream);
@@ -80,9 +116,16 @@ void TPPMGraphic::LoadFromStream(TStream* Stream) {
     }
     if (magic.empty() || magic[0] != 'P') throw Exception(kInvalid);
     const int kind = StrToInt(magic.substr(1));
-    if (kind != 2 && kind != 3 && kind != 5 && kind != 6) return;
+    if (kind < 1 || kind > 6) return;
 
     const std::int64_t width = Number(), height = Number();
+    if (kind == 1 || kind == 4) {
+        ReadBilevel(kind == 1, width, height, in.Size());
+        Stream->Seek(-static_cast<std::int64_t>(FCount - FIndex), soFromCurrent);
+        FIndex = FCount = 0;
+        Finished(this);
+        return;
+    }
     const std::uint32_t maxValue = Number();
     if (maxValue == 0 || maxValue > 65535) throw Exception(kInvalid);
     const bool colour = kind == 3 || kind == 6;

@@ -1,5 +1,6 @@
-// Portable pixel and grey maps (".ppm", ".pgm"): P2, P3, P5 and P6, any maximum value. Other kinds
-// load as an empty picture.
+// Portable pixel and grey maps (".ppm", ".pgm"): P2, P3, P5 and P6, any maximum value, and the
+// bilevel maps P1 and P4 that tools write under these names for 1-bit pictures (a 1-bit bitmap,
+// 1 is black). Other kinds load as an empty picture.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,8 @@ private:
     // A decimal number after blanks and comments; the character after it is consumed. The end of
     // the stream ends a number that has begun.
     std::uint32_t Number();
+    // The rows of a P1 (plain) or P4 (packed) bilevel map after its size.
+    void ReadBilevel(bool Plain, std::int64_t Width, std::int64_t Height, std::int64_t InputBytes);
 
     TStream* FStream = nullptr;
     std::uint8_t FBuffer[4098] = {};

@@ -320,7 +320,7 @@ void TTIFFGraphic::LoadFromStream(TStream* Stream) {
     if (colourSamples == 1) {
         const int mapBits = bits == 16 ? 8 : static_cast<int>(bits);
         const int entries = 1 << mapBits;
-        const int step = bits == 1 ? 255 : bits == 4 ? 16 : 1;
+        const int step = bits == 1 ? 255 : bits == 4 ? 17 : 1;  // 4 bits: 0, 17, ..., 255
         if (photometric == 3) {
             const std::int64_t mapBytes = std::int64_t{3} * entries * 2;
             const std::uint32_t offset = dir.Value(tagColorMap, 0);

@@ -146,6 +146,9 @@ struct TConsoleDriver::Impl {
         }
         Print("box " + Quote(r.Caption) + " " + Quote(r.Text) + " buttons=" + buttons +
               " default=" + ButtonName(r.DefaultButton) + " icon=" + r.Icon);
+        // A box asked after the program ended (a late notification of a closed window) has no one
+        // left to answer it: it takes its default answer, once, and reads no line.
+        if (Application->Terminated() || headless::Halted()) return std::nullopt;
         for (;;) {
             std::string rest = NextLine();
             std::string cmd = LowerCase(Word(rest));

@@ -9,14 +9,14 @@ void TPlayList::Assign(TPersistent* Source) {
     Current = Count() > 0 ? Get(0) : std::string();
 }
 
+// The place is compared before it steps, so a stored place at either end of the int range wraps
+// like any other place outside the list.
 void TPlayList::Next() {
-    ++Index;
-    if (Index < 1 || Index > Count()) Index = 1;
+    Index = Index >= 0 && Index < Count() ? Index + 1 : 1;
     Current = Count() > 0 ? Get(Index - 1) : std::string();
 }
 
 void TPlayList::Prev() {
-    --Index;
-    if (Index < 1 || Index > Count()) Index = Count();
+    Index = Index > 1 && Index - 1 <= Count() ? Index - 1 : Count();
     Current = Count() > 0 ? Get(Index - 1) : std::string();
 }

@@ -1,7 +1,10 @@
 // Dorlin.ini: reading the settings at start and writing them back when the window closes.
+#include <unordered_set>
+
 #include "platform/classlib/application.h"
-#include "platform/registry/profile.h"
 #include "platform/classlib/inifiles.h"
+#include "platform/codepage/cp1254.h"
+#include "platform/registry/profile.h"
 #include "player/DefaultSkin.h"
 #include "player/Main.h"
 
@@ -21,14 +24,15 @@ void ReadStoredSettings(TCustomIniFile& Ini, const std::string& ExeDir, TStoredS
     Ini.ReadSection("EQ_DATA", &names);
     Out.Presets.clear();
     for (int i = 0; i < names.Count(); ++i) Out.Presets.push_back(names.Get(i));
-    TStringList lines, seen;
+    TStringList lines;
     Ini.ReadSectionValues("Musics", &lines);
     Out.Playlist.clear();
+    // Paths met so far, folded as the list's lookups compare them: one look-up per line.
+    std::unordered_set<std::string> seen;
     for (int i = 0; i < lines.Count(); ++i) {
-        const std::string path = PlaylistPathOf(lines.Get(i));
-        if (path.empty() || seen.IndexOf(path) >= 0) continue;
-        seen.Add(path);
-        Out.Playlist.push_back(path);
+        std::string path = PlaylistPathOf(lines.Get(i));
+        if (path.empty() || !seen.insert(cp1254::Folded(path)).second) continue;
+        Out.Playlist.push_back(std::move(path));
     }
     Out.Sarki = Ini.ReadInteger("Genel", "Sarki", 0);
 }
@@ -65,7 +69,9 @@ void TForm1::SaveSettings() {
     profile::FileUpdate batch(file);
     if (FGenelRead) {
         ini.WriteString("Genel", "Skin", SkinDir);
-        ini.WriteInteger("Genel", "Sarki", FPlayList->Index - 1);
+        // A place before the first entry (a stored one at the bottom of the int range too) is
+        // written as -1: the next start opens the first entry from either.
+        ini.WriteInteger("Genel", "Sarki", FPlayList->Index > 0 ? FPlayList->Index - 1 : -1);
         ini.WriteString("Genel", "EQ", dorlin::EQValuesToStr(EQ));
         ini.WriteBool("Genel", "UseEQ", UseEQ);
     }

@@ -2,6 +2,9 @@
 // decoder's record; and the hint table.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 #include "platform/codepage/cp1254.h"
 #include "player/Main.h"
 
@@ -98,6 +101,34 @@ TEST(PlayListOrder, NextAndPrevWrap) {
     EXPECT_EQ(p.Current, "x");
     EXPECT_EQ(p.Count(), 2);
     EXPECT_EQ(p.IndexOf("Y"), 1);  // lookups ignore case
+}
+
+// A stored place at either end of the int range (Sarki=2147483647 or -2147483648) wraps like any
+// other place outside the list, without stepping past the range.
+TEST(PlayListOrder, PlacesAtTheEndsOfTheRangeWrap) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    struct Case {
+        std::int32_t From;
+        bool Forward;
+        std::int32_t To;
+    };
+    const Case cases[] = {
+        {kMax, true, 1}, {kMin, true, 1}, {kMax, false, 3}, {kMin, false, 3},
+        {-1, true, 1},   {0, true, 1},    {4, false, 3},    {1, false, 3},
+        {2, true, 3},    {3, false, 2},
+    };
+    TPlayList p;
+    p.Add("a");
+    p.Add("b");
+    p.Add("c");
+    for (const Case& c : cases) {
+        p.Index = c.From;
+        if (c.Forward) p.Next();
+        else p.Prev();
+        EXPECT_EQ(p.Index, c.To) << c.From << (c.Forward ? " next" : " prev");
+        EXPECT_EQ(p.Current, p.Get(c.To - 1));
+    }
 }
 
 }  // namespace

@@ -54,9 +54,12 @@ TEST_F(Settings, RoundTripResumesTheSong) {
 }
 
 TEST_F(Settings, PlaylistPathsMayHoldEqualsAndDuplicatesMerge) {
-    WriteIni("[Musics]\nc:\\m\\a=b.mp3=\nc:\\m\\Song.mp3=\nC:\\M\\SONG.MP3=\nc:\\m\\c.mp3=\n");
+    WriteIni("[Musics]\nc:\\m\\a=b.mp3=\nc:\\m\\Song.mp3=\nC:\\M\\SONG.MP3=\nc:\\m\\c.mp3=\n" +
+             T("c:\\m\\şarkı.mp3=\nC:\\M\\ŞARKI.MP3=\nc:\\m\\şarkİ.mp3=\n"));
     Start();
-    ASSERT_EQ(form->PlayList()->Count(), 3);
+    // The code page's letters fold as the list's look-ups fold them.
+    ASSERT_EQ(form->PlayList()->Count(), 4);
+    EXPECT_EQ(form->PlayList()->Get(3), T("c:\\m\\şarkı.mp3"));
     EXPECT_EQ(form->PlayList()->Get(0), "c:\\m\\a=b.mp3");
     EXPECT_EQ(form->PlayList()->Get(1), "c:\\m\\Song.mp3");
     EXPECT_EQ(form->PlayList()->Get(2), "c:\\m\\c.mp3");
@@ -64,6 +67,33 @@ TEST_F(Settings, PlaylistPathsMayHoldEqualsAndDuplicatesMerge) {
     Pump();
     EXPECT_NE(IniText().find("[Musics]\r\nc:\\m\\a=b.mp3=\r\nc:\\m\\Song.mp3=\r\nc:\\m\\c.mp3=\r\n"), std::string::npos)
         << IniText();
+}
+
+// Stored places at the ends of the int range: the first song opens from either, and a place
+// that never moved writes back as before the first entry.
+TEST_F(Settings, SarkiAtTheEndsOfTheRange) {
+    const auto& a = testsupport::Audio();
+    struct Case {
+        const char* Sarki;
+        bool WithSongs;
+        int Index;          // after the start
+        const char* Saved;  // Sarki written back
+    };
+    const Case cases[] = {
+        {"2147483647", true, 1, "Sarki=0\r\n"},
+        {"-2147483648", true, 1, "Sarki=0\r\n"},
+        {"-2147483648", false, -2147483647 - 1, "Sarki=-1\r\n"},
+        {"2147483647", false, 2147483647, "Sarki=2147483646\r\n"},
+    };
+    for (const Case& c : cases) {
+        WriteIni(std::string("[Genel]\nSarki=") + c.Sarki + "\n[Musics]\n" + (c.WithSongs ? a.cbr + "=\n" + a.mono22 + "=\n" : ""));
+        Start();
+        EXPECT_EQ(form->PlayList()->Index, c.Index) << c.Sarki;
+        form->Close();
+        Pump();
+        EXPECT_NE(IniText().find(c.Saved), std::string::npos) << c.Sarki << "\n" << IniText();
+        Application->Reset();
+    }
 }
 
 TEST_F(Settings, BadGainItemsReadAsZeroAndTheRestLoads) {

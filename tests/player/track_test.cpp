@@ -168,6 +168,18 @@ TEST_F(Track, AFileTheDecoderRefusesIsReported) {
     EXPECT_EQ(form->PlayList()->Index, 0);
 }
 
+// A bad file's open and play refusals that arrive after the main window closed open no box: a
+// box then had no one left to answer it.
+TEST_F(Track, RefusalsAfterTheWindowClosedOpenNoBox) {
+    Start();
+    form->OpenSong(testsupport::Audio().text);
+    form->Player->Play();
+    form->Close();
+    Settle();
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_TRUE(headless::Headless().Boxes().empty()) << headless::Headless().Boxes().front().Text;
+}
+
 TEST_F(Track, HintsFollowThePointerAndClearOnRelease) {
     Start();
     dorlin::SkinCommand("skin Form1 hover BUTTON_EXIT");

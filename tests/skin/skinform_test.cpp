@@ -208,6 +208,44 @@ TEST_F(SkinLoad, FailuresReachTheCaller) {
     EXPECT_EQ(message(f), "Unknown picture file extension (.)");
 }
 
+// A count of elements above the lines its section holds is a fault of the skin, said before
+// anything is made for the elements (2,000,000,000 hot areas were once "std::bad_alloc").
+TEST_F(SkinLoad, CountsAboveTheSectionsLinesAreSaid) {
+    struct Case {
+        const char* Name;
+        const char* Section;
+        const char* Count;   // the standard skin's count in that section
+        const char* Claim;
+        const char* Message;
+    };
+    const Case cases[] = {
+        {"hot2g", "HOTAREAINFO", "6", "2000000000",
+         "Invalid skin c:\\skins\\hot2g\\skin.ini: [HOTAREAINFO] Count=2000000000, but the section has 7 lines"},
+        {"display5m", "DISPLAYINFO", "2", "5000000",
+         "Invalid skin c:\\skins\\display5m\\skin.ini: [DISPLAYINFO] Count=5000000, but the section has 3 lines"},
+        {"track4", "TRACKBARINFO", "2", "4",
+         "Invalid skin c:\\skins\\track4\\skin.ini: [TRACKBARINFO] Count=4, but the section has 3 lines"},
+        // Within the bound a missing line still takes its default, whose pictures have no extension.
+        {"track3", "TRACKBARINFO", "2", "3", "Unknown picture file extension (.)"},
+    };
+    for (const Case& c : cases) {
+        const std::string file = Write(c.Name, StandardSkin());
+        std::string ini = testsupport::ReadAll(win::LocalPath(file));
+        const std::string from = std::string("[") + c.Section + "]\r\nCount=" + c.Count + "\r\n";
+        const std::size_t at = ini.find(from);
+        ASSERT_NE(at, std::string::npos) << c.Name;
+        ini.replace(at, from.size(), std::string("[") + c.Section + "]\r\nCount=" + c.Claim + "\r\n");
+        testsupport::WriteAll(win::LocalPath(file), ini);
+        std::string message = "(loaded)";
+        try {
+            skin->LoadSkin(file);
+        } catch (const Exception& e) {
+            message = e.Message;
+        }
+        EXPECT_EQ(message, c.Message) << c.Name;
+    }
+}
+
 TEST_F(SkinLoad, SecondSkinReusesElements) {
     LoadStandard();
     skin->SetButtonDown("Repeat", true);

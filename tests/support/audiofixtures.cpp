@@ -66,6 +66,13 @@ AudioFixtures Make() {
     WriteAll(f.text, "These are the notes of a song, not a song.\n");
     f.truncated = p("truncated.mp3");
     WriteAll(f.truncated, ReadAll(f.cbr).substr(0, 300));
+    // 6 s behind an ID3v2 tag, VBR with the info tag, cut to 60 % of its bytes: the tag still says 6 s.
+    Run("sox -R -n -r 44100 -c 2 -b 16 " + Sh(p("six.wav")) + " synth 6 pinknoise sine 440 gain -8");
+    const std::string whole = p("six.mp3");
+    Run("lame --quiet -V 4 --add-id3v2 --tt Cut " + Sh(p("six.wav")) + " " + Sh(whole));
+    const std::string bytes = ReadAll(whole);
+    f.cutTagged = p("cut-tagged.mp3");
+    WriteAll(f.cutTagged, bytes.substr(0, bytes.size() * 6 / 10));
     return f;
 }
 

@@ -18,6 +18,7 @@ struct AudioFixtures {
     std::string layer2;     // 2 s, 48 kHz stereo Layer II
     std::string text;       // a text file
     std::string truncated;  // the first 300 bytes of cbr
+    std::string cutTagged;  // 6 s with an ID3v2 tag and the info tag, cut to 60 % of its bytes
 };
 
 // Made on first use; the folder is removed when the program ends.

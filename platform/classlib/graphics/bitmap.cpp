@@ -327,6 +327,9 @@ void TBitmap::SetPixelFormat(TPixelFormat pf) {
     }
     std::vector<RGBQUAD> table;
     if (bpp <= 8 && FPaletteSet && FPalette) table = PaletteColors(FPalette);
+    // A deeper palette format keeps the DIB's own colours (a handle from a reader or the BMP
+    // codec brings its table without a palette set): every pixel finds its colour again.
+    else if (bpp <= 8 && oldBpp < bpp) table = ColorTableOf(FHandle);
     ReleaseCanvasDC();
     HBITMAP nb = gdi::ConvertBitmap(FHandle, bpp, table.empty() ? nullptr : table.data(), static_cast<int>(table.size()),
                                     pf == pf16bit);

@@ -10,6 +10,7 @@
 
 #include "platform/win/statedir.h"
 #include "platform/win/winuser.h"
+#include "platform/xaudio/xaudio/infotag.h"
 
 namespace xaudio {
 
@@ -340,10 +341,12 @@ void Player::Open(const std::string& name) {
     bool ok = FMh && mpg123_open(FMh, path.c_str()) == MPG123_OK;
     if (ok) ok = mpg123_getformat(FMh, &rate, &channels, &encoding) == MPG123_OK && rate > 0 && channels > 0;
     // The exact length: an encoder's info tag with its delay and padding gives it (the tag also
-    // counts the frames); any other stream is scanned through once.
+    // counts the frames); any other stream is scanned through once, and so is a file cut shorter
+    // than its tag says, whose frames are fewer than the tag counts.
     long delay = -1;
     double unused = 0;
-    if (ok && (mpg123_getstate(FMh, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK || delay < 0))
+    if (ok && (mpg123_getstate(FMh, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK || delay < 0 ||
+               ShorterThanItsInfoTag(path)))
         ok = mpg123_scan(FMh) == MPG123_OK;
     if (ok) ok = mpg123_info(FMh, &info) == MPG123_OK;
     const off_t total = ok ? mpg123_length(FMh) : 0;

@@ -83,6 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
         ToolCase{"ppm_p3_plain", Reader::PPM, false, 0, 23, 11, "pnmtoplainpnm %in > %out", "pamtopnm %in > %out", 24},
         ToolCase{"pgm_p5", Reader::PPM, true, 0, 23, 11, "cp %in %out", "cp %in %out", 8},
         ToolCase{"pgm_p2_plain", Reader::PPM, true, 0, 23, 11, "pnmtoplainpnm %in > %out", "pamtopnm %in > %out", 8},
+        // netpbm writes a bilevel map for a 1-bit picture whatever the name says.
+        ToolCase{"pbm_p4_named_ppm", Reader::PPM, true, 2, 37, 11, "pgmtopbm -threshold %in > %out", "cp %in %out", 1},
+        ToolCase{"pbm_p1_plain_named_ppm", Reader::PPM, true, 2, 37, 11, "pgmtopbm -threshold %in | pnmtoplainpnm > %out", "pamtopnm %in > %out", 1},
         ToolCase{"ppm_16bit", Reader::PPM, false, 0, 23, 11, "pnmdepth 65535 %in > %out", "cp %in %out", 24},
         ToolCase{"ppm_maxval_15", Reader::PPM, false, 0, 23, 11, "pnmdepth 15 %in > %out", "pnmdepth 255 %in > %out", 24},
         ToolCase{"gif_netpbm", Reader::GIF, false, 60, 37, 21, "pnmquant 64 %in | pamtogif > %out", "giftopnm %in > %out", 8},
@@ -262,6 +265,29 @@ TEST(TargaWriter, FourBitPicturesAskBeforeTheyAreConverted) {
     EXPECT_EQ(static_cast<unsigned char>(saved.Data()[5]) | (static_cast<unsigned char>(saved.Data()[6]) << 8), 256);
 }
 
+// A 16-colour BMP saved as Targa keeps its colours through the conversion to 256 colours.
+TEST(TargaWriter, AFourBitBmpKeepsItsColours) {
+    headless::TSession session;
+    testsupport::TempState state;
+    const std::string src = state.Path("src.ppm"), bmp = state.Path("src.bmp"), tga = state.Path("out.tga"),
+                      back = state.Path("back.ppm");
+    const Image few = Pattern(37, 23, 9, 16);
+    WritePNM(src, few);
+    ASSERT_TRUE(Shell("ppmtobmp -bpp 4 " + src + " > " + bmp + " 2>/dev/null"));
+    TTargaGraphic g;
+    {
+        TBitmap b;
+        b.LoadFromFile(bmp);
+        ASSERT_EQ(b.BitsPerPixel(), 4);
+        g.Assign(&b);
+    }
+    headless::Headless().QueueBoxAnswer(IDOK);
+    g.SaveToFile(tga);
+    EXPECT_EQ(g.PixelFormat(), pf8bit);
+    ASSERT_TRUE(Shell("tgatoppm " + tga + " > " + back));
+    EXPECT_EQ(Difference(few, ReadPNM(back)), 0);
+}
+
 TEST(TargaWriter, UncompressedModeAndEmptyBitmap) {
     TTargaGraphic g;
     TMemoryStream empty;
@@ -349,6 +375,33 @@ TEST(PcxReader, FaultsAndSaving) {
     EXPECT_THROW(d.SaveToStream(&out), EInvalidGraphicOperation);
 }
 
+// Sixteen grey levels written by ppmtopcx in four planes with its palette in level order, the
+// header marked grey as ppmtopcx leaves it unmarked: white is 255, as the header's palette says.
+TEST(PcxReader, FourBitGreyRunsFromBlackToWhite) {
+    testsupport::TempState state;
+    const std::string src = state.Path("src.pgm"), pal = state.Path("pal.ppm"), pcx = state.Path("g.pcx"),
+                      ref = state.Path("ref.ppm");
+    const int w = 21, h = 5;
+    std::string grey = "P5\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n", levels = "P6\n16 1\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) grey += static_cast<char>((x + 3 * y) % 16 * 17);
+    for (int j = 0; j < 16; ++j) levels += std::string(3, static_cast<char>(j * 17));
+    testsupport::WriteAll(src, grey);
+    testsupport::WriteAll(pal, levels);
+    ASSERT_TRUE(Shell("ppmtopcx -palette=" + pal + " " + src + " > " + pcx));
+    std::string bytes = testsupport::ReadAll(pcx);
+    ASSERT_EQ(bytes[65], 4);
+    bytes[68] = 2;
+    testsupport::WriteAll(pcx, bytes);
+    ASSERT_TRUE(Shell("pcxtoppm " + pcx + " > " + ref));
+    TPCXGraphic g;
+    LoadInto(g, pcx);
+    EXPECT_EQ(g.BitsPerPixel(), 4);
+    const Image im = FromBitmap(&g);
+    EXPECT_EQ(Difference(im, ReadPNM(ref)), 0);
+    EXPECT_EQ(Difference(im, ReadPNM(src)), 0);
+}
+
 Image LoadPpm(const std::string& bytes, TPPMGraphic& g) {
     TStringStream s(bytes);
     g.LoadFromStream(&s);
@@ -363,10 +416,21 @@ TEST(PpmReader, HeaderTokensCommentsAndTheEndOfTheFile) {
     im = LoadPpm("P2\n# a comment\n3 # width\n1\n255\n10 20\n30", g);  // the last number ends the file
     ASSERT_EQ(im.Width, 3);
     EXPECT_EQ(im.At(2, 0)[0], 30);
-    for (const char* kind : {"P1\n1 1\n1\n", "P4\n8 1\n\xFF"}) {
+    // Bilevel maps: 1 bit, 1 is black; plain digits need no blanks between them.
+    im = LoadPpm("P1\n3 2\n1 0# a comment\n1\n001\n", g);
+    EXPECT_EQ(g.BitsPerPixel(), 1);
+    ASSERT_EQ(im.Width, 3);
+    ASSERT_EQ(im.Height, 2);
+    const int plain[2][3] = {{0, 255, 0}, {255, 255, 0}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(im.At(x, y)[0], plain[y][x]) << x << "," << y;
+    im = LoadPpm("P4\n10 1\n\x81\x40", g);
+    ASSERT_EQ(im.Width, 10);
+    const int packed[10] = {0, 255, 255, 255, 255, 255, 255, 0, 255, 0};
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(im.At(x, 0)[1], packed[x]) << x;
+    for (const char* cut : {"P1\n2 1\n1", "P4\n9 1\n\xFF"}) {
         TPPMGraphic e;
-        LoadPpm(kind, e);
-        EXPECT_TRUE(e.Empty()) << kind;
+        EXPECT_THROW(LoadPpm(cut, e), Exception) << cut;
     }
 }
 

@@ -78,6 +78,32 @@ TEST(TiffReader, BilevelPicturesBothWays) {
     }
 }
 
+// Sixteen grey levels in 4 bits, black is zero (ImageMagick) and white is zero (the same file
+// with its photometric tag set by tiffset): the levels run 0, 17, ..., 255 as libtiff reads them.
+TEST(TiffReader, FourBitGreySpansTheWholeRange) {
+    testsupport::TempState state;
+    const std::string src = state.Path("src.pgm");
+    const int w = 19, h = 6;
+    std::string grey = "P5\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) grey += static_cast<char>((x + 5 * y) % 16 * 17);
+    testsupport::WriteAll(src, grey);
+    const std::string black = state.Path("black.tif"), white = state.Path("white.tif");
+    ASSERT_TRUE(Shell("convert " + src + " -depth 4 -compress none " + black));
+    ASSERT_TRUE(Shell("cp " + black + " " + white + " && tiffset -s 262 0 " + white));
+    for (const std::string& tif : {black, white}) {
+        const std::string ref = tif + ".pgm";
+        ASSERT_TRUE(Shell("tifftopnm " + tif + " 2>/dev/null | pnmdepth 255 > " + ref));
+        TTIFFGraphic g;
+        LoadInto(g, tif);
+        EXPECT_EQ(g.BitsPerPixel(), 4) << tif;
+        EXPECT_EQ(Difference(FromBitmap(&g), ReadPNM(ref)), 0) << tif;
+    }
+    TTIFFGraphic g;
+    LoadInto(g, black);
+    EXPECT_EQ(Difference(FromBitmap(&g), ReadPNM(src)), 0);
+}
+
 TEST(TiffReader, CmykWithinOneOfImageMagick) {
     testsupport::TempState state;
     const std::string src = state.Path("src.ppm"), tif = state.Path("c.tif"), ref = state.Path("ref.ppm");

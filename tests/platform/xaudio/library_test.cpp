@@ -429,6 +429,35 @@ TEST_F(XaudioLibrary, StopRewindsAndKeepsTheInput) {
 }
 
 // A seek lands where asked: the position reported, and the samples left to play.
+// A file cut shorter than its info tag says is measured by its frames: its duration, its
+// positions up to the end, and a seek to three quarters of it, which plays the last quarter.
+TEST_F(XaudioLibrary, AFileCutShorterThanItsTagIsMeasuredByItsFrames) {
+    const auto& a = Audio();
+    const auto ref = testsupport::ReferenceDecode(a.cutTagged);
+    const std::size_t frames = ref.samples.size() / 2;
+    ASSERT_GT(frames, 44100u * 3);
+    ASSERT_LT(frames, 44100u * 4);
+    {
+        Rig rig("null:fast");
+        ASSERT_TRUE(rig.Open(a.cutTagged));
+        EXPECT_EQ(D(rig.Find(XA_MSG_NOTIFY_INPUT_DURATION)->m, 0), static_cast<std::uint32_t>(std::lround(frames / 44100.0)));
+        control_message_send_N(rig.h(), XA_MSG_COMMAND_PLAY);
+        ASSERT_TRUE(rig.WaitState(XA_PLAYER_STATE_EOS));
+        std::uint32_t last = 0;
+        for (auto& n : rig.notes)
+            if (n.m.code == XA_MSG_NOTIFY_INPUT_POSITION) last = D(n.m, 0);
+        EXPECT_EQ(last, 399u);
+    }
+    const std::string wav = a.dir + "/cut-seek.wav";
+    Rig rig("wav:" + wav);
+    ASSERT_TRUE(rig.Open(a.cutTagged));
+    control_message_send_II(rig.h(), XA_MSG_COMMAND_INPUT_SEEK, 300, 400);
+    control_message_send_N(rig.h(), XA_MSG_COMMAND_PLAY);
+    ASSERT_TRUE(rig.WaitState(XA_PLAYER_STATE_EOS));
+    const auto rest = testsupport::ReadWav(wav);
+    EXPECT_NEAR(double(rest.samples.size() / 2), double(frames / 4), 1152.0);
+}
+
 TEST_F(XaudioLibrary, SeeksLandWhereAsked) {
     const auto& a = Audio();
     const auto full = testsupport::ReferenceDecode(a.cbr);

@@ -68,6 +68,44 @@ TEST(Bitmap, PixelFormatsConvertAndScanLinesAreTopDownAndAligned) {
     EXPECT_TRUE(m.Monochrome());
 }
 
+// A palette bitmap made deeper keeps its own colours: BMP files of 2 and 16 colours that netpbm
+// wrote, loaded (their colour table comes with the handle, no palette is set) and converted.
+TEST(Bitmap, DeeperPaletteFormatsKeepTheBitmapsOwnColours) {
+    struct Case {
+        int FileBits;
+        TPixelFormat To;
+        int Colours;
+    };
+    const Case cases[] = {{4, pf8bit, 16}, {1, pf8bit, 2}, {1, pf4bit, 2}};
+    // Colours no default table holds.
+    const unsigned char palette[16][3] = {{200, 40, 90},  {13, 117, 201}, {250, 250, 3},  {7, 7, 9},
+                                          {91, 180, 60},  {222, 133, 44}, {3, 66, 99},    {160, 10, 170},
+                                          {45, 210, 190}, {120, 120, 121}, {251, 199, 230}, {77, 33, 11},
+                                          {30, 90, 30},   {190, 160, 100}, {101, 102, 250}, {244, 5, 66}};
+    testsupport::TempState tmp;
+    for (const Case& c : cases) {
+        const int w = 29, h = 7;
+        std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) ppm.append(reinterpret_cast<const char*>(palette[(x * 7 + y * 3) % c.Colours]), 3);
+        const std::string src = tmp.Path("src.ppm"), bmp = tmp.Path("src.bmp");
+        testsupport::WriteAll(src, ppm);
+        ASSERT_EQ(std::system(("ppmtobmp -bpp " + std::to_string(c.FileBits) + " " + src + " > " + bmp + " 2>/dev/null").c_str()), 0);
+        TBitmap b;
+        b.LoadFromFile(bmp);
+        ASSERT_EQ(b.BitsPerPixel(), c.FileBits);
+        b.SetPixelFormat(c.To);
+        ASSERT_EQ(b.PixelFormat(), c.To);
+        int changed = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const unsigned char* want = palette[(x * 7 + y * 3) % c.Colours];
+                changed += b.Canvas()->Pixel(x, y) != static_cast<TColor>(RGB(want[0], want[1], want[2]));
+            }
+        EXPECT_EQ(changed, 0) << c.FileBits << " bits to " << b.BitsPerPixel();
+    }
+}
+
 TEST(Bitmap, DrawingFiresOnChangeAndTransparentDrawSkipsTheKey) {
     TBitmap src;
     src.SetSize(3, 1);
