@@ -5,6 +5,7 @@
 #include "platform/classlib/inifiles.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/registry/profile.h"
+#include "platform/win/statedir.h"
 #include "player/DefaultSkin.h"
 #include "player/Main.h"
 
@@ -43,6 +44,8 @@ void TForm1::LoadSettings() {
     dorlin::ExeDir = dorlin::ProgramFolder;
     // A first start installs the default skin (there is no other skin here to start with).
     if (!FileExists(dorlin::ExeDir + "Default\\skin.ini")) dorlin::InstallDefaultSkin(dorlin::ExeDir + "Default\\");
+    // A save a killed run did not finish leaves its temporary file beside Dorlin.ini.
+    win::RemoveStaleTemporaries(win::LocalPath(dorlin::ExeDir));
     TIniFile ini(dorlin::ExeDir + "Dorlin.ini");
     dorlin::TStoredSettings s;
     s.EQ = EQ;

@@ -2,6 +2,8 @@
 #include "playerfixture.h"
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -161,6 +163,23 @@ TEST_F(Settings, ASaveThatCannotBeWrittenKeepsThePlaylist) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(error, "Unable to write to c:\\Dorlin\\Dorlin.ini");
+    EXPECT_EQ(IniText(), before);
+}
+
+TEST_F(Settings, StartRemovesTheTemporaryFileOfASaveAKillCut) {
+    WriteIni("[Genel]\nSarki=0\n");
+    const std::string before = IniText();
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    const std::string cut = win::LocalPath(IniPath()) + ".tmp." + std::to_string(ended);
+    const std::string running = win::LocalPath(IniPath()) + ".tmp." + std::to_string(getpid());
+    testsupport::WriteAll(cut, "[Genel]\r\nSar");
+    testsupport::WriteAll(running, "x");
+    Start();
+    EXPECT_NE(::access(cut.c_str(), F_OK), 0);
+    EXPECT_EQ(::access(running.c_str(), F_OK), 0);
     EXPECT_EQ(IniText(), before);
 }
 
