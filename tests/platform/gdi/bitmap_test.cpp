@@ -258,7 +258,7 @@ TEST(BmpFiles, SidesUpToTheOneSideLimitAreReadAndMade) {
         bi.bmiHeader.biWidth = size.first;
         bi.bmiHeader.biHeight = size.second;
         bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 8;
+        bi.bmiHeader.biBitCount = 24;
         void* bits = nullptr;
         HBITMAP h = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
         EXPECT_EQ(h != nullptr, size.first <= 65536 && size.second >= -65536) << size.first << " x " << size.second;
