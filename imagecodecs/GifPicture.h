@@ -38,6 +38,12 @@ CLASSLIB_EXCEPTION(GIFException, EInvalidGraphic);
 constexpr std::int64_t GIFMaxPixels = static_cast<std::int64_t>(gdi::kMaxPicturePixels);
 // Width x height within 1 .. GIFMaxPixels (both above 0); otherwise "Invalid image dimensions".
 void CheckImageDimensions(std::int64_t width, std::int64_t height);
+// The most pixels `bytes` bytes of a GIF stream can describe, counted with 256 bytes to spare. A
+// code of LZW data gives at most one pixel more than the codes read since the last clear, and no
+// more than 4096, while codes are 12 bits wide from the 2048th on: no data yields more than about
+// 2731 pixels a byte, and GIFMaxPixelsPerByte stays above that.
+constexpr std::int64_t GIFMaxPixelsPerByte = 4096;
+std::int64_t GIFPixelsFromBytes(std::int64_t bytes);
 
 // A warning as the codecs report it: severity (always 1) and text; the caller knows the sender.
 using TGIFWarnProc = std::function<void(int Severity, const std::string& Message)>;
@@ -98,7 +104,8 @@ public:
     BYTE* RowPointer(int row) override;  // the bitmap's own scan line
 };
 
-// Builds an 8- or 24-bit DIB in memory and hands it to the bitmap when destroyed.
+// Builds an 8- or 24-bit DIB in memory and hands it to the bitmap: at Finish, where a bitmap that
+// cannot take it raises, or else when destroyed, where nothing can be raised.
 class TDIBWriter : public TDIB {
 public:
     // "Unsupported PixelFormat" unless 8 or 24 bits; "Invalid image dimensions" for a zero size or
@@ -110,6 +117,8 @@ public:
     // range" (EInvalidGraphicOperation) outside 0 .. height - 1.
     BYTE* RowPointer(int row) override;
 
+    // Hands the rows written to the bitmap now and releases the memory; a failure passes on.
+    void Finish();
     void AllocateBits();
     void StoreIntoBitmap();
     void ReleaseBits();
@@ -1020,6 +1029,10 @@ public:
     TGIFColorMap* GetGlobalColorMap() { return Header->GlobalMap.get(); }
     TColor ScreenBackground() { return Header->BackgroundRGB(); }
     int HighestBitDepth();
+    // While a stream is read: takes a frame's pixels from what the stream's bytes can describe,
+    // or raises "Invalid image dimensions" when they cannot describe them, so that the frames of a
+    // stream never take more memory than its bytes can fill.
+    void ReserveLoadPixels(std::int64_t pixels);
 
     // TGIFImageLink
     void Warning(TObject* Sender, int Severity, const std::string& Message) override;
@@ -1058,6 +1071,8 @@ private:
     bool PaletteRequest = false;
     HPALETTE GlobalPalette = nullptr;
     std::unique_ptr<TBitmap> CachedBitmap;
+    // The pixels the rest of the stream being read can still describe; -1 outside a read.
+    std::int64_t LoadPixelsLeft = -1;
 };
 
 // The module's start-up and shutdown, called by the program on its user-interface thread: "gif"

@@ -2,17 +2,23 @@
 // bitmap of a 100-frame 320 x 240 animation optimised by gifsicle -O3 and of a 2048 x 2048
 // plasma. The C library path is DGifSlurp on memory with frame 0 composited onto an RGB screen
 // here; ImageMagick's reader is its `convert` program decoding the same bytes (process start
-// included). Also: every frame of the animation composited by our painter and by the C path.
+// included). Also: every frame of the animation composited by our painter and by the C path, and
+// the freeing of a picture of a hundred thousand or a million comments, or of a hundred thousand
+// frames.
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imagecodecs/GifPicture.h"
+#include "imagecodecs/gif/gif_bytes.h"
 #include "imagecodecs/gif/gif_clock.h"
 #include "imagecodecs/gif/gif_reference_memory.h"
 #include "support/tempstate.h"
@@ -139,8 +145,43 @@ void BM_CLibraryEveryFrame(benchmark::State& state) {
     DGifCloseFile(g, &error);
 }
 
+// A 4 x 4 picture behind n empty comments (kind 0), or n frames of one pixel each (kind 1).
+const std::string& ManyItems(int kind, int n) {
+    static std::map<std::pair<int, int>, std::string> made;
+    std::string& gif = made[{kind, n}];
+    if (!gif.empty()) return gif;
+    gif = giftest::GifHeader(4, 4, 1);
+    const std::string item = kind == 0 ? std::string("\x21\xFE\x00", 3) : giftest::ImageBlock(0, 0, 1, 1, {1}, 1);
+    gif.reserve(gif.size() + item.size() * static_cast<std::size_t>(n) + 64);
+    for (int i = 0; i < n; ++i) gif += item;
+    gif += giftest::ImageBlock(0, 0, 4, 4, giftest::Pattern(4, 4, 2), 1) + ";";
+    return gif;
+}
+
+// Freeing a picture of many items, which is linear in their number.
+void BM_OursFreeManyItems(benchmark::State& state) {
+    const int kind = static_cast<int>(state.range(0)), n = static_cast<int>(state.range(1));
+    const std::string& gif = ManyItems(kind, n);
+    state.SetLabel(kind == 0 ? "comments" : "frames");
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto p = std::make_unique<TGIFPicture>();
+        TStringStream s(gif);
+        p->LoadFromStream(&s);
+        state.ResumeTiming();
+        p.reset();
+    }
+    state.counters["items"] = n;
+}
+
 }  // namespace
 
+BENCHMARK(BM_OursFreeManyItems)
+    ->Args({0, 100000})
+    ->Args({0, 1000000})
+    ->Args({1, 100000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(BM_OursLoadStill)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CLibraryLoadStill)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImageMagickLoadStill)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);

@@ -1,7 +1,7 @@
 // Fuzz target of whole GIF pictures: the header, the block loop with every extension class, the
-// frames and the trailer read from the input; a picture that loads is written and read again,
-// its still bitmap is made and its frames, and those of a copy, are played once by a synchronous
-// painter whose clock never waits.
+// frames and the trailer read from the input; a picture that loads must be no larger than its
+// bytes can fill, and is written and read again, its still bitmap is made and its frames, and those
+// of a copy, are played once by a synchronous painter whose clock never waits.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,8 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (in.Position() != 0) std::abort();
         return 0;
     }
+    // A picture is no larger than its bytes can fill: the screen, and the frames together.
+    const std::int64_t screen = static_cast<std::int64_t>(picture.Width()) * picture.Height();
+    std::int64_t framePixels = 0;
+    for (int i = 0; i < picture.FrameCount(); ++i) framePixels += picture.Frame(i)->IndexDataSize;
+    const std::int64_t describable = GIFPixelsFromBytes(static_cast<std::int64_t>(size));
+    if (screen > GIFMaxPixels || screen > describable || framePixels > describable) std::abort();
     // Small pictures only: the work per input stays short.
-    std::int64_t pixels = static_cast<std::int64_t>(picture.Width()) * picture.Height();
+    std::int64_t pixels = screen;
     for (int i = 0; i < picture.FrameCount(); ++i)
         pixels += static_cast<std::int64_t>(picture.Frame(i)->Width()) * picture.Frame(i)->Height();
     if (pixels > (1 << 18) || picture.FrameCount() > 64) return 0;

@@ -1,6 +1,6 @@
 // Row access to bitmaps as device-independent bitmaps: the reader converts a bitmap in place and
 // reads its scan lines; the writer builds an 8- or 24-bit DIB in global memory and hands it to its
-// bitmap as a BMP stream when it is destroyed.
+// bitmap as a BMP stream when it is finished (or destroyed).
 #include <cstring>
 
 #include "imagecodecs/GifPicture.h"
@@ -22,9 +22,15 @@ TDIBWriter::~TDIBWriter() {
         try {
             StoreIntoBitmap();
         } catch (...) {
-            // A bitmap that cannot take the DIB stays as it was; the memory goes in any case.
+            // Only a writer left without Finish gets here, unwinding or abandoned: its bitmap stays
+            // as it was; the memory goes in any case.
         }
     }
+    ReleaseBits();
+}
+
+void TDIBWriter::Finish() {
+    if (PixelMemory) StoreIntoBitmap();
     ReleaseBits();
 }
 

@@ -76,6 +76,10 @@ const TGIFExtensionClass* ApplicationSubClass(const TGIFExtensionClass* self, TS
         const TGIFExtensionClass* found = ClassOfIdentifier(id);
         return found ? found : &TGIFUnknownAppExtension::StaticClass();
     }
+    // A longer block (12 to 255 bytes, such as a looping block whose size byte was damaged) is
+    // nobody's known layout: its identifier is kept, the rest of the block and its sub-blocks are
+    // read as unknown application data.
+    if (size > 11) return &TGIFUnknownAppExtension::StaticClass();
     stream->SetPosition(start);
     return self;
 }

@@ -133,8 +133,10 @@ void TGIFSubImage::ClearFrame() {
     FramePaletteHandle = nullptr;
     IndexData.reset();
     IndexDataSize = 0;
-    SetFrameBounds(Left(), Top(), Width(), 0);
-    SetFrameBounds(Left(), Top(), 0, 0);
+    // An empty frame covers nothing: its size goes to 0 where it lies, and the logical screen,
+    // which only ever grows to hold a frame, is left as it is (and nothing is reported).
+    PutWord(Descriptor, 5, 0);
+    PutWord(Descriptor, 7, 0);
     IsTransparent = false;
     ControlBlock = nullptr;
     DropBitmap();
@@ -252,6 +254,11 @@ void TGIFSubImage::LoadFromStream(TStream* stream) {
         if (TryGetByte(stream, codeSize)) SkipSubBlocks(stream);
         return;
     }
+    // Pixels are made only as far as the bytes that follow can describe them.
+    const std::int64_t pixels = static_cast<std::int64_t>(Width()) * Height();
+    CheckImageDimensions(Width(), Height());
+    if (pixels > GIFPixelsFromBytes(stream->Size() - stream->Position())) RaiseGIFError(TGIFMessageId::InvalidDimensions);
+    if (Image) Image->ReserveLoadPixels(pixels);
     AllocIndexData();
     DecodeGIFPixels(stream, IndexData.get(), Width(), Height(), Interlaced(), 0,
                     [this](int severity, const std::string& text) { Warn(severity, text); });
@@ -354,6 +361,8 @@ void TGIFSubImage::RenderDirect() {
                 for (int x = 0; x < w; ++x)
                     if (src[x] == transparent) mask.Set(m, x);
         }
+        // A bitmap that cannot take the rows raises here: a failed build is never a blank frame.
+        writer.Finish();
     }
     if (mask.Any) MakeMaskBitmap(mask.Bits, mask.RowBytes);
     FrameBitmap = std::move(bitmap);
@@ -403,6 +412,7 @@ void TGIFSubImage::RenderDithered() {
             }
             ditherer.NewRow();
         }
+        writer.Finish();
     }
     if (mask.Any) MakeMaskBitmap(mask.Bits, mask.RowBytes);
     FrameBitmap = std::move(bitmap);

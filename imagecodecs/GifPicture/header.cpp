@@ -70,7 +70,14 @@ void TGIFList::FreeAt(int index) {
 }
 
 void TGIFList::FreeAll() {
-    while (!ListItems.empty()) FreeAt(0);
+    // All items leave the list at once, so that a destructor looking for itself meets an empty list,
+    // then they are freed in list order: linear in the number of items. Items a destructor adds
+    // meanwhile go the same way.
+    while (!ListItems.empty()) {
+        std::vector<std::unique_ptr<TGIFItem>> items;
+        items.swap(ListItems);
+        for (std::unique_ptr<TGIFItem>& item : items) item.reset();
+    }
 }
 
 // ---- Header ----------------------------------------------------------------------------------------

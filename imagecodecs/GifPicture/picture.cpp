@@ -84,6 +84,11 @@ TGIFPicture::TGIFPicture()
 }
 
 TGIFPicture::~TGIFPicture() {
+    // A picture going away tells no one: its warning, progress and change handlers belong to
+    // whoever is freeing it.
+    OnGIFWarning = nullptr;
+    OnProgress = nullptr;
+    OnChange = nullptr;
     PaintStop();
     {
         std::lock_guard lk(PainterLock);
@@ -228,28 +233,57 @@ void TGIFPicture::SetPalette(HPALETTE palette) {
 
 // ---- Reading and writing -------------------------------------------------------------------------
 
+void TGIFPicture::ReserveLoadPixels(std::int64_t pixels) {
+    if (LoadPixelsLeft < 0) return;
+    if (pixels > LoadPixelsLeft) RaiseGIFError(TGIFMessageId::InvalidDimensions);
+    LoadPixelsLeft -= pixels;
+}
+
 void TGIFPicture::LoadFromStream(TStream* Stream) {
     ProgressScope progress(this, TGIFMessageId::Loading, true);
     Clear();
     const std::int64_t start = Stream->Position();
+    // What the stream's bytes can describe bounds the frames' pixels together and the logical
+    // screen, which is drawn whole: a screen beyond the picture cap, or far larger than anything
+    // its bytes could fill, is refused like a frame.
+    const std::int64_t describable = GIFPixelsFromBytes(Stream->Size() - start);
+    // A refused screen is not kept: what was read stays, on a screen of no size.
+    auto checkScreen = [this, describable] {
+        const std::int64_t w = Header->Width(), h = Header->Height();
+        if (w == 0 || h == 0 || (gdi::PictureSizeAllowed(w, h) && w * h <= describable)) return;
+        Header->SetWidth(0);
+        Header->SetHeight(0);
+        RaiseGIFError(TGIFMessageId::InvalidDimensions);
+    };
+    struct Budget {
+        std::int64_t& Left;
+        ~Budget() { Left = -1; }
+    } budget{LoadPixelsLeft};
+    LoadPixelsLeft = describable;
     try {
         Header->LoadFromStream(Stream);
+        checkScreen();
         Frames->ReadItems(Stream);
         TGIFTrailer trailer(this);
         trailer.LoadFromStream(Stream);
+        // A logical screen of no size takes the frames' extent.
+        if (Header->Width() == 0 || Header->Height() == 0) {
+            int w = 0, h = 0;
+            for (int i = 0; i < FrameCount(); ++i) {
+                w = std::max(w, Frame(i)->Left() + Frame(i)->Width());
+                h = std::max(h, Frame(i)->Top() + Frame(i)->Height());
+            }
+            if (Header->Width() == 0) Header->SetWidth(std::min(w, 0xFFFF));
+            if (Header->Height() == 0) Header->SetHeight(std::min(h, 0xFFFF));
+            checkScreen();
+        }
+    } catch (const std::bad_alloc&) {
+        // Memory that runs out anyway is the class library's failure, not the runtime's.
+        Stream->SetPosition(start);
+        throw EOutOfMemory("Out of memory");
     } catch (...) {
         Stream->SetPosition(start);
         throw;
-    }
-    // A logical screen of no size takes the frames' extent.
-    if (Header->Width() == 0 || Header->Height() == 0) {
-        int w = 0, h = 0;
-        for (int i = 0; i < FrameCount(); ++i) {
-            w = std::max(w, Frame(i)->Left() + Frame(i)->Width());
-            h = std::max(h, Frame(i)->Top() + Frame(i)->Height());
-        }
-        if (Header->Width() == 0) Header->SetWidth(std::min(w, 0xFFFF));
-        if (Header->Height() == 0) Header->SetHeight(std::min(h, 0xFFFF));
     }
 }
 

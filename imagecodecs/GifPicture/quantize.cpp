@@ -228,7 +228,6 @@ std::unique_ptr<TBitmap> ReduceBitmapColors(TBitmap* source, TColorReduction met
         }
         ditherer->NewRow();
     }
-    writer.StoreIntoBitmap();
-    writer.ReleaseBits();
+    writer.Finish();
     return result;
 }

@@ -12,6 +12,8 @@ void CheckImageDimensions(std::int64_t width, std::int64_t height) {
     if (!gdi::PictureSizeAllowed(width, height)) RaiseGIFError(TGIFMessageId::InvalidDimensions);
 }
 
+std::int64_t GIFPixelsFromBytes(std::int64_t bytes) { return (std::max<std::int64_t>(bytes, 0) + 256) * GIFMaxPixelsPerByte; }
+
 void PutByte(TStream* stream, BYTE b) { stream->WriteBuffer(&b, 1); }
 
 BYTE GetByte(TStream* stream) {

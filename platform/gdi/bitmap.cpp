@@ -1,9 +1,11 @@
 // Bitmaps, DIB sections, conversions, blits, pixels, lines, fills, brushes and pens.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
 #include "platform/gdi/gdiobj.h"
+#include "platform/gdi/picturelimits.h"
 #include "platform/win/winbase.h"
 
 using namespace gdi::detail;
@@ -268,8 +270,10 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
     bool rgb565;
     std::vector<RGBQUAD> colors;
     auto dc = GetDCObj(hdc);
+    // Sides beyond the picture side limit are refused; a side of 0 makes an empty section.
+    const std::int64_t sectionHeight = info ? std::abs(static_cast<std::int64_t>(info->bmiHeader.biHeight)) : 0;
     if (!InfoFormat(info, usage, dc.get(), &bpp, &rgb565, &colors) || info->bmiHeader.biWidth < 0 ||
-        info->bmiHeader.biWidth > 65536 || info->bmiHeader.biHeight > 65536 || info->bmiHeader.biHeight < -65536) {
+        info->bmiHeader.biWidth > gdi::kMaxPictureSide || sectionHeight > gdi::kMaxPictureSide) {
         SetLastError(ERROR_INVALID_PARAMETER);
         if (bits) *bits = nullptr;
         return nullptr;

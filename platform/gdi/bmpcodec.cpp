@@ -113,8 +113,7 @@ HBITMAP ReadBmp(const std::uint8_t* data, std::size_t size, bool hasFileHeader, 
     if (U16(h + (core ? 8 : 12)) != 1) return Fail(error, "bad plane count");
     bool topDown = fileHeight < 0;
     if (topDown) fileHeight = -fileHeight;
-    if (fileWidth <= 0 || fileHeight <= 0 || fileWidth > 32768 || fileHeight > 32768)
-        return Fail(error, "bad dimensions");
+    if (!PictureSideAllowed(fileWidth) || !PictureSideAllowed(fileHeight)) return Fail(error, "bad dimensions");
     if (!PictureSizeAllowed(fileWidth, fileHeight)) return Fail(error, "picture too large");
     const int width = static_cast<int>(fileWidth), height = static_cast<int>(fileHeight);
     if (!(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32)) return Fail(error, "bad depth");

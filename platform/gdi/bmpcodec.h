@@ -18,7 +18,7 @@ namespace gdi {
 // The result is a bitmap of the file's depth (16 and 32 bits with masks other than 5-5-5, 5-6-5 or
 // 8-8-8 are widened to 32 bits; RLE pictures become 4 or 8 bits; pixels an RLE stream skips take
 // colour index 0). `bytesUsed` receives the length of the picture in the data.
-// On a broken or truncated file, or one larger than the pixel cap of picturelimits.h, returns nullptr
+// On a broken or truncated file, or one beyond the size limits of picturelimits.h, returns nullptr
 // with `error` set to a short English reason; the size is checked against the data before anything
 // is allocated. When memory runs out anyway, std::bad_alloc passes on.
 HBITMAP ReadBmp(const std::uint8_t* data, std::size_t size, bool hasFileHeader, std::size_t* bytesUsed,

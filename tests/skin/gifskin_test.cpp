@@ -66,5 +66,25 @@ TEST_F(GifSkin, GifFacesAndMaskPaintAsTheirBmpTwins) {
     EXPECT_EQ(form->ClientWidth(), 200);
 }
 
+// A mask GIF whose logical screen claims 12000 x 12000 pixels around its small image is refused
+// when it is read, before the skin sizes any bitmap to that screen.
+TEST_F(GifSkin, AMaskWithAScreenBeyondThePictureCapIsRefusedBeforeAnyBitmapIsSized) {
+    SkinSpec spec = StandardSkin();
+    spec.maskName = "mask.gif";
+    const std::string folder = "c:\\skins\\hugescreen\\";
+    const std::string file = WriteSkin(folder, spec);
+    const std::string path = win::LocalPath(folder + spec.maskName);
+    const std::string cmd = "convert 'bmp:" + path + "' 'gif:" + path + "' && gifsicle -b --logical-screen 12000x12000 '" + path + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    try {
+        skin->LoadSkin(file);
+        ADD_FAILURE() << "the skin loaded";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message, "Invalid image dimensions");
+    }
+    ASSERT_NE(skin->MaskBitmap(), nullptr);
+    EXPECT_LT(skin->MaskBitmap()->Width(), 12000);
+}
+
 }  // namespace
 }  // namespace skintest

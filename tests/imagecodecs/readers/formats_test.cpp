@@ -455,6 +455,34 @@ TEST(PpmReader, Faults) {
     }
 }
 
+// Sides up to the bitmaps' limit of 65536 pixels are made; a longer side within the pixel cap is
+// the reader's own "Invalid image dimensions", never a bitmap that cannot be made.
+TEST(PpmReader, SidesUpToTheBitmapLimitLoadAndLongerOnesAreRefused) {
+    testsupport::TempState state;
+    const struct {
+        int Width, Height;
+        const char* Error;  // nullptr: loads
+    } cases[] = {{65536, 8, nullptr}, {8, 65536, nullptr}, {70000, 8, "Invalid image dimensions"},
+                 {8, 70000, "Invalid image dimensions"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Width) + " x " + std::to_string(c.Height));
+        const std::string file = state.Path("g.pgm");
+        ASSERT_TRUE(Shell("pgmramp -lr -maxval 255 " + std::to_string(c.Width) + " " + std::to_string(c.Height) + " > " + file));
+        TPPMGraphic g;
+        try {
+            LoadInto(g, file);
+            EXPECT_EQ(c.Error, nullptr);
+            EXPECT_EQ(g.Width(), c.Width);
+            EXPECT_EQ(g.Height(), c.Height);
+            const Image im = FromBitmap(&g);
+            const Image want = ReadPNM(file);
+            EXPECT_EQ(im.RGB, want.RGB);
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, c.Error ? c.Error : "(loads)");
+        }
+    }
+}
+
 TEST(GifReader, ATruncatedFileKeepsWhatItHoldsAndTheRestIsIndexZero) {
     testsupport::TempState state;
     const std::string src = state.Path("s.ppm"), gif = state.Path("a.gif");

@@ -202,6 +202,60 @@ TEST(BmpFiles, BrokenFilesFailCleanly) {
     EXPECT_EQ(gdi::ReadBmp(bad.data(), bad.size(), true, nullptr, &why), nullptr);
 }
 
+// One side limit for BMP streams and DIB sections: every side up to 65536 pixels that the pixel
+// cap allows is read and made, a longer one is refused by both. The files are netpbm's grey ramps.
+TEST(BmpFiles, SidesUpToTheOneSideLimitAreReadAndMade) {
+    testsupport::TempState tmp;
+    const struct {
+        const char* Ramp;
+        int Width, Height;
+    } readable[] = {{"-lr", 32769, 2}, {"-tb", 2, 40000}, {"-lr", 65536, 1}};
+    for (const auto& c : readable) {
+        SCOPED_TRACE(std::to_string(c.Width) + " x " + std::to_string(c.Height));
+        const std::string ref = tmp.Path("side.pgm"), out = tmp.Path("side.bmp");
+        const std::string cmd = std::string("pgmramp ") + c.Ramp + " -maxval 255 " + std::to_string(c.Width) + " " +
+                                std::to_string(c.Height) + " > " + ref + " && ppmtobmp -bpp 24 " + ref + " > " + out + " 2>/dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        const std::string pgm = testsupport::ReadAll(ref);
+        const std::string grey = pgm.substr(pgm.size() - static_cast<std::size_t>(c.Width) * c.Height);
+        const std::string bytes = testsupport::ReadAll(out);
+        std::string why;
+        HBITMAP b = gdi::ReadBmp(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), true, nullptr, &why);
+        ASSERT_NE(b, nullptr) << why;
+        BITMAP bm{};
+        GetObjectA(ToGdiObj(b), sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, c.Width);
+        EXPECT_EQ(bm.bmHeight, c.Height);
+        int wrong = 0;
+        for (int y = 0; y < c.Height; ++y)
+            for (int x = 0; x < c.Width; ++x) {
+                const BYTE g = static_cast<BYTE>(grey[static_cast<std::size_t>(y) * c.Width + x]);
+                wrong += (gdi::BitmapPixel(b, x, y) & 0xFFFFFF) != RGB(g, g, g);
+            }
+        EXPECT_EQ(wrong, 0);
+        DeleteObject(ToGdiObj(b));
+    }
+    // A side of 65537 pixels: the BMP header of one row is refused, and so is the section.
+    std::vector<std::uint8_t> header = gdi::WriteBmp(Surface(2, 1, 24).bmp);
+    header[18] = 0x01, header[19] = 0x00, header[20] = 0x01, header[21] = 0x00;  // width 65537
+    header.resize(header.size() + 65537 * 3 + 4, 0);
+    std::string why;
+    EXPECT_EQ(gdi::ReadBmp(header.data(), header.size(), true, nullptr, &why), nullptr);
+    EXPECT_EQ(why, "bad dimensions");
+    for (const auto& size : {std::pair{65536, 1}, std::pair{65537, 1}, std::pair{1, -65537}}) {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = size.first;
+        bi.bmiHeader.biHeight = size.second;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 24;
+        void* bits = nullptr;
+        HBITMAP h = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        EXPECT_EQ(h != nullptr, size.first <= 65536 && size.second >= -65536) << size.first << " x " << size.second;
+        if (h) DeleteObject(ToGdiObj(h));
+    }
+}
+
 TEST(Png, RenderKeepsColoursAndCutsOutsideTheRegion) {
     testsupport::TempState tmp;
     Surface s(4, 3);
