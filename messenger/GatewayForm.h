@@ -55,15 +55,18 @@ inline constexpr const char* SuccessAnswer = "YOLLANDI";
 // The senders of the send window's four services. Each builds its body from the windows' fields,
 // sets the send window's client (URL, proxy from the settings window), empties the main window's
 // answer field, shows the wait window and posts. After a post that returned, the answer field gets
-// the last body block received (it stays empty when the answer had no body), the wait window
-// closes and the result is shown. After a post that raised, the wait window closes, nothing more
-// is shown and the exception goes on to the caller.
-void SendViaNormal();
-void SendViaNormal2();
-void SendViaFlash();
-void SendViaSuperOnline();
-// Shows "Mesajınız Başarıyla Gönderildi" when the main window's answer field is exactly
-// SuccessAnswer, otherwise "Mesajınız Yollanamadı".
-void ReportGatewayAnswer();
+// the whole body of the answer (it stays empty when the answer had none), the wait window closes
+// and the result is shown; the sender returns whether the message counts as sent (the gateway's
+// answer was judged a success; a SuperOnline post that returned always counts). After a post that
+// raised, the wait window closes, nothing more is shown and the exception goes on to the caller.
+bool SendViaNormal();
+bool SendViaNormal2();
+bool SendViaFlash();
+bool SendViaSuperOnline();
+// True when body is SuccessAnswer, followed by nothing but CR, LF, spaces and tabs.
+bool IsSuccessAnswer(const std::string& body);
+// Judges the main window's answer field by IsSuccessAnswer: shows "Mesajınız Başarıyla
+// Gönderildi" and returns true, or shows "Mesajınız Yollanamadı" and returns false.
+bool ReportGatewayAnswer();
 
 }  // namespace messenger
