@@ -482,6 +482,20 @@ TEST_F(SendRun, TheProxyOfTheSettingsCarriesTheSendWithItsAuthorisation) {
     EXPECT_EQ(Boxes(), Strings{"Mesajınız Başarıyla Gönderildi"_w});
 }
 
+// A proxy port typed beyond 16 bits is refused; it never reaches the port it would wrap to.
+TEST_F(SendRun, AProxyPortBeyondSixteenBitsIsRefused) {
+    fixtures::GatewayFake fake(Dir(), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Form9->CheckBox3->SetChecked(true);
+    Form9->Edit3->SetText("127.0.0.1");
+    Form9->Edit4->SetText(std::to_string(65536 + fake.Port()));
+    Send(1, 0, "vekil");
+    EXPECT_EQ(Boxes(), (Strings{"MESAJ GÖNDERİLEMEDİ"_w, "error: can't connect: Invalid argument (Error #10022)"}));
+    EXPECT_EQ(fake.Count(), 0);
+    EXPECT_EQ(Form2->Memo1->Text(), "vekil");
+}
+
 TEST_F(SendRun, TheSuperOnlineReferrerStaysForTheLaterSendsOfTheRun) {
     fixtures::GatewayFake fake(Dir(), "yollandi");
     ASSERT_TRUE(fake.Started());
