@@ -249,6 +249,8 @@ TEST_F(SendRun, TheWholeAnswerDecidesHoweverTheConnectionCutsIt) {
          "Mesajınız Yollanamadı", false},
         {"empty body", {ok + "Content-Length: 0\r\n\r\n"}, "Mesajınız Yollanamadı", false},
         {"no status line", {"garbage\r\n\r\nYOLLANDI"}, "error: Invalid HTTP answer: no status line", false},
+        {"an error status, then a success", {"HTTP/1.0 500 Internal Server Error\r\nHTTP/1.0 200 OK\r\n\r\nYOLLANDI"},
+         "error: Internal Server Error", false},
         {"a body shorter than announced", {ok + "Content-Length: 100000\r\n\r\n" + std::string(5000, 'x')},
          "error: HTTP answer cut short: 5000 of 100000 bytes came", false},
         {"a redirect to https", {"HTTP/1.0 302 Found\r\nLocation: https://127.0.0.1/marendo/tolvar1.asp\r\n\r\n"},

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/msgwait.h"
 #include "platform/win/winbase.h"
 #include "platform/win/winuser.h"
 #include "transport/HttpClient.h"
@@ -38,9 +39,12 @@ public:
         socklen_t l = sizeof a;
         getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &l);
         port_ = ntohs(a.sin_port);
+        // A new connection wakes the thread's wait and is taken at once.
+        listenWatch_ = win::WatchFd(nullptr, listen_, POLLIN, [this](int, short) { Accept(); });
     }
     ~AnswerPlayer() {
         Finish();
+        win::UnwatchFd(listenWatch_);
         ::close(listen_);
     }
     AnswerPlayer(const AnswerPlayer&) = delete;
@@ -62,17 +66,7 @@ public:
     // One pass: takes a new connection, reads what the client sent, and sends the next write once
     // the client's socket holds nothing unread; after the last write it closes the sending side.
     void Step(THttpClient& c) {
-        if (int fresh = AcceptReady(); fresh >= 0) {
-            Finish();
-            peer_ = fresh;
-            writes_ = answers_.empty() ? nullptr
-                                       : &answers_[std::min(static_cast<size_t>(connections_), answers_.size() - 1)];
-            requestStart_ = request_.size();
-            next_ = 0;
-            pending_.clear();
-            shut_ = false;
-            ++connections_;
-        }
+        Accept();
         if (peer_ < 0) return;
         Drain();
         if (!pending_.empty()) {
@@ -80,6 +74,7 @@ public:
             return;
         }
         if (!RequestWhole() || c.CtrlSocket()->RcvdCount() != 0) return;
+        while (writes_ && next_ < writes_->size() && (*writes_)[next_].empty()) ++next_;  // nothing to send
         if (writes_ && next_ < writes_->size()) {
             pending_ = (*writes_)[next_++];
             SendSome();
@@ -92,6 +87,7 @@ public:
     // Reads the rest of what the client sent and lets the connection go.
     void Finish() {
         if (peer_ < 0) return;
+        win::UnwatchFd(peerWatch_);
         Drain();
         ::close(peer_);
         peer_ = -1;
@@ -138,10 +134,25 @@ public:
     }
 
 private:
-    int AcceptReady() const {
+    // Takes a waiting connection, if any, in place of the one before. The client's bytes wake the
+    // thread's wait and are read at once, until the client ends its side.
+    void Accept() {
         pollfd p{listen_, POLLIN, 0};
-        if (::poll(&p, 1, 0) <= 0) return -1;
-        return ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (::poll(&p, 1, 0) <= 0) return;
+        const int fresh = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fresh < 0) return;
+        Finish();
+        peer_ = fresh;
+        writes_ = answers_.empty() ? nullptr
+                                   : &answers_[std::min(static_cast<size_t>(connections_), answers_.size() - 1)];
+        requestStart_ = request_.size();
+        next_ = 0;
+        pending_.clear();
+        shut_ = false;
+        ++connections_;
+        peerWatch_ = win::WatchFd(nullptr, peer_, POLLIN, [this](int, short) {
+            if (!Drain()) win::SetFdEvents(peerWatch_, 0);
+        });
     }
 
     // The header of this connection's request has ended and its Content-Length bytes have come.
@@ -154,12 +165,16 @@ private:
         return request_.size() - end - 4 >= want;
     }
 
-    void Drain() {
+    // Reads what has come; false once the client has ended its side (or the connection failed).
+    bool Drain() {
         char buf[16384];
         for (;;) {
             ssize_t r = ::recv(peer_, buf, sizeof buf, MSG_DONTWAIT);
-            if (r <= 0) return;
-            request_.append(buf, static_cast<size_t>(r));
+            if (r > 0) {
+                request_.append(buf, static_cast<size_t>(r));
+                continue;
+            }
+            return r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
         }
     }
 
@@ -178,6 +193,8 @@ private:
 
     int listen_ = -1;
     int port_ = 0;
+    int listenWatch_ = 0;
+    int peerWatch_ = 0;
     std::vector<std::vector<std::string>> answers_;
     const std::vector<std::string>* writes_ = nullptr;
     int peer_ = -1;

@@ -93,7 +93,9 @@ void THttpClient::ParseHeaderLine() {
         return;
     }
     FReceivedHeaderLines->Add(line);
-    http::TStatusLine status = http::ParseStatusLine(line);
+    // Only the answer's first line is its status: a later one (after an error status closed the
+    // connection, say) never replaces it.
+    http::TStatusLine status = FHeaderLineCount == 1 ? http::ParseStatusLine(line) : http::TStatusLine();
     if (status.IsStatus) {
         // A code that is no number sets nothing.
         if (status.CodeValid) {

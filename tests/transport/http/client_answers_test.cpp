@@ -1,6 +1,6 @@
 // THttpClient against answers played write by write over a loopback connection: what it refuses
-// as no whole HTTP answer (no status line, cut short, a redirect away from http), what it still
-// takes, and ports that do not fit 16 bits.
+// as no whole HTTP answer (no status line, cut short, a redirect away from http, an error status
+// a later line would hide), what it still takes, and ports that do not fit 16 bits.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,6 +46,9 @@ TEST(HttpClientAnswers, WhatIsNoWholeHttpAnswerEndsThePostWithAClearError) {
          "HTTP answer cut short: the header did not end", ""},
         {"a status line without its line end", {"HTTP/1.0 200 OK"}, 6, "HTTP answer cut short: the header did not end",
          ""},
+        {"an error status, then a success in the same write",
+         {"HTTP/1.0 500 Internal Server Error\r\nHTTP/1.0 200 OK\r\n\r\nYOLLANDI"}, 500, "Internal Server Error",
+         "YOLLANDI"},
         {"a redirect to https", {"HTTP/1.0 302 Found\r\nLocation: https://127.0.0.1/x\r\n\r\nmoved"}, 7,
          "Redirect to https refused: only http is supported", ""},
         {"a redirect to another scheme", {"HTTP/1.1 301 Moved\r\nLOCATION: Ftp://127.0.0.1/x\r\n\r\n"}, 7,
