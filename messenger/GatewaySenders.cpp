@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "messenger/GatewayForm.h"
 #include "messenger/SiteConfig.h"
@@ -78,10 +79,10 @@ void Post(const std::string& url, bool referToForm, const std::function<std::str
 }  // namespace
 
 bool IsSuccessAnswer(const std::string& body) {
-    size_t end = body.size();
-    while (end > 0 && (body[end - 1] == '\r' || body[end - 1] == '\n' || body[end - 1] == ' ' || body[end - 1] == '\t'))
-        --end;
-    return body.compare(0, end, SuccessAnswer) == 0 && end == std::char_traits<char>::length(SuccessAnswer);
+    std::string_view text(body);
+    const size_t end = text.find_last_not_of("\r\n \t");
+    text = end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+    return text == SuccessAnswer;
 }
 
 bool ReportGatewayAnswer() {

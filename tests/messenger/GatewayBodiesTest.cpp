@@ -43,3 +43,17 @@ TEST(GatewayBodies, TheGeneratorDrawsTheSameSequenceEveryRun) {
     EXPECT_EQ(Random(255), 8u);
     EXPECT_EQ(RandSeed, 134775814u);
 }
+
+TEST(GatewayBodies, TheSuccessWordMayBeFollowedOnlyByLineEndsAndBlanks) {
+    struct Case {
+        std::string body;
+        bool success;
+    } cases[] = {
+        {"YOLLANDI", true},        {"YOLLANDI\r\n", true},      {"YOLLANDI \t\r\n\n", true},
+        {" YOLLANDI", false},      {"\r\nYOLLANDI", false},     {"yollandi", false},
+        {"YOLLAND", false},        {"YOLLANDIX", false},        {"xYOLLANDI", false},
+        {"", false},               {"\r\n", false},             {std::string("YOLLANDI\0", 9), false},
+        {"YOLLANDI\r\nx", false},  {std::string(9000, 'x') + "YOLLANDI", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsSuccessAnswer(c.body), c.success) << c.body;
+}
