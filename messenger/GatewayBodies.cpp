@@ -25,7 +25,7 @@ namespace {
 
 std::string Message(const std::string& number, const std::string& text, const std::string& signature,
                     const std::string& address) {
-    return "telno=" + EncodeFormValue(number) + "&mesaj=" + EncodeFormValue(text + "-" + signature) +
+    return "telno=" + EncodeExactValue(number) + "&mesaj=" + EncodeFormValue(text + "-" + signature) +
            "&ip=" + EncodeFormValue(address);
 }
 
@@ -45,9 +45,9 @@ std::string SuperOnlineBody(const std::string& address, const std::string& prefi
                             const std::string& password, const std::string& number, const std::string& text,
                             const std::string& signature) {
     const long remaining = 144L - static_cast<long>(text.size()) - static_cast<long>(signature.size());
-    return "IP=" + address + "&gsmss=" + EncodeFormValue(prefix) + "&gsmnmr=" + EncodeFormValue(ownNumber) +
-           "&password=" + EncodeFormValue(password) + "&gsmssto=" + EncodeFormValue(Copy(number, 3, 3)) +
-           "&gsmnmrto=" + EncodeFormValue(Copy(number, 6, 0x7fffffff)) + "&mesaj=" + EncodeFormValue(text) +
+    return "IP=" + address + "&gsmss=" + EncodeExactValue(prefix) + "&gsmnmr=" + EncodeExactValue(ownNumber) +
+           "&password=" + EncodeExactValue(password) + "&gsmssto=" + EncodeExactValue(Copy(number, 3, 3)) +
+           "&gsmnmrto=" + EncodeExactValue(Copy(number, 6, 0x7fffffff)) + "&mesaj=" + EncodeFormValue(text) +
            "&kalan=" + std::to_string(remaining);
 }
 

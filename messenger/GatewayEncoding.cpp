@@ -21,7 +21,7 @@ constexpr char TurkishFold(unsigned char b) {
     }
 }
 
-std::string Encode(const std::string& value, bool dropApostrophe) {
+std::string Encode(const std::string& value, bool fold, bool dropApostrophe) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(value.size() * 3);
@@ -31,7 +31,7 @@ std::string Encode(const std::string& value, bool dropApostrophe) {
             out += '+';
         } else if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
             out += c;
-        } else if (char folded = TurkishFold(b)) {
+        } else if (char folded = fold ? TurkishFold(b) : 0) {
             out += folded;
         } else if (b == '\'' && dropApostrophe) {
             // dropped
@@ -46,7 +46,8 @@ std::string Encode(const std::string& value, bool dropApostrophe) {
 
 }  // namespace
 
-std::string EncodeFormValue(const std::string& value) { return Encode(value, false); }
-std::string EncodeSuggestionValue(const std::string& value) { return Encode(value, true); }
+std::string EncodeFormValue(const std::string& value) { return Encode(value, true, false); }
+std::string EncodeSuggestionValue(const std::string& value) { return Encode(value, true, true); }
+std::string EncodeExactValue(const std::string& value) { return Encode(value, false, false); }
 
 }  // namespace messenger

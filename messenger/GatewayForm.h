@@ -2,11 +2,13 @@
 // the four gateway services, their endpoints, the value encoders and the senders that post them
 // through the send window's HTTP client.
 //
-// Both encoders work on single-byte Windows-1254 text: the ten Turkish letters fold to ASCII,
-// letters and digits pass, a space becomes "+", every other byte becomes "%XX" (upper-case hex).
-// They never fail. Every value of a gateway body goes through EncodeFormValue except the dotted
-// address the SuperOnline sender draws, so an "&" or a space in a password, a number or a text
-// never breaks the form.
+// The encoders work on single-byte Windows-1254 text: letters and digits pass, a space becomes
+// "+", every other byte becomes "%XX" (upper-case hex); the text encoders first fold the ten
+// Turkish letters to ASCII. They never fail. Message texts and the send window's address go
+// through EncodeFormValue; numbers and the SuperOnline login's prefix, number and password through
+// EncodeExactValue, so the gateway decodes them to the very bytes typed (byte 0xFE is "%FE"). Only the
+// dotted address the SuperOnline sender draws goes as it is; an "&" or a space in any value never
+// breaks the form.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,8 @@ namespace messenger {
 std::string EncodeFormValue(const std::string& value);
 // A value of the suggestion body: as EncodeFormValue, but an apostrophe is dropped.
 std::string EncodeSuggestionValue(const std::string& value);
+// A number or a credential: as EncodeFormValue without the fold, so every byte comes back as typed.
+std::string EncodeExactValue(const std::string& value);
 
 // The program's one generator: state := state x 134775813 + 1 (mod 2^32), starting at 0 and never
 // seeded, so every run draws the same sequence. RandSeed is its state.
@@ -51,15 +55,18 @@ inline constexpr const char* SuccessAnswer = "YOLLANDI";
 // The senders of the send window's four services. Each builds its body from the windows' fields,
 // sets the send window's client (URL, proxy from the settings window), empties the main window's
 // answer field, shows the wait window and posts. After a post that returned, the answer field gets
-// the last body block received (it stays empty when the answer had no body), the wait window
-// closes and the result is shown. After a post that raised, the wait window closes, nothing more
-// is shown and the exception goes on to the caller.
-void SendViaNormal();
-void SendViaNormal2();
-void SendViaFlash();
-void SendViaSuperOnline();
-// Shows "Mesajınız Başarıyla Gönderildi" when the main window's answer field is exactly
-// SuccessAnswer, otherwise "Mesajınız Yollanamadı".
-void ReportGatewayAnswer();
+// the whole body of the answer (it stays empty when the answer had none), the wait window closes
+// and the result is shown; the sender returns whether the message counts as sent (the gateway's
+// answer was judged a success; a SuperOnline post that returned always counts). After a post that
+// raised, the wait window closes, nothing more is shown and the exception goes on to the caller.
+bool SendViaNormal();
+bool SendViaNormal2();
+bool SendViaFlash();
+bool SendViaSuperOnline();
+// True when body is SuccessAnswer, followed by nothing but CR, LF, spaces and tabs.
+bool IsSuccessAnswer(const std::string& body);
+// Judges the main window's answer field by IsSuccessAnswer: shows "Mesajınız Başarıyla
+// Gönderildi" and returns true, or shows "Mesajınız Yollanamadı" and returns false.
+bool ReportGatewayAnswer();
 
 }  // namespace messenger

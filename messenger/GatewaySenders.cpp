@@ -2,6 +2,8 @@
 // is judged.
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "messenger/GatewayForm.h"
 #include "messenger/SiteConfig.h"
@@ -69,46 +71,56 @@ void Post(const std::string& url, bool referToForm, const std::function<std::str
         throw;
     }
     rcvd->SetPosition(0);
-    // An answer without a body leaves the field empty, which is not a success.
-    if (a->BytesReceived() > 0) Form1->Memo1->SetText(a->LastReceived());
+    // The whole body is judged, however the network cut it into receives.
+    Form1->Memo1->SetText(rcvd->Data());
     Form18->Close();
 }
 
 }  // namespace
 
-void ReportGatewayAnswer() {
-    if (Form1->Memo1->Text() == SuccessAnswer) ShowMessage("Mesajınız Başarıyla Gönderildi"_w);
-    else ShowMessage("Mesajınız Yollanamadı"_w);
+bool IsSuccessAnswer(const std::string& body) {
+    std::string_view text(body);
+    const size_t end = text.find_last_not_of("\r\n \t");
+    text = end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+    return text == SuccessAnswer;
 }
 
-void SendViaNormal() {
+bool ReportGatewayAnswer() {
+    const bool sent = IsSuccessAnswer(Form1->Memo1->Text());
+    if (sent) ShowMessage("Mesajınız Başarıyla Gönderildi"_w);
+    else ShowMessage("Mesajınız Yollanamadı"_w);
+    return sent;
+}
+
+bool SendViaNormal() {
     Post(siteconfig::MakerUrl(NormalPath), false, [] {
         return NormalBody(Recipient(), Form2->Memo1->Text(), Signature(), Form2->Label2->Caption());
     });
-    ReportGatewayAnswer();
+    return ReportGatewayAnswer();
 }
 
-void SendViaNormal2() {
+bool SendViaNormal2() {
     Post(siteconfig::MakerUrl(Normal2Path), false, [] {
         return Normal2Body(1, Recipient(), Form2->Memo1->Text(), Signature(), Form2->Label2->Caption());
     });
-    ReportGatewayAnswer();
+    return ReportGatewayAnswer();
 }
 
-void SendViaFlash() {
+bool SendViaFlash() {
     Post(siteconfig::MakerUrl(Normal2Path), false, [] {
         return Normal2Body(2, Recipient(), Form2->Memo1->Text(), Signature(), Form2->Label2->Caption());
     });
-    ReportGatewayAnswer();
+    return ReportGatewayAnswer();
 }
 
-void SendViaSuperOnline() {
+bool SendViaSuperOnline() {
     const std::string address = DrawDottedAddress(254, 1);
     Post("http://" + siteconfig::SuperOnline() + SuperOnlinePath, true, [&address] {
         return SuperOnlineBody(address, Form3->ComboBox2->Text(), Form3->Edit1->Text(), Form3->Edit3->Text(),
                                Recipient(), Form2->Memo1->Text(), Signature());
     });
     ShowMessage("SMS Mesajınız başarıyla yollandı"_w);
+    return true;
 }
 
 }  // namespace messenger

@@ -48,7 +48,11 @@ bool TTrayIcon::Shell(DWORD message, const char* what) {
     }
 }
 
-void TTrayIcon::AddToTaskbar() { FInTaskbar = Shell(NIM_ADD, "AddToTaskbar"); }
+// The shell refuses to add an icon twice: one it still shows (it takes a change of its record)
+// counts as shown.
+void TTrayIcon::AddToTaskbar() {
+    FInTaskbar = Shell(NIM_ADD, "AddToTaskbar") || (FInTaskbar && Shell(NIM_MODIFY, "AddToTaskbar"));
+}
 
 void TTrayIcon::DeleteFromTaskbar() {
     Shell(NIM_DELETE, "DeleteFromTaskbar");

@@ -125,9 +125,9 @@ void TForm2::Memo1KeyDown(TObject*, WORD&, TShiftState) {
 
 bool TForm2::Dispatch() {
     switch (ComboBox2->ItemIndex()) {
-        case 0: messenger::SendViaNormal(); return true;
-        case 1: messenger::SendViaNormal2(); return true;
-        case 2: messenger::SendViaFlash(); return true;
+        case 0: return messenger::SendViaNormal();
+        case 1: return messenger::SendViaNormal2();
+        case 2: return messenger::SendViaFlash();
         case 3: {
             if (Form3->ComboBox2->Text().empty() || Form3->Edit1->Text().empty() || Form3->Edit3->Text().empty()) {
                 ShowMessage("Superonline Ayarlarınızı Yapmamışsınız"_w);
@@ -138,8 +138,7 @@ bool TForm2::Dispatch() {
                 ShowMessage("Sadece Turkcell e SMS Yollayabilirsiniz");
                 return false;
             }
-            messenger::SendViaSuperOnline();
-            return true;
+            return messenger::SendViaSuperOnline();
         }
         default: return true;
     }
@@ -151,8 +150,8 @@ void TForm2::SpeedButton1Click(TObject*) {
         return;
     }
     Close();
-    // A refused SuperOnline send keeps the text and leaves the history alone; a failed post raises
-    // past both steps.
+    // A send the gateway's answer judged failed and a refused SuperOnline send keep the text and
+    // leave the history alone; a failed post raises past both steps.
     if (!Dispatch()) return;
     if (Form1->GemiiAKAPAT1->Checked) {
         TStrings* history = Form15->ListBox1->Items();

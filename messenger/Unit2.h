@@ -51,7 +51,8 @@ public:
 
 private:
     // Runs the chosen service's sender; false when the send was refused before anything was posted
-    // (SuperOnline without a login, or a recipient outside Turkcell's prefixes).
+    // (SuperOnline without a login, or a recipient outside Turkcell's prefixes) or when the
+    // gateway's answer was judged a failure.
     bool Dispatch();
     int SignatureLength() const;
     // The hold this window took on the main window at its show; a close or hide ends this one only.

@@ -22,8 +22,10 @@
 #include "transport/AsyncSocket.h"
 #include "transport/HttpClient/Protocol.h"
 
-// The client's failures: 1 busy, 2 nothing to post, 4 line too long, or the status (400 and up)
-// of a request that ended with one.
+// The client's failures: 1 busy, 2 nothing to post, 4 line too long, 5 an answer that is not
+// HTTP (its first line is no status line, or its code is below 100), 6 an answer cut short (its
+// header did not end, or its body is shorter than its Content-Length), 7 a redirect to a scheme
+// other than http; or the status (400 and up) of a request that ended with one.
 class EHttpException : public Exception {
 public:
     EHttpException(std::string Msg, WORD Code) : Exception(std::move(Msg)), ErrorCode(Code) {}
@@ -113,6 +115,8 @@ public:
     // What the last request left.
     int StatusCode() const { return FStatusCode; }
     std::string ReasonPhrase() const { return FReasonPhrase; }
+    // The code Get, Post and Head raise EHttpException with when StatusCode is 400 or more.
+    WORD ErrorCode() const { return FErrorCode; }
     // The last header line or body block received, as received (line ends of body blocks kept).
     const std::string& LastReceived() const { return FLastReceived; }
     int ContentLength() const { return FContentLength; }
@@ -181,6 +185,8 @@ private:
     void ParseHeaderLine();
     void DeliverBodyChunk();
     void HeaderLineTooLong();
+    void RefuseAnswer(WORD Code, const std::string& Reason);
+    bool AnswerCutShort() const;
     void StartRedirect();
     void HandleRedirect();
     // The inactivity time-out.
@@ -209,6 +215,7 @@ private:
     std::string FReasonPhrase;
     WORD FErrorCode = 0;  // the code Post raises with when the status is 400 or more
     int FContentLength = -1;
+    int FAnnouncedLength = -1;  // the Content-Length of the answer under way (-1: none)
     std::string FContentType;
     std::unique_ptr<TStringList> FAuthChallenges;
     std::string FAcceptRanges;

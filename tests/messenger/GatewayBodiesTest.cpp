@@ -16,6 +16,11 @@ TEST(GatewayBodies, FieldsInOrderEveryValueEncoded) {
         {Normal2Body(2, "905320000000", "Şu"_w, "S", "1.1.1.1"), "smsid=2&telno=905320000000&mesaj=Su%2DS&ip=1%2E1%2E1%2E1"},
         {SuperOnlineBody("1.2.3.4", "535", "1234567", "p&w d", "905320000000", "merha", "Tolvar"),
          "IP=1.2.3.4&gsmss=535&gsmnmr=1234567&password=p%26w+d&gsmssto=532&gsmnmrto=0000000&mesaj=merha&kalan=133"},
+        // The login's values and the numbers keep every byte: a Turkish letter is not folded.
+        {SuperOnlineBody("1.2.3.4", "53\xFE", "12\xFD", "a&b c\xFE=%+", "90\xC7" "320000000", "\xFEu", ""),
+         "IP=1.2.3.4&gsmss=53%FE&gsmnmr=12%FD&password=a%26b+c%FE%3D%25%2B&gsmssto=%C732&gsmnmrto=0000000"
+         "&mesaj=su&kalan=142"},
+        {NormalBody("90532\xFE", "\xFEu", "", "1.2.3.4"), "telno=90532%FE&mesaj=su%2D&ip=1%2E2%2E3%2E4"},
         // A number too short for a prefix and subscriber digits gives what is there.
         {SuperOnlineBody("9.9.9.9", "532", "1", "x", "9053", "t", ""),
          "IP=9.9.9.9&gsmss=532&gsmnmr=1&password=x&gsmssto=53&gsmnmrto=&mesaj=t&kalan=143"},
@@ -37,4 +42,18 @@ TEST(GatewayBodies, TheGeneratorDrawsTheSameSequenceEveryRun) {
     EXPECT_EQ(RandSeed, 1u);
     EXPECT_EQ(Random(255), 8u);
     EXPECT_EQ(RandSeed, 134775814u);
+}
+
+TEST(GatewayBodies, TheSuccessWordMayBeFollowedOnlyByLineEndsAndBlanks) {
+    struct Case {
+        std::string body;
+        bool success;
+    } cases[] = {
+        {"YOLLANDI", true},        {"YOLLANDI\r\n", true},      {"YOLLANDI \t\r\n\n", true},
+        {" YOLLANDI", false},      {"\r\nYOLLANDI", false},     {"yollandi", false},
+        {"YOLLAND", false},        {"YOLLANDIX", false},        {"xYOLLANDI", false},
+        {"", false},               {"\r\n", false},             {std::string("YOLLANDI\0", 9), false},
+        {"YOLLANDI\r\nx", false},  {std::string(9000, 'x') + "YOLLANDI", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsSuccessAnswer(c.body), c.success) << c.body;
 }

@@ -10,6 +10,7 @@
 
 #include "fixtures.h"
 #include "gatewayfake.h"
+#include "support/answerplayer.h"
 #include "messenger/GatewayForm.h"
 #include "messenger/TolvarProgram.h"
 #include "messenger/Unit1.h"
@@ -22,6 +23,7 @@
 #include "platform/classlib/headless.h"
 #include "platform/classlib/timer.h"
 #include "platform/winsock/winsock.h"
+#include "transport/HTTPGet.h"
 #include "transport/INetDetector.h"
 
 using headless::Headless;
@@ -68,6 +70,7 @@ protected:
         tolvar::CreateForms();
         tolvar::ShowMainForm();
         Form1->INetDetector1->SetEnabled(false);  // the test runs the ticks (a slow start must not tick)
+        if (!newsUrl_.empty()) Form1->HTTPGet1->URL = newsUrl_;
         headless::Pump();
         Form1->INetDetector1->Poll();
         ASSERT_EQ(Form1->INetDetector1->Online(), online);
@@ -95,6 +98,7 @@ protected:
     }
     std::string Dir() const { return state_.Path("gateway"); }
 
+    std::string newsUrl_;  // where the news check goes instead of the maker's host, when set
     testsupport::TempState state_;
     std::unique_ptr<headless::TSession> session_;
 };
@@ -188,15 +192,15 @@ TEST_F(SendRun, TheAnswerDecidesTheMessage) {
     struct Case {
         const char* modes;
         Strings boxes;  // UTF-8; "error: " marks the error box
-        bool sent;      // the post returned: history entry, field cleared
+        bool sent;      // judged sent: history entry, field cleared
     } cases[] = {
         {"yollandi", {"Mesajınız Başarıyla Gönderildi"}, true},
-        {"crlf", {"Mesajınız Yollanamadı"}, true},
+        {"crlf", {"Mesajınız Başarıyla Gönderildi"}, true},  // line ends after the word
         {"later", {"Mesajınız Başarıyla Gönderildi"}, true},
-        {"long", {"Mesajınız Başarıyla Gönderildi"}, true},      // the word alone in the last block
-        {"longtail", {"Mesajınız Yollanamadı"}, true},           // the last block holds more than the word
-        {"fail", {"Mesajınız Yollanamadı"}, true},
-        {"empty", {"Mesajınız Yollanamadı"}, true},
+        {"long", {"Mesajınız Yollanamadı"}, false},           // filler before the word, in a block of its own
+        {"longtail", {"Mesajınız Yollanamadı"}, false},
+        {"fail", {"Mesajınız Yollanamadı"}, false},
+        {"empty", {"Mesajınız Yollanamadı"}, false},
         {"redirect,yollandi", {"Mesajınız Başarıyla Gönderildi"}, true},
         {"404", {"error: Not Found"}, false},
         {"500", {"error: Internal Server Error"}, false},
@@ -219,6 +223,74 @@ TEST_F(SendRun, TheAnswerDecidesTheMessage) {
         EXPECT_TRUE(Form1->Enabled()) << "the wait window let go of the main window";
         session_.reset();
     }
+}
+
+// The gateway's answer played over a loopback connection write by write, as the network may cut
+// it: the whole body decides, and what is no whole HTTP answer ends the send as a failure.
+TEST_F(SendRun, TheWholeAnswerDecidesHoweverTheConnectionCutsIt) {
+    const std::string ok = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n";
+    std::vector<std::string> trickle;
+    for (char c : ok + "Content-Length: 8\r\n\r\nYOLLANDI") trickle.emplace_back(1, c);
+    struct Case {
+        const char* name;
+        std::vector<std::string> writes;
+        const char* box;  // UTF-8; "error: " marks the error box
+        bool sent;        // history entry, field cleared
+    } cases[] = {
+        {"one write", {ok + "Content-Length: 8\r\n\r\nYOLLANDI"}, "Mesajınız Başarıyla Gönderildi", true},
+        {"the word over two writes", {ok + "Content-Length: 8\r\n\r\nYOL", "LANDI"}, "Mesajınız Başarıyla Gönderildi",
+         true},
+        {"one byte at a time", trickle, "Mesajınız Başarıyla Gönderildi", true},
+        {"CR LF after the word", {ok + "Content-Length: 10\r\n\r\nYOLLANDI\r\n"}, "Mesajınız Başarıyla Gönderildi",
+         true},
+        {"filler, then the word in a write of its own", {ok + "\r\n" + std::string(9000, 'x'), "YOLLANDI"},
+         "Mesajınız Yollanamadı", false},
+        {"a long body ending with the word", {ok + "\r\n" + std::string(9000, 'x') + "YOLLANDI"},
+         "Mesajınız Yollanamadı", false},
+        {"empty body", {ok + "Content-Length: 0\r\n\r\n"}, "Mesajınız Yollanamadı", false},
+        {"no status line", {"garbage\r\n\r\nYOLLANDI"}, "error: Invalid HTTP answer: no status line", false},
+        {"an error status, then a success", {"HTTP/1.0 500 Internal Server Error\r\nHTTP/1.0 200 OK\r\n\r\nYOLLANDI"},
+         "error: Internal Server Error", false},
+        {"a body shorter than announced", {ok + "Content-Length: 100000\r\n\r\n" + std::string(5000, 'x')},
+         "error: HTTP answer cut short: 5000 of 100000 bytes came", false},
+        {"a redirect to https", {"HTTP/1.0 302 Found\r\nLocation: https://127.0.0.1/marendo/tolvar1.asp\r\n\r\n"},
+         "error: Redirect to https refused: only http is supported", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::AnswerPlayer gateway;
+        gateway.Script({c.writes});
+        newsUrl_ = "http://127.0.0.1:" + std::to_string(testsupport::FreePort()) + "/marendo/smsyeni.txt";
+        Start(gateway.Host());
+        // The player takes its turns inside the sender's post, which pumps the timer's ticks.
+        TTimer turn(nullptr);
+        turn.SetInterval(1);
+        turn.OnTimer = [&](TObject*) { gateway.Step(*Form2->a); };
+        Send(1, 0, "selam");
+        turn.SetEnabled(false);
+        gateway.Finish();
+        EXPECT_EQ(Boxes(), Strings{cp1254::FromUtf8(c.box)});
+        EXPECT_EQ(gateway.Connections(), 1);
+        EXPECT_EQ(History(), c.sent ? Strings{"selam"} : Strings{});
+        EXPECT_EQ(Form2->Memo1->Text(), c.sent ? "" : "selam") << "a send judged failed keeps the text";
+        EXPECT_FALSE(Form18->Visible());
+        EXPECT_TRUE(Form1->Enabled());
+        session_.reset();
+    }
+}
+
+// The SuperOnline login goes as typed: the gateway decodes the very bytes of the password.
+TEST_F(SendRun, TheSuperOnlineLoginReachesTheGatewayByteForByte) {
+    fixtures::GatewayFake fake(Dir(), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Form3->Edit3->SetText("a&b cş=%+ ğüİıöçŞ"_w);
+    Send(1, 3, "şeker"_w);
+    ASSERT_EQ(fake.Count(), 1);
+    EXPECT_EQ(fake.Fields(1), (Strings{"IP=70.171.81.42", "gsmss=535", "gsmnmr=1234567", "password=a&b cş=%+ ğüİıöçŞ",
+                                       "gsmssto=532", "gsmnmrto=1112233", "mesaj=seker", "kalan=133"}));
+    const std::string request = fake.Request(1);
+    EXPECT_NE(request.find("&password=a%26b+c%FE%3D%25%2B+%F0%FC%DD%FD%F6%E7%DE&"), std::string::npos);
 }
 
 TEST_F(SendRun, AnEarlierSuccessNeverCountsForAnAnswerWithoutBody) {
@@ -410,6 +482,20 @@ TEST_F(SendRun, TheProxyOfTheSettingsCarriesTheSendWithItsAuthorisation) {
     ASSERT_EQ(fake.Count(), 2);
     EXPECT_EQ(fake.Request(2).find("\r\nVia: "), std::string::npos) << "the switch off goes direct";
     EXPECT_EQ(Boxes(), Strings{"Mesajınız Başarıyla Gönderildi"_w});
+}
+
+// A proxy port typed beyond 16 bits is refused; it never reaches the port it would wrap to.
+TEST_F(SendRun, AProxyPortBeyondSixteenBitsIsRefused) {
+    fixtures::GatewayFake fake(Dir(), "yollandi");
+    ASSERT_TRUE(fake.Started());
+    Start(fake.Host());
+    Form9->CheckBox3->SetChecked(true);
+    Form9->Edit3->SetText("127.0.0.1");
+    Form9->Edit4->SetText(std::to_string(65536 + fake.Port()));
+    Send(1, 0, "vekil");
+    EXPECT_EQ(Boxes(), (Strings{"MESAJ GÖNDERİLEMEDİ"_w, "error: can't connect: Invalid argument (Error #10022)"}));
+    EXPECT_EQ(fake.Count(), 0);
+    EXPECT_EQ(Form2->Memo1->Text(), "vekil");
 }
 
 TEST_F(SendRun, TheSuperOnlineReferrerStaysForTheLaterSendsOfTheRun) {

@@ -198,6 +198,26 @@ TEST_F(TrayMinimise, TheWindowHidesIntoTheIconAndComesBackRestored) {
     EXPECT_TRUE(Form1->Visible());
     EXPECT_FALSE(Application->Minimized());
     EXPECT_EQ(IconsOf(Form1->taskbar->Handle()).size(), 1u);
+
+    // The icon still shown counts as shown: the next minimise hides the window again.
+    headless::Minimize();
+    EXPECT_FALSE(Form1->Visible());
+    EXPECT_TRUE(Form1->taskbar->InTaskbar());
+    EXPECT_EQ(IconsOf(Form1->taskbar->Handle()).size(), 1u);
+    headless::TrayDblClick();
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_TRUE(IconsOf(Form1->taskbar->Handle()).empty());
+}
+
+TEST_F(TrayMinimise, AfterOpenAnIconTheShellLostLeavesTheWindowOnScreen) {
+    Start();
+    headless::Minimize();
+    headless::TrayMenu("N1");
+    ASSERT_TRUE(Form1->Visible());
+    shell::SetNotificationAreaPresent(false);  // the shell's icons go with the area
+    headless::Minimize();
+    EXPECT_TRUE(Form1->Visible()) << "nothing could bring a hidden window back";
+    EXPECT_FALSE(Form1->taskbar->InTaskbar());
 }
 
 TEST_F(TrayMinimise, WithoutANotificationAreaTheWindowStays) {

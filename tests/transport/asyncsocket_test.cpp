@@ -553,6 +553,20 @@ TEST(Resolution, TextsAndNumbers) {
         return "no exception";
     };
     EXPECT_EQ(raises([] { SocketResolvePort("", "tcp"); }), "SocketResolvePort: Invalid Port.");
+    // A number beyond 16 bits is refused, never cut to a port.
+    struct PortText {
+        const char* text;
+        int port;  // -1: refused
+    };
+    for (auto p : {PortText{"0", 0}, PortText{"65535", 65535}, PortText{"65536", -1}, PortText{"8035377", -1},
+                   PortText{"65617", -1}, PortText{"99999999999", -1}, PortText{"70000abc", -1}}) {
+        SCOPED_TRACE(p.text);
+        if (p.port >= 0) {
+            EXPECT_EQ(SocketResolvePort(p.text, "tcp"), p.port);
+            continue;
+        }
+        EXPECT_EQ(raises([&] { SocketResolvePort(p.text, "tcp"); }), "SocketResolvePort: Invalid Port.");
+    }
     EXPECT_EQ(raises([] { SocketResolveProto(""); }), "SocketResolveProto: Invalid Protocol.");
     EXPECT_EQ(raises([] { SocketResolveHost(""); }), "SocketResolveHost: '' Invalid Hostname.");
     winsock::SetTestHosts({});

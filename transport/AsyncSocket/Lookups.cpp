@@ -62,7 +62,15 @@ ULONG SocketResolveHost(const std::string& InAddr) {
 
 u_short SocketResolvePort(const std::string& Port, const std::string& Proto) {
     if (Port.empty() || Port.size() >= 32) throw ESocketException("SocketResolvePort: Invalid Port.");
-    if (Port[0] >= '0' && Port[0] <= '9') return static_cast<u_short>(LeadingNumber(Port));
+    if (Port[0] >= '0' && Port[0] <= '9') {
+        // A number that does not fit a port is refused, never cut to 16 bits.
+        const int n = LeadingNumber(Port);
+        if (n > 65535) {
+            WSASetLastError_(WSAEINVAL);
+            throw ESocketException("SocketResolvePort: Invalid Port.");
+        }
+        return static_cast<u_short>(n);
+    }
     std::string pr = Trim(Proto);
     SERVENT* s = getservbyname_(Trim(Port).c_str(), pr.empty() ? nullptr : pr.c_str());
     if (!s)

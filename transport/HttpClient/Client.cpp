@@ -78,6 +78,7 @@ void THttpClient::StartRequest(THttpRequest Kind) {
     FHeaderLineCount = 0;
     FBodyDataCount = 0;
     FContentLength = -1;
+    FAnnouncedLength = -1;
     FContentType.clear();
     FAllowedToSend = false;
     // Nothing of an earlier answer may be taken for this one's.

@@ -181,6 +181,15 @@ void THttpClient::CloseConnection() {
 void THttpClient::SocketClosed(TObject*, WORD) {
     FConnected = false;
     if (FState == hsReady) return;  // a socket closed between requests ends nothing
+    if (AnswerCutShort()) {
+        const std::string what = FState == hsWaitingHeader
+                                     ? std::string("the header did not end")
+                                     : IntToStr(FBytesReceived) + " of " + IntToStr(FAnnouncedLength) + " bytes came";
+        FReceiveBuffer.Clear();
+        FStatusCode = 404;
+        FErrorCode = 6;
+        FReasonPhrase = "HTTP answer cut short: " + what;
+    }
     if (FBodyDataCount > 0) {
         try {
             FireDocEnd();

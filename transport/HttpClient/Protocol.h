@@ -59,6 +59,11 @@ std::string DocumentNameOf(const std::string& Path);
 // Replaces the text after the last "." of Name with Ext, or appends "." + Ext without a ".".
 std::string ReplaceFileExt(const std::string& Name, const std::string& Ext);
 
+// The scheme a location value names, lower-cased, or empty when it names none: a name (a letter,
+// then letters, digits, "+", "-" or ".") followed by "://", or by a ":" that does not begin a port
+// (so "host:8080/x" names no scheme, "mailto:x" and "https:x" do).
+std::string SchemeOf(const std::string& Value);
+
 // Moves Target to where the location header value Value points. On a direct connection the
 // host, Host line, port and request target follow the value; through a proxy the host and port
 // keep naming the proxy and the request target becomes the new absolute URL. A value without a
@@ -97,9 +102,12 @@ bool ParseDecimal(const std::string& Text, int& Value);
 
 // A status line begins with "HTTP/1.0" or "HTTP/1.1" (exact case). Its code is characters 10 to
 // 12, its reason the text from character 14 on; CodeValid is false when the code is no number.
+// WellFormed holds for a status line that can open an answer: the version, one space, three
+// digits making a code of 100 or more, then the end of the line or a space.
 struct TStatusLine {
     bool IsStatus = false;
     bool CodeValid = false;
+    bool WellFormed = false;
     int Code = 0;
     std::string Reason;
 };

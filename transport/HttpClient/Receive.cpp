@@ -32,18 +32,42 @@ void THttpClient::SocketDataReceived(TObject*, WORD) {
 }
 
 // A header line that does not fit the buffer ends the request.
-void THttpClient::HeaderLineTooLong() {
+void THttpClient::HeaderLineTooLong() { RefuseAnswer(4, "HTTP line too long"); }
+
+// Ends the request at once with Code and Reason: what is still in the buffer is not read, and
+// Post raises.
+void THttpClient::RefuseAnswer(WORD Code, const std::string& Reason) {
     FReceiveBuffer.Clear();
+    FLocationSeen = false;
     FStatusCode = 404;
-    FErrorCode = 4;
-    FReasonPhrase = "HTTP line too long";
+    FErrorCode = Code;
+    FReasonPhrase = Reason;
     CloseConnection();
 }
 
+// An answer that closed before it was whole: its header did not end, or it announced a longer
+// body than came. Only answers that carry a body are measured.
+bool THttpClient::AnswerCutShort() const {
+    if (FStatusCode >= 400) return false;  // already a failure
+    if (FState == hsWaitingHeader) return FHeaderLineCount > 0 || FReceiveBuffer.Count() > 0;
+    if (FState != hsWaitingBody || FRequestKind == rqHead || FAnnouncedLength < 0) return false;
+    if (FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 304) return false;
+    return FBytesReceived < FAnnouncedLength;
+}
+
 void THttpClient::ParseHeaderLine() {
-    if (FHeaderLineCount == 0) FireHeaderBegin();
+    if (FHeaderLineCount == 0) {
+        FireHeaderBegin();
+        FAnnouncedLength = -1;
+    }
     ++FHeaderLineCount;
     const std::string line = FLastReceived;
+    if (FHeaderLineCount == 1 && !http::IsHeaderlessStart(line) && !http::ParseStatusLine(line).WellFormed) {
+        // The answer must open with a status line (or be a page without a header).
+        FReceivedHeaderLines->Add(line);
+        RefuseAnswer(5, "Invalid HTTP answer: no status line");
+        return;
+    }
     if (http::IsHeaderlessStart(line)) {
         if (FContentType.empty()) FContentType = "text/html";
         SetState(hsWaitingBody);
@@ -69,7 +93,9 @@ void THttpClient::ParseHeaderLine() {
         return;
     }
     FReceivedHeaderLines->Add(line);
-    http::TStatusLine status = http::ParseStatusLine(line);
+    // Only the answer's first line is its status: a later one (after an error status closed the
+    // connection, say) never replaces it.
+    http::TStatusLine status = FHeaderLineCount == 1 ? http::ParseStatusLine(line) : http::TStatusLine();
     if (status.IsStatus) {
         // A code that is no number sets nothing.
         if (status.CodeValid) {
@@ -81,11 +107,17 @@ void THttpClient::ParseHeaderLine() {
         http::THeaderField f = http::ParseHeaderField(line);
         if (f.HasColon) {
             if (f.Name == "location") {
+                // Only plain HTTP is spoken: the body is never re-sent to another scheme's port.
+                const std::string scheme = http::SchemeOf(f.Value);
+                if (!scheme.empty() && scheme != "http") {
+                    RefuseAnswer(7, "Redirect to " + scheme + " refused: only http is supported");
+                    return;
+                }
                 FLocationSeen = true;
                 http::ResolveLocation(f.Value, FViaProxy, FTarget);
             } else if (f.Name == "content-length") {
                 int v;
-                if (http::ParseDecimal(f.Value, v)) FContentLength = v;
+                if (http::ParseDecimal(f.Value, v)) FContentLength = FAnnouncedLength = v;
             } else if (f.Name == "content-range") {
                 http::SplitContentRange(f.Value, ContentRangeBegin, ContentRangeEnd);
             } else if (f.Name == "accept-ranges") {

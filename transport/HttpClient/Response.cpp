@@ -30,6 +30,9 @@ TStatusLine ParseStatusLine(const std::string& Line) {
     std::string code = Line.size() > 9 ? Line.substr(9, 3) : std::string();
     s.CodeValid = ParseDecimal(code, s.Code);
     if (Line.size() > 13) s.Reason = Line.substr(13);
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    s.WellFormed = Line.size() >= 12 && Line[8] == ' ' && digit(Line[9]) && digit(Line[10]) && digit(Line[11]) &&
+                   (Line.size() == 12 || Line[12] == ' ') && s.Code >= 100;
     return s;
 }
 

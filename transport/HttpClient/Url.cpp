@@ -132,6 +132,22 @@ TRequestPlan PlanRequest(const std::string& Url, const std::string& Proxy, const
     return plan;
 }
 
+std::string SchemeOf(const std::string& Value) {
+    if (Value.empty() || !std::isalpha(static_cast<unsigned char>(Value[0]))) return {};
+    size_t i = 1;
+    while (i < Value.size()) {
+        const auto c = static_cast<unsigned char>(Value[i]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') break;
+        ++i;
+    }
+    if (i == Value.size() || Value[i] != ':') return {};
+    const bool slashes = Value.compare(i + 1, 2, "//") == 0;
+    if (!slashes && i + 1 < Value.size() && std::isdigit(static_cast<unsigned char>(Value[i + 1]))) return {};
+    std::string scheme = Value.substr(0, i);
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return scheme;
+}
+
 void ResolveLocation(const std::string& Value, bool ViaProxy, TTarget& Target) {
     if (Value.empty()) return;
     const bool rooted = Value[0] == '/';

@@ -205,25 +205,35 @@ TEST(EncodeBase64, Table) {
 TEST(StatusLine, Table) {
     struct Case {
         const char* line;
-        bool isStatus, valid;
+        bool isStatus, valid, wellFormed;
         int code;
         const char* reason;
     } cases[] = {
-        {"HTTP/1.0 200 OK", true, true, 200, "OK"},
-        {"HTTP/1.1 302 Found", true, true, 302, "Found"},
-        {"HTTP/1.1 404 Not Found", true, true, 404, "Not Found"},
-        {"HTTP/1.0 200", true, true, 200, ""},
-        {"HTTP/1.0 20", true, true, 20, ""},
-        {"HTTP/1.0 2x0 OK", true, false, 0, "OK"},
-        {"HTTP/1.0", true, false, 0, ""},
-        {"HTTP/1.0 $FF what", true, false, 0, "what"},
-        {"http/1.0 200 OK", false, false, 0, ""},
-        {"HTTP/2 200 OK", false, false, 0, ""},
+        {"HTTP/1.0 200 OK", true, true, true, 200, "OK"},
+        {"HTTP/1.1 302 Found", true, true, true, 302, "Found"},
+        {"HTTP/1.1 404 Not Found", true, true, true, 404, "Not Found"},
+        {"HTTP/1.0 200", true, true, true, 200, ""},
+        {"HTTP/1.0 100 Continue", true, true, true, 100, "Continue"},
+        {"HTTP/1.0 999 Odd", true, true, true, 999, "Odd"},
+        {"HTTP/1.0 20", true, true, false, 20, ""},
+        {"HTTP/1.0 099 Low", true, true, false, 99, "Low"},
+        {"HTTP/1.0 -12 Minus", true, true, false, -12, "Minus"},
+        {"HTTP/1.0 2000 OK", true, true, false, 200, " OK"},
+        {"HTTP/1.0  200 OK", true, false, false, 0, " OK"},
+        {"HTTP/1.0 2x0 OK", true, false, false, 0, "OK"},
+        {"HTTP/1.1 abc OK", true, false, false, 0, "OK"},
+        {"HTTP/1.0", true, false, false, 0, ""},
+        {"HTTP/1.0 $FF what", true, false, false, 0, "what"},
+        {"http/1.0 200 OK", false, false, false, 0, ""},
+        {"HTTP/2 200 OK", false, false, false, 0, ""},
+        {"HTTP/2.0 200 OK", false, false, false, 0, ""},
+        {"garbage", false, false, false, 0, ""},
     };
     for (const Case& c : cases) {
         TStatusLine s = ParseStatusLine(c.line);
         EXPECT_EQ(s.IsStatus, c.isStatus) << c.line;
         EXPECT_EQ(s.CodeValid, c.valid) << c.line;
+        EXPECT_EQ(s.WellFormed, c.wellFormed) << c.line;
         if (c.valid) {
             EXPECT_EQ(s.Code, c.code) << c.line;
         }
@@ -231,6 +241,20 @@ TEST(StatusLine, Table) {
             EXPECT_EQ(s.Reason, c.reason) << c.line;
         }
     }
+}
+
+TEST(SchemeOf, Table) {
+    struct Case {
+        const char* value;
+        const char* scheme;
+    } cases[] = {
+        {"http://h/x", "http"},   {"HTTP://h/x", "http"},   {"http:/x", "http"},         {"http:x", "http"},
+        {"https://h/x", "https"}, {"HtTpS://h", "https"},   {"ftp://h/f", "ftp"},        {"mailto:a@b", "mailto"},
+        {"https:x", "https"},     {"svn+ssh://h", "svn+ssh"}, {"/x", ""},                {"//h/x", ""},
+        {"new.asp", ""},          {"host:8080/x", ""},      {"host:8080", ""},           {"a/b?u=https://h", ""},
+        {"1http://h", ""},        {"", ""},                 {"h_t://x", ""},             {"x:", "x"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SchemeOf(c.value), c.scheme) << c.value;
 }
 
 TEST(HeaderField, Table) {
