@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,9 @@ extern GtkWidget* g_collectPopup;
 
 // Fonts (fonts.cpp): the widget and its parts show the font (family, size, style, colour).
 void ApplyFont(GtkWidget* widget, TFont* font);
-// A control's own background colour (a class-library colour value) on its widget; -1 for the theme's.
-void ApplyBackground(GtkWidget* widget, int colour);
+// A control's own background colour (a class-library colour value: an RGB, black included, or a
+// system colour) on its widget; none for the theme's.
+void ApplyBackground(GtkWidget* widget, std::optional<int> colour);
 
 // Forms and controls (peers.cpp).
 std::unique_ptr<TControlPeer> MakePeer(TControl* control);

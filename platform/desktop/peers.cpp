@@ -33,6 +33,9 @@ enum class Kind {
     Combo, Check, Radio, StatusBar, Browser
 };
 
+// A combo box narrower than this gives its field more of its width (the arrow is drawn smaller).
+constexpr int kNarrowCombo = 64;
+
 class TPeer;
 std::set<TPeer*> g_peers;             // every live peer
 std::set<TPeer*> g_dirtyForms;        // forms whose widget tree waits for an idle sync
@@ -72,12 +75,16 @@ WPARAM MKOf(guint state) {
 }
 
 // The RGB of a control's colour: its own, or its parent's when ParentColor; a form without a colour
-// of its own has the button face.
+// of its own has the button face. A colour of its own may be black (0) or a system colour.
 COLORREF ColorOf(const TControl* c) {
     while (c && c->ParentColor && c->Parent()) c = c->Parent();
-    if (!c || c->Color == 0) return static_cast<COLORREF>(ColorToRGB(clBtnFace));
+    if (!c || (c->ParentColor && c->Color == 0)) return static_cast<COLORREF>(ColorToRGB(clBtnFace));
     return static_cast<COLORREF>(ColorToRGB(c->Color));
 }
+
+// The name the window manager shows for a form's window (a taskbar's entry, a switcher's): its
+// caption, or the application's title for a form without one (a frameless skinned window).
+std::string WindowTitle(const TCustomForm* f) { return Utf8(f->Caption().empty() ? Application->Title : f->Caption()); }
 
 // Where a control's top-left lies in its form's client area.
 void FormOffset(const TControl* c, int& x, int& y) {
@@ -224,6 +231,11 @@ public:
         ++Syncing;
         gtk_fixed_move(GTK_FIXED(PlacedIn), Outer, C->Left(), C->Top());
         gtk_widget_set_size_request(Outer, std::max(1, C->Width()), std::max(1, C->Height()));
+        if (K == Kind::Combo) {
+            GtkStyleContext* style = gtk_widget_get_style_context(Outer);
+            if (C->Width() < kNarrowCombo) gtk_style_context_add_class(style, "classlib-narrow");
+            else gtk_style_context_remove_class(style, "classlib-narrow");
+        }
         if (Frame) gtk_widget_set_size_request(Frame, std::max(1, C->Width()), std::max(1, C->Height()));
         --Syncing;
     }
@@ -238,7 +250,7 @@ public:
     // A list's, a memo's or an edit field's own colour on its widget (the theme's otherwise).
     void SyncBackground() {
         if (!Inner || (K != Kind::Edit && K != Kind::Memo && K != Kind::ListBox)) return;
-        ApplyBackground(Inner, !C->ParentColor && C->Color != 0 ? C->Color : -1);
+        ApplyBackground(Inner, C->ParentColor ? std::nullopt : std::optional<int>(C->Color));
     }
     void SyncMenu();
     void ApplyShape();
@@ -898,6 +910,9 @@ gboolean OnWindowState(GtkWidget* w, GdkEventWindowState* e, gpointer) {
     auto* f = static_cast<TCustomForm*>(p->C);
     HWND h = f->Handle();
     if (!h) return FALSE;
+    // A hidden window's state is not the person's doing: withdrawing an iconified window takes
+    // its iconified state away, which is no restore.
+    if (e->new_window_state & GDK_WINDOW_STATE_WITHDRAWN) return FALSE;
     const bool iconified = (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
     if (!iconified && p->Parked) {
         // The person brings back the window the application hid: as its icon's double click would.
@@ -920,7 +935,7 @@ void TPeer::BuildForm() {
     g_object_ref_sink(Outer);
     g_object_set_data(G_OBJECT(Outer), "desktop-peer", this);
     gtk_style_context_add_class(gtk_widget_get_style_context(Outer), "classlib-form");
-    gtk_window_set_title(GTK_WINDOW(Outer), Utf8(f->Caption()).c_str());
+    gtk_window_set_title(GTK_WINDOW(Outer), WindowTitle(f).c_str());
     switch (f->BorderStyle) {
         case bsNone: gtk_window_set_decorated(GTK_WINDOW(Outer), FALSE); break;
         case bsDialog: gtk_window_set_type_hint(GTK_WINDOW(Outer), GDK_WINDOW_TYPE_HINT_DIALOG); break;
@@ -1218,7 +1233,7 @@ void TPeer::SyncText() {
     ++Syncing;
     TControl* c = C;
     switch (K) {
-        case Kind::Form: gtk_window_set_title(GTK_WINDOW(Outer), Utf8(c->Caption()).c_str()); break;
+        case Kind::Form: gtk_window_set_title(GTK_WINDOW(Outer), WindowTitle(static_cast<TCustomForm*>(c)).c_str()); break;
         case Kind::Label: {
             auto* lb = static_cast<TCustomLabel*>(c);
             if (lb->ShowAccelChar) gtk_label_set_text_with_mnemonic(GTK_LABEL(Inner), Mnemonic(c->Caption()).c_str());
@@ -1375,6 +1390,10 @@ void ShowForm(TCustomForm* form) {
     p->SurfaceDirty = true;
     p->Parked = false;
     ++p->Syncing;
+    // A window hidden while iconified (minimised by the window manager, then taken into the
+    // notification area) keeps that state: shown as it is, it would come back minimised.
+    const bool minimized = form->WindowState() == wsMinimized || (form == Application->MainForm() && Application->Minimized());
+    if (!minimized) gtk_window_deiconify(GTK_WINDOW(p->Outer));
     gtk_widget_show(p->Outer);
     gtk_window_present(GTK_WINDOW(p->Outer));
     --p->Syncing;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "platform/classlib/application.h"
@@ -83,7 +84,51 @@ int RunPumping(const std::vector<std::string>& args) {
 
 }  // namespace
 
+namespace {
+
+std::vector<std::string> g_allowed;  // parts of the messages a test provokes
+
+// GLib's messages of the process: a warning or a critical (GTK's checks of its callers among them)
+// fails the test that is running; every message is also written as GLib writes it.
+GLogWriterOutput FailOnWarnings(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer data) {
+    if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
+        std::string domain, message;
+        for (gsize i = 0; i < count; ++i) {
+            const std::string key = fields[i].key;
+            if (fields[i].length >= 0 || !fields[i].value) continue;
+            if (key == "GLIB_DOMAIN") domain = static_cast<const char*>(fields[i].value);
+            if (key == "MESSAGE") message = static_cast<const char*>(fields[i].value);
+        }
+        bool allowed = false;
+        for (const std::string& part : g_allowed) allowed = allowed || message.find(part) != std::string::npos;
+        if (!allowed)
+            ADD_FAILURE() << "GLib " << ((level & G_LOG_LEVEL_WARNING) ? "warning" : "critical") << " from "
+                          << (domain.empty() ? "the program" : domain) << ": " << message;
+    }
+    return g_log_writer_default(level, fields, count, data);
+}
+
+}  // namespace
+
+AllowGLibMessage::AllowGLibMessage(std::string part) : part_(std::move(part)) { g_allowed.push_back(part_); }
+
+AllowGLibMessage::~AllowGLibMessage() {
+    for (auto it = g_allowed.begin(); it != g_allowed.end(); ++it)
+        if (*it == part_) {
+            g_allowed.erase(it);
+            break;
+        }
+}
+
+void WatchGLibMessages() {
+    static bool watching = false;
+    if (watching) return;
+    watching = true;
+    g_log_set_writer_func(FailOnWarnings, nullptr, nullptr);
+}
+
 bool EnsureDisplay() {
+    WatchGLibMessages();
     static int state = 0;  // 0 not tried, 1 running, -1 failed
     if (state) return state > 0;
     state = -1;

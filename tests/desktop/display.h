@@ -19,7 +19,22 @@ class TWinControl;
 
 namespace desktoptest {
 
+// From the first call on, a GLib warning or critical of the process fails the running test.
+void WatchGLibMessages();
+// While it lives, a GLib message holding `part` does not fail the test (a warning the test
+// provokes on purpose).
+class AllowGLibMessage {
+public:
+    explicit AllowGLibMessage(std::string part);
+    ~AllowGLibMessage();
+    AllowGLibMessage(const AllowGLibMessage&) = delete;
+    AllowGLibMessage& operator=(const AllowGLibMessage&) = delete;
+
+private:
+    std::string part_;
+};
 // Starts the private server (once) and points DISPLAY at it; false when Xvfb cannot be started.
+// GLib's messages are watched from then on (WatchGLibMessages).
 bool EnsureDisplay();
 
 // Runs the message loop (our queue and GTK's events) until done() holds or `ms` passed; returns

@@ -157,6 +157,46 @@ TEST_F(FontsTest, AFontsColourReachesTheTextOfAnEditAListALabelAndAPanel) {
     EXPECT_EQ(PixelsOfColour(Widget(plain), 0x004080, 24), 0);
 }
 
+// A background colour given to an edit field, a memo, a list or a panel is shown whatever kind of
+// colour value it is: a system colour (its high bit set), black (0), a plain RGB; an enabled and a
+// disabled field alike.
+TEST_F(FontsTest, BackgroundColoursOfEveryKindAreShown) {
+    struct Case {
+        const char* name;
+        TColor colour;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"clInfoBk", clInfoBk, true},
+        {"clInactiveBorder, disabled", clInactiveBorder, false},
+        {"clBlack", clBlack, true},
+        {"RGB (0, 128, 192)", static_cast<TColor>(0xC08000), true},
+    };
+    auto* memo = Make<TMemo>(10, 180, 160, 50, "");
+    memo->SetText("Dorlin"_w);
+    ShowAndWait();
+    GtkWidget* tree = gtk_bin_get_child(GTK_BIN(Widget(list)));
+    GtkWidget* text = gtk_bin_get_child(GTK_BIN(Widget(memo)));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (TControl* control : std::initializer_list<TControl*>{edit, list, memo, panel}) {
+            control->ParentColor = false;
+            control->Color = c.colour;
+            control->SetEnabled(c.enabled);
+            control->Invalidate();
+        }
+        const COLORREF ref = static_cast<COLORREF>(ColorToRGB(c.colour));
+        const long rgb = (static_cast<long>(GetRValue(ref)) << 16) | (GetGValue(ref) << 8) | GetBValue(ref);
+        for (GtkWidget* w : {Widget(edit), tree, text, Widget(panel)}) {
+            SCOPED_TRACE(G_OBJECT_TYPE_NAME(w));
+            const int area = gtk_widget_get_allocated_width(w) * gtk_widget_get_allocated_height(w);
+            // The list's view rounds a channel by one.
+            EXPECT_TRUE(PumpUntil([&] { return area > 0 && PixelsOfColour(w, rgb, 1) > area / 2; }))
+                << std::hex << "0x" << rgb << " on " << PixelsOfColour(w, rgb, 1) << " of " << std::dec << area;
+        }
+    }
+}
+
 // The widgets under `w` (itself included) of a GTK type.
 struct TCollect {
     GType Type;

@@ -15,6 +15,7 @@
 #include "platform/classlib/forms.h"
 #include "platform/classlib/menus.h"
 #include "platform/classlib/messages.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/statedir.h"
@@ -167,6 +168,139 @@ TEST_F(ShellTest, TheSaveDialogReturnsTheNameAPersonTypedInItsFolder) {
     ASSERT_TRUE(ActiveBackend()->FileDialog(r));
     EXPECT_EQ(r.FileName, state.Dir() + "/notlar.txt");
     EXPECT_EQ(r.FilterIndex, 1);
+}
+
+// The file dialog on screen (its chooser, and the dialog in `dialog` when asked), or nullptr.
+GtkFileChooser* ShownChooser(GtkDialog** dialog) {
+    GtkFileChooser* found = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        if (!GTK_IS_DIALOG(l->data) || !gtk_widget_get_mapped(GTK_WIDGET(l->data))) continue;
+        GList* kids = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(l->data))));
+        for (GList* k = kids; k; k = k->next)
+            if (GTK_IS_FILE_CHOOSER_WIDGET(k->data)) {
+                found = GTK_FILE_CHOOSER(k->data);
+                if (dialog) *dialog = GTK_DIALOG(l->data);
+            }
+        g_list_free(kids);
+    }
+    g_list_free(tops);
+    return found;
+}
+
+// A message box on screen, or nullptr.
+GtkDialog* ShownBox() {
+    GtkDialog* found = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next)
+        if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))) found = GTK_DIALOG(l->data);
+    g_list_free(tops);
+    return found;
+}
+
+std::string Taken(gchar* owned) {
+    std::string s = owned ? owned : "";
+    g_free(owned);
+    return s;
+}
+
+// What a person does in the file dialog, from the loop's timer: looks at the folder and the name
+// the dialog opened with, picks `pick` in the list when it is set, and takes the file chosen with
+// Open (Save). A box that answers the choice is read and closed, and the dialog then cancelled.
+struct ChooserHand {
+    std::string want;  // the machine's name of the file the dialog is to end on
+    bool pick = false;
+    std::string folderSeen, fileSeen, boxText;
+    int stage = 0, ticks = 0;
+
+    static gboolean Tick(gpointer p) {
+        auto* self = static_cast<ChooserHand*>(p);
+        GtkDialog* dialog = nullptr;
+        GtkFileChooser* chooser = ShownChooser(&dialog);
+        GtkDialog* box = ShownBox();
+        if (++self->ticks > 400) {  // about 10 seconds: whatever is open goes
+            if (box) gtk_dialog_response(box, IDOK);
+            else if (dialog) gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+            return dialog || box ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+        }
+        switch (self->stage) {
+            case 0:
+                // The folder the dialog opened in, once it shows one.
+                if (!chooser || (self->folderSeen = Taken(gtk_file_chooser_get_current_folder(chooser))).empty())
+                    return G_SOURCE_CONTINUE;
+                if (self->pick) gtk_file_chooser_set_filename(chooser, self->want.c_str());
+                self->stage = 1;
+                return G_SOURCE_CONTINUE;
+            case 1:
+                if (!chooser || Taken(gtk_file_chooser_get_filename(chooser)) != self->want) return G_SOURCE_CONTINUE;
+                self->fileSeen = self->want;
+                gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
+                self->stage = 2;
+                return G_SOURCE_CONTINUE;
+            case 2:
+                if (box) {
+                    gchar* text = nullptr;
+                    g_object_get(box, "text", &text, nullptr);
+                    self->boxText = Taken(text);
+                    gtk_dialog_response(box, IDOK);
+                    self->stage = 3;
+                    return G_SOURCE_CONTINUE;
+                }
+                return chooser ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+            default:
+                if (!chooser || box) return G_SOURCE_CONTINUE;
+                gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+                return G_SOURCE_REMOVE;
+        }
+    }
+};
+
+// Names a person gives files, through the file dialog both ways: the program's folder and name (its
+// own Windows-1254 paths) open the dialog on the machine's folder and file, and the file chosen
+// comes back as the program's path of that file. A name the program's paths cannot hold (a byte
+// that is no UTF-8) is not given to the program: the dialog says so and stays.
+TEST_F(ShellTest, NonAsciiNamesGoThroughTheFileDialogBothWays) {
+    struct Case {
+        bool save;
+        const char* folder;    // UTF-8, under the state folder
+        const char* file;      // the file's name on the machine (bytes)
+        bool nameGiven;        // the program gives the file's name (else the person picks it)
+        bool taken;            // the program gets the name
+    };
+    const Case cases[] = {
+        {false, "Müzik", "Şarkı bir.mp3", true, true},
+        {false, "Listeler ğ", "kişiler ığş.ini", true, true},
+        {true, "Listeler ğ", "yeni ÇÖÜ ı.ini", true, true},
+        {false, "Müzik", "bozuk \xFE ş.mp3", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string folder = state.Path(c.folder), file = folder + "/" + c.file;
+        ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+        if (!c.save) testsupport::WriteAll(file, "ID3");
+        TFileDialogRequest r;
+        r.Save = c.save;
+        r.Title = c.save ? "Listeyi Kaydet" : "Dosya Aç"_w;
+        r.InitialDir = cp1254::FromUtf8(folder);
+        if (c.nameGiven) r.FileName = c.save ? cp1254::FromUtf8(c.file) : cp1254::FromUtf8(file);
+        r.Filter = "Hepsi|*.*";
+        ChooserHand hand;
+        hand.want = file;
+        hand.pick = !c.nameGiven;
+        g_timeout_add(25, ChooserHand::Tick, &hand);
+        const bool ok = ActiveBackend()->FileDialog(r);
+        EXPECT_TRUE(PumpUntil([&] { return ShownChooser(nullptr) == nullptr && ShownBox() == nullptr; }));
+        EXPECT_EQ(hand.folderSeen, folder);
+        EXPECT_EQ(hand.fileSeen, file) << "the dialog never showed the file";
+        EXPECT_EQ(ok, c.taken);
+        if (c.taken) {
+            EXPECT_EQ(r.FileName, cp1254::FromUtf8(file));
+            EXPECT_EQ(win::LocalPath(r.FileName), file);
+            EXPECT_TRUE(hand.boxText.empty()) << hand.boxText;
+        } else {
+            EXPECT_NE(hand.boxText.find("cannot be used"), std::string::npos) << hand.boxText;
+        }
+    }
 }
 
 // The person's programs for addresses, as the desktop knows them: here one stand-in program, for

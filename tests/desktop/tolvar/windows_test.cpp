@@ -14,11 +14,14 @@
 #include "messenger/TolvarProgram.h"
 #include "messenger/Unit1.h"
 #include "messenger/Unit2.h"
+#include "messenger/Unit4.h"
+#include "messenger/Unit5.h"
 #include "messenger/Unit9.h"
 #include "platform/classlib/extctrls.h"
 #include "platform/classlib/application.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/graphics.h"
+#include "platform/classlib/stdctrls.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
 #include "platform/win/statedir.h"
@@ -62,6 +65,35 @@ TEST_F(TolvarWindowsTest, EveryWindowShowsItsCaptionAndSizeWithItsControlsApart)
         ++checked;
     }
     EXPECT_GE(checked, 15);
+}
+
+// The operator prefix of the new and the edit contact windows shows its three digits whole in the
+// box's bounds (the one field a person must check before a send).
+TEST_F(TolvarWindowsTest, ThePrefixBoxesShowTheirThreeDigits) {
+    for (TCustomForm* f : std::initializer_list<TCustomForm*>{Form4, Form5}) {
+        SCOPED_TRACE(f->Name());
+        auto* combo = static_cast<TComboBox*>(f->FindComponent("ComboBox2"));
+        ASSERT_NE(combo, nullptr);
+        combo->SetItemIndex(0);
+        f->Show();
+        ASSERT_TRUE(Mapped(f));
+        GtkWidget* entry = gtk_bin_get_child(GTK_BIN(Widget(combo)));
+        ASSERT_TRUE(GTK_IS_ENTRY(entry));
+        ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_allocated_width(Widget(combo)) == combo->Width(); }));
+        PumpFor(100);
+        EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "532");
+        PangoRectangle ink{}, logical{};
+        pango_layout_get_pixel_extents(gtk_entry_get_layout(GTK_ENTRY(entry)), &ink, &logical);
+        GdkRectangle area{};
+        gtk_entry_get_text_area(GTK_ENTRY(entry), &area);
+        EXPECT_LE(logical.width, area.width) << "the digits need " << logical.width << " pixels, the box shows " << area.width;
+        gint scrolled = -1;
+        g_object_get(entry, "scroll-offset", &scrolled, nullptr);
+        EXPECT_EQ(scrolled, 0);
+        for (const std::string& fault : LayoutFaults(f)) ADD_FAILURE() << fault;
+        EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-prefix-" + f->Name() + ".png"));
+        f->Hide();
+    }
 }
 
 }  // namespace
