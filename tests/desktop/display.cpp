@@ -16,6 +16,7 @@
 
 #include "platform/classlib/application.h"
 #include "platform/classlib/controls.h"
+#include "platform/classlib/dialogs.h"
 #include "platform/classlib/forms.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
@@ -254,6 +255,85 @@ void WidgetOrigin(GtkWidget* w, int& x, int& y) {
         gtk_widget_get_allocation(w, &a);
         x += a.x;
         y += a.y;
+    }
+}
+
+// The file dialog on screen (its chooser, and the dialog in `dialog` when asked), or nullptr.
+GtkFileChooser* ShownChooser(GtkDialog** dialog) {
+    GtkFileChooser* found = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        if (!GTK_IS_DIALOG(l->data) || !gtk_widget_get_mapped(GTK_WIDGET(l->data))) continue;
+        GList* kids = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(l->data))));
+        for (GList* k = kids; k; k = k->next)
+            if (GTK_IS_FILE_CHOOSER_WIDGET(k->data)) {
+                found = GTK_FILE_CHOOSER(k->data);
+                if (dialog) *dialog = GTK_DIALOG(l->data);
+            }
+        g_list_free(kids);
+    }
+    g_list_free(tops);
+    return found;
+}
+
+// A message box on screen, or nullptr.
+GtkDialog* ShownBox() {
+    GtkDialog* found = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next)
+        if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))) found = GTK_DIALOG(l->data);
+    g_list_free(tops);
+    return found;
+}
+
+namespace {
+
+std::string Taken(gchar* owned) {
+    std::string s = owned ? owned : "";
+    g_free(owned);
+    return s;
+}
+
+}  // namespace
+
+gboolean ChooserHand::Tick(gpointer p) {
+    auto* self = static_cast<ChooserHand*>(p);
+    GtkDialog* dialog = nullptr;
+    GtkFileChooser* chooser = ShownChooser(&dialog);
+    GtkDialog* box = ShownBox();
+    if (++self->ticks > 400) {  // about 10 seconds: whatever is open goes
+        if (box) gtk_dialog_response(box, IDOK);
+        else if (dialog) gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+        return dialog || box ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+    }
+    switch (self->stage) {
+        case 0:
+            // The folder the dialog opened in, once it shows one.
+            if (!chooser || (self->folderSeen = Taken(gtk_file_chooser_get_current_folder(chooser))).empty())
+                return G_SOURCE_CONTINUE;
+            if (self->pick) gtk_file_chooser_set_filename(chooser, self->want.c_str());
+            self->stage = 1;
+            return G_SOURCE_CONTINUE;
+        case 1:
+            if (!chooser || Taken(gtk_file_chooser_get_filename(chooser)) != self->want) return G_SOURCE_CONTINUE;
+            self->fileSeen = self->want;
+            gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
+            self->stage = 2;
+            return G_SOURCE_CONTINUE;
+        case 2:
+            if (box) {
+                gchar* text = nullptr;
+                g_object_get(box, "text", &text, nullptr);
+                self->boxText = Taken(text);
+                gtk_dialog_response(box, IDOK);
+                self->stage = 3;
+                return G_SOURCE_CONTINUE;
+            }
+            return chooser ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+        default:
+            if (!chooser || box) return G_SOURCE_CONTINUE;
+            gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+            return G_SOURCE_REMOVE;
     }
 }
 

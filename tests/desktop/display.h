@@ -55,6 +55,23 @@ long ScreenPixel(int x, int y);
 // Where a widget's top-left lies on the screen.
 void WidgetOrigin(GtkWidget* w, int& x, int& y);
 
+// The file dialog on screen (its chooser, and the dialog in `dialog` when asked), or nullptr.
+GtkFileChooser* ShownChooser(GtkDialog** dialog);
+// A message box on screen, or nullptr.
+GtkDialog* ShownBox();
+
+// What a person does in the file dialog, from the loop's timer (g_timeout_add(25, Tick, &hand)):
+// looks at the folder and the name the dialog opened with, picks `want` in the list when `pick` is
+// set, and takes the file chosen with Open (Save). A box that answers the choice is read and
+// closed, and the dialog then cancelled. After about 10 seconds whatever is open is closed.
+struct ChooserHand {
+    std::string want;  // the machine's name of the file the dialog is to end on
+    bool pick = false;
+    std::string folderSeen, fileSeen, boxText;
+    int stage = 0, ticks = 0;
+    static gboolean Tick(gpointer p);
+};
+
 // What keeps a person from seeing or reaching a control of a shown form: a control outside its
 // parent's client area or empty, one that covers a sibling (but those named in `under` as
 // "FORM.NAME", which lie under another by design), and a widget shown at another size than its control's bounds (its
