@@ -4,12 +4,14 @@
 // person would, with the pointer and the keyboard.
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <sstream>
 #include <vector>
 
 #include "display.h"
+#include "fontcheck.h"
 #include "tolvarscreen.h"
 #include "messenger/TolvarProgram.h"
 #include "messenger/Unit1.h"
@@ -258,6 +260,45 @@ TEST_F(TolvarWindowsTest, TheSettingsPagesDrawEveryFieldOnScreen) {
     }
     std::string seen;
     EXPECT_TRUE(PumpUntil([&] { return ShowsLightFaces(points, seen); }, 3000)) << seen;
+}
+
+// The settings window's two pages are titled at their tops with their names, and nothing is drawn
+// between the fields of their upper and lower halves (a page's name drawn there reads as a stray
+// label).
+TEST_F(TolvarWindowsTest, TheSettingsPagesAreTitledAtTheirTopsWithNothingBetweenTheirHalves) {
+    Form1->ProgramAyarlar1Click(nullptr);
+    ASSERT_TRUE(Mapped(Form9));
+    ASSERT_TRUE(PumpUntil([] { return gtk_widget_get_mapped(Widget(Form9->Edit1)); }));
+    PumpFor(200);
+    const std::pair<TWinControl*, const char*> pages[] = {{Form9->TabSheet1, "Proxy Ayarları"},
+                                                         {Form9->TabSheet2, "Diğerleri"}};
+    for (const auto& [page, name] : pages) {
+        SCOPED_TRACE(name);
+        // The page's title: the frame of its widget is labelled with its name.
+        GtkWidget* w = Widget(page);
+        std::string title;
+        if (GTK_IS_CONTAINER(w)) {
+            GList* kids = gtk_container_get_children(GTK_CONTAINER(w));
+            for (GList* k = kids; k; k = k->next)
+                if (GTK_IS_FRAME(k->data) && gtk_frame_get_label(GTK_FRAME(k->data))) title = gtk_frame_get_label(GTK_FRAME(k->data));
+            g_list_free(kids);
+        }
+        EXPECT_EQ(title, name);
+        // The band between the halves shows one colour only.
+        int upper = 0, lower = page->Height();
+        for (int i = 0; i < page->ControlCount(); ++i) {
+            const TControl* c = page->Controls(i);
+            if (c->Top() < page->Height() / 2) upper = std::max(upper, c->Top() + c->Height());
+            else lower = std::min(lower, c->Top());
+        }
+        ASSERT_GT(lower - upper, 8);
+        int x = 0, y = 0;
+        WidgetOrigin(w, x, y);
+        const int bx = x + 4, by = y + upper + 3, bw = page->Width() - 8, bh = lower - upper - 6;
+        const long ground = ScreenPixel(bx, by);
+        EXPECT_EQ(PixelsOfColourAt(bx, by, bw, bh, ground, 0), bw * bh) << "something is drawn between the halves";
+    }
+    EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-settings-pages.png"));
 }
 
 }  // namespace
