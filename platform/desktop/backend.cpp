@@ -362,6 +362,7 @@ bool Start() {
         OpenForPerson(r);
         if (g_previousOpen) g_previousOpen(r);
     });
+    StartTextPainter();
     StartTray();
     return true;
 }
@@ -370,6 +371,7 @@ void Stop() {
     using namespace detail;
     if (!g_backend) return;
     StopTray();
+    StopTextPainter();
     shell::SetOpenWatcher(std::move(g_previousOpen));
     g_previousOpen = nullptr;
     if (g_hooked) {

@@ -85,6 +85,11 @@ void MinimizeAll(bool minimize);
 // no such form or press.
 bool BeginMoveDrag(HWND hwnd);
 
+// Text the GDI draws on the forms' surfaces is drawn by the toolkit's renderer when they are shown
+// (from Start to Stop).
+void StartTextPainter();
+void StopTextPainter();
+
 // A main window the application hid while minimised is kept iconified, not hidden, until an icon
 // of the notification area is really shown (else nothing would bring it back); then it goes.
 void HideParkedForms();

@@ -3,7 +3,10 @@
 // from its region. A person's input goes back to the models through their user-input members and
 // the form's window messages.
 #include <algorithm>
+#include <map>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "platform/classlib/application.h"
 #include "platform/classlib/buttons.h"
@@ -353,15 +356,83 @@ void PaintContainers(TWinControl* parent, HDC dc) {
     }
 }
 
+// ---- owner-drawn text ----
+//
+// Text the GDI is asked to draw on a form's surface (panel captions, link labels, painted buttons)
+// is drawn by the toolkit's text renderer over the surface when the surface is shown: anti-aliased
+// as the widgets' text and at the window's scale, where the surface itself is scaled up.
+
+std::map<HWND, std::vector<gdi::WindowText>> g_texts;  // a form's window -> its surface's text
+HWND g_painting = nullptr;                              // the surface being painted whole
+
+bool TakeText(const gdi::WindowText& run) {
+    bool shown = false;
+    for (TPeer* p : g_peers)
+        if (p->K == Kind::Form && p->Outer && static_cast<TCustomForm*>(p->C)->Handle() == run.window) shown = true;
+    if (!shown) return false;
+    std::vector<gdi::WindowText>& runs = g_texts[run.window];
+    if (run.window != g_painting) {
+        // Drawn on its own over the surface: what it covers of earlier text is gone.
+        const RECT r{run.x, run.y, run.x + run.width, run.y + run.ascent + run.em};
+        std::erase_if(runs, [&](const gdi::WindowText& o) {
+            return o.x < r.right && r.left < o.x + o.width && o.y < r.bottom && r.top < o.y + o.ascent + o.em;
+        });
+    }
+    runs.push_back(run);
+    return true;
+}
+
+// Draws a form's text runs on a container's widget whose top-left is (ox, oy) on the surface.
+void DrawTexts(GtkWidget* w, cairo_t* cr, HWND form, int ox, int oy) {
+    auto it = g_texts.find(form);
+    if (it == g_texts.end()) return;
+    for (const gdi::WindowText& run : it->second) {
+        const std::string text = Utf8(run.text);
+        PangoLayout* layout = gtk_widget_create_pango_layout(w, text.c_str());
+        PangoFontDescription* desc = pango_font_description_new();
+        pango_font_description_set_family(desc, Utf8(run.font.lfFaceName).c_str());
+        pango_font_description_set_weight(desc, static_cast<PangoWeight>(run.font.lfWeight > 0 ? run.font.lfWeight : 400));
+        pango_font_description_set_style(desc, run.font.lfItalic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+        pango_font_description_set_absolute_size(desc, static_cast<double>(std::max(1, run.em)) * PANGO_SCALE);
+        pango_layout_set_font_description(layout, desc);
+        pango_font_description_free(desc);
+        PangoAttrList* attrs = pango_attr_list_new();
+        if (run.underlineFrom >= 0 && run.underlineTo > run.underlineFrom) {
+            PangoAttribute* u = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
+            u->start_index = static_cast<guint>(Utf8(run.text.substr(0, static_cast<size_t>(run.underlineFrom))).size());
+            u->end_index = static_cast<guint>(Utf8(run.text.substr(0, static_cast<size_t>(run.underlineTo))).size());
+            pango_attr_list_insert(attrs, u);
+        }
+        if (run.font.lfStrikeOut) pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
+        pango_layout_set_attributes(layout, attrs);
+        pango_attr_list_unref(attrs);
+        PangoRectangle logical{};
+        pango_layout_get_pixel_extents(layout, nullptr, &logical);
+        const int baseline = pango_layout_get_baseline(layout) / PANGO_SCALE;
+        cairo_save(cr);
+        cairo_rectangle(cr, run.clip.left - ox, run.clip.top - oy, run.clip.right - run.clip.left, run.clip.bottom - run.clip.top);
+        cairo_clip(cr);
+        cairo_set_source_rgb(cr, GetRValue(run.color) / 255.0, GetGValue(run.color) / 255.0, GetBValue(run.color) / 255.0);
+        // Where the GDI measured the run: its middle, and its baseline.
+        cairo_move_to(cr, run.x + (run.width - logical.width) / 2.0 - ox, run.y + run.ascent - baseline - oy);
+        pango_cairo_show_layout(cr, layout);
+        cairo_restore(cr);
+        g_object_unref(layout);
+    }
+}
+
 void TPeer::PaintSurface() {
     auto* f = static_cast<TCustomForm*>(C);
     HWND h = f->Handle();
     if (!h) return;
     HDC dc = GetDC(h);
     if (!dc) return;
+    g_texts[h].clear();
+    g_painting = h;
     FillSolid(dc, 0, 0, f->ClientWidth(), f->ClientHeight(), ColorOf(f));
     PaintContainers(f, dc);
     PaintGraphicControls(f, dc, 0, 0);
+    g_painting = nullptr;
     ReleaseDC(h, dc);
     SurfaceDirty = false;
 }
@@ -397,6 +468,11 @@ gboolean OnContainerDraw(GtkWidget* w, cairo_t* cr, gpointer) {
     cairo_paint(cr);
     cairo_restore(cr);
     cairo_surface_destroy(s);
+    cairo_save(cr);
+    cairo_rectangle(cr, 0, 0, gtk_widget_get_allocated_width(w), gtk_widget_get_allocated_height(w));
+    cairo_clip(cr);
+    DrawTexts(w, cr, f->Handle(), ox, oy);
+    cairo_restore(cr);
     return FALSE;
 }
 
@@ -1454,6 +1530,14 @@ void HideParkedForms() {
 void ForgetForm(TCustomForm* form) {
     TPeer* p = PeerOf(form);
     if (p) g_dirtyForms.erase(p);
+    if (form->Handle()) g_texts.erase(form->Handle());
+}
+
+void StartTextPainter() { gdi::SetWindowTextPainter(TakeText); }
+
+void StopTextPainter() {
+    gdi::SetWindowTextPainter(nullptr);
+    g_texts.clear();
 }
 
 GtkWindow* WindowOfForm(const TCustomForm* form) {

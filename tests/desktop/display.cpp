@@ -397,7 +397,7 @@ void DesktopTest::SetUp() {
     // has none but those a test installs in its own state folder.
     setenv("XDG_DATA_HOME", state.Path("share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", state.Path("config").c_str(), 1);
-    if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
+    ASSERT_TRUE(EnsureDisplay()) << "no display: Xvfb cannot be started here (Debian package xvfb)";
     session = std::make_unique<headless::TSession>();
     ASSERT_TRUE(desktop::Start()) << "GTK cannot open the private display";
     started = true;

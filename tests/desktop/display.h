@@ -81,7 +81,7 @@ std::vector<std::string> LayoutFaults(const TWinControl* form, const std::set<st
 // A scripted session on the desktop backend: a private state folder, a headless session (halts
 // throw, the application is reset) with the desktop backend started inside it. The person's
 // programs for addresses and documents are those under the state folder's "share" and "config"
-// (none unless a test puts one there). Skips the test when no display can be had.
+// (none unless a test puts one there). Fails the test when no display can be had.
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -197,6 +197,88 @@ TEST_F(FontsTest, BackgroundColoursOfEveryKindAreShown) {
     }
 }
 
+// How text looks on the screen within a rectangle of device pixels (as a screenshot holds them):
+// pixels of the text's colour, of the ground, and between the two (the edges an anti-aliased
+// renderer draws).
+struct InkSeen {
+    int text = 0, ground = 0, between = 0;
+};
+InkSeen LookAtInk(const std::string& shot, int x, int y, int width, int height, long textRgb, long groundRgb) {
+    InkSeen seen;
+    GdkPixbuf* pb = gdk_pixbuf_new_from_file(shot.c_str(), nullptr);
+    if (!pb) return seen;
+    const int stride = gdk_pixbuf_get_rowstride(pb), channels = gdk_pixbuf_get_n_channels(pb);
+    const guchar* pixels = gdk_pixbuf_get_pixels(pb);
+    auto near = [](const guchar* p, long rgb, int tolerance) {
+        return std::abs(p[0] - static_cast<int>((rgb >> 16) & 0xFF)) <= tolerance &&
+               std::abs(p[1] - static_cast<int>((rgb >> 8) & 0xFF)) <= tolerance &&
+               std::abs(p[2] - static_cast<int>(rgb & 0xFF)) <= tolerance;
+    };
+    for (int row = y; row < y + height && row < gdk_pixbuf_get_height(pb); ++row)
+        for (int col = x; col < x + width && col < gdk_pixbuf_get_width(pb); ++col) {
+            const guchar* p = pixels + row * stride + col * channels;
+            if (near(p, textRgb, 40)) ++seen.text;
+            else if (near(p, groundRgb, 6)) ++seen.ground;
+            else ++seen.between;
+        }
+    g_object_unref(pb);
+    return seen;
+}
+
+}  // namespace
+
+// GDK's window scale of the X display, forced for the windows made from then on.
+extern "C" void gdk_x11_display_set_window_scale(GdkDisplay* display, gint scale);
+
+namespace {
+
+// Text the programs draw themselves on a form (a panel's caption here, as link labels, painted
+// buttons and the send window's header are drawn) is drawn as the toolkit draws its own: with
+// anti-aliased edges, and at the window's scale on a display of scale 2 (crisp strokes, not the
+// 1x drawing scaled up).
+TEST_F(FontsTest, OwnerDrawnTextIsDrawnAsTheToolkitDrawsItAtTheWindowsScale) {
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        gdk_x11_display_set_window_scale(gdk_display_get_default(), scale);
+        TForm* f = nullptr;
+        Application->CreateForm(f);
+        f->SetName("Scaled" + std::to_string(scale));
+        f->BorderStyle = bsSingle;
+        f->SetBounds(40, 40, 260, 120);
+        auto* caption = new TPanel(f);
+        caption->SetParent(f);
+        caption->SetBounds(10, 10, 240, 60);
+        caption->BevelOuter = bvNone;
+        caption->SetCaption("Mesaj Gönderildi"_w);
+        caption->Font()->SetName("Verdana");
+        caption->Font()->SetHeight(-15);
+        f->Show();
+        auto* w = static_cast<GtkWidget*>(desktop::ControlWidget(caption));
+        ASSERT_TRUE(PumpUntil([&] { return w && gtk_widget_get_mapped(w); }));
+        ASSERT_EQ(gtk_widget_get_scale_factor(w), scale);
+        PumpFor(300);
+        const std::string shot = ShotDir() + "/owner-drawn-" + std::to_string(scale) + "x.png";
+        ASSERT_TRUE(Screenshot(shot));
+        int x = 0, y = 0;
+        WidgetOrigin(w, x, y);
+        const COLORREF face = static_cast<COLORREF>(ColorToRGB(clBtnFace));
+        const long ground = (static_cast<long>(GetRValue(face)) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+        const InkSeen seen = LookAtInk(shot, x * scale, y * scale, caption->Width() * scale, caption->Height() * scale, 0x000000, ground);
+        ASSERT_GT(seen.text, 20 * scale * scale) << "no caption on screen";
+        const std::string counts = "text " + std::to_string(seen.text) + ", between " + std::to_string(seen.between);
+        // Edges between the text and the ground: an anti-aliased renderer's.
+        EXPECT_GT(seen.between, seen.text / 4) << counts;
+        // At scale 2 the strokes are drawn at the screen's pixels: more of the text's colour than of
+        // the blur a 1x drawing scaled up is made of.
+        if (scale == 2) {
+            EXPECT_GT(seen.text, seen.between) << counts;
+        }
+        delete f;
+        PumpFor(100);
+    }
+    gdk_x11_display_set_window_scale(gdk_display_get_default(), 1);
+}
+
 // The widgets under `w` (itself included) of a GTK type.
 struct TCollect {
     GType Type;

@@ -17,7 +17,7 @@ namespace {
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!EnsureDisplay()) GTEST_SKIP() << "no display: Xvfb cannot be started here";
+        ASSERT_TRUE(EnsureDisplay()) << "no display: Xvfb cannot be started here (Debian package xvfb)";
     }
     void TearDown() override {
         if (pid > 0) {
