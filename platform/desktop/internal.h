@@ -71,7 +71,7 @@ void ApplyFont(GtkWidget* widget, TFont* font);
 // system colour) on its widget; none for the theme's.
 void ApplyBackground(GtkWidget* widget, std::optional<int> colour);
 
-// Forms and controls (peers.cpp).
+// Forms and controls (peers.cpp, forms.cpp, controls.cpp, lists.cpp, browser.cpp; peer.h).
 std::unique_ptr<TControlPeer> MakePeer(TControl* control);
 void ShowForm(TCustomForm* form);
 void HideForm(TCustomForm* form);
