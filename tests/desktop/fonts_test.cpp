@@ -1,7 +1,9 @@
 // Control fonts on the desktop: the family a control names reaches its widget and resolves to the
 // face fontconfig gives that name; size, weight, slant, underline, strikeout and colour reach the
 // widget and the screen; a change of a font, or of the parent's font a control follows, is shown
-// again; a panel's caption is painted in the panel's font; a combo box's open list shows the box's.
+// again; a panel's caption is painted in the panel's font, and drawn as the toolkit draws text, at
+// the window's scale; a combo box's open list shows the box's; background colours of every kind
+// are shown.
 #include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
 

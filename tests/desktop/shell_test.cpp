@@ -1,4 +1,4 @@
-// The notification area and popup menus on the desktop.
+// The notification area, popup menus and the file dialog on the desktop.
 #include <gtk/gtk.h>
 
 #include <sys/stat.h>

@@ -1,7 +1,8 @@
 // Dorlin's windows on the desktop, created as the program creates them: the main window frameless
 // in the shape of its skin's mask (drawn and taking input only inside it), showing the skin's
 // picture and moved by a drag on its face; the equalizer window, shaped by its own mask, opened
-// from the face's popup menu; and the playlist editor opened by its hot area. The two secondary
+// from the face's popup menu; the playlist editor opened by its hot area; and a song with a Turkish
+// name chosen in the file dialog from the eject button. The two secondary
 // windows are modal, so they are looked at from the loop's own timer while they are open.
 #include <gtk/gtk.h>
 

@@ -1,8 +1,9 @@
 // Tolvar's notification-area icon on the desktop, minimised as a person minimises it: on a session
 // bus with a status-notifier watcher the icon registers as an item whose menu (read over the bus as
 // a panel reads it) holds the program's popup menu, and choosing an item there runs its command; in
-// an XEmbed tray the icon is embedded and a double click on it brings the main window back; with no
-// tray at all the main window is never hidden.
+// an XEmbed tray the icon is embedded and a double click on it brings the main window back (the
+// first one, also after a minimise by the window manager); with no tray at all the main window is
+// never hidden.
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 

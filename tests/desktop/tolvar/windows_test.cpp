@@ -1,7 +1,8 @@
 // Tolvar's windows on the desktop, created as the program creates them: each window a person can
 // open shows its caption and size with every control where a person can see and reach it (none
-// outside the client area, none over another), and a contact is chosen and written to as a
-// person would, with the pointer and the keyboard.
+// outside the client area, none over another), the prefix boxes show their three digits, the
+// settings pages are titled at their tops, and a contact is chosen and written to as a person
+// would, with the pointer and the keyboard.
 #include <gtk/gtk.h>
 
 #include <algorithm>
