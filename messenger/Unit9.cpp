@@ -40,7 +40,7 @@ TForm9::TForm9(TComponent* AOwner) : TForm(AOwner) {
     Panel2 = NewPart<TPanel>(this, "Panel2");
     Panel2->SetVisible(false);
 
-    TabSheet1 = NewCaptioned<TPanel>(this, "TabSheet1", Panel2, "Proxy Ayarları"_w);
+    TabSheet1 = NewCaptioned<TGroupBox>(this, "TabSheet1", Panel2, "Proxy Ayarları"_w);
     CheckBox3 = NewCaptioned<TCheckBox>(this, "CheckBox3", TabSheet1, "Proxy arkasındayım"_w);
     CheckBox3->OnClick = [this](TObject* s) { CheckBox3Click(s); };
     Label1 = NewCaptioned<TLabel>(this, "Label1", TabSheet1, "Proxy Adresi:");
@@ -55,7 +55,7 @@ TForm9::TForm9(TComponent* AOwner) : TForm(AOwner) {
     Label4 = NewCaptioned<TLabel>(this, "Label4", TabSheet1, "Şifre:"_w);
     Edit6 = NewPart<TEdit>(this, "Edit6", TabSheet1);
 
-    TabSheet2 = NewCaptioned<TPanel>(this, "TabSheet2", Panel2, "Diğerleri"_w);
+    TabSheet2 = NewCaptioned<TGroupBox>(this, "TabSheet2", Panel2, "Diğerleri"_w);
     GroupBox1 = NewCaptioned<TGroupBox>(this, "GroupBox1", TabSheet2, "İsim Ekle"_w);
     Edit1 = NewPart<TEdit>(this, "Edit1", GroupBox1);
     Edit1->MaxLength = 10;

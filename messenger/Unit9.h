@@ -15,8 +15,8 @@ public:
 
     TPanel* Panel1;  // the empty panel shown at first
     TPanel* Panel2;  // the settings pages
-    // Page "Proxy Ayarları".
-    TPanel* TabSheet1;
+    // Page "Proxy Ayarları": a group titled with the page's name.
+    TGroupBox* TabSheet1;
     TCheckBox* CheckBox3;  // "Proxy arkasındayım"
     TLabel* Label1;        // "Proxy Adresi:"
     TEdit* Edit3;          // proxy address
@@ -27,8 +27,8 @@ public:
     TEdit* Edit5;          // proxy user name
     TLabel* Label4;        // "Şifre:"
     TEdit* Edit6;          // proxy password (shown in clear)
-    // Page "Diğerleri".
-    TPanel* TabSheet2;
+    // Page "Diğerleri": a group titled with the page's name.
+    TGroupBox* TabSheet2;
     TGroupBox* GroupBox1;  // "İsim Ekle"
     TEdit* Edit1;          // the signature
     TLabel* Label5;        // "İstemezseniz boş bırakın..."

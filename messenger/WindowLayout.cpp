@@ -56,25 +56,25 @@ void LayOutLoginWindow(TForm3* f) {
 }
 
 // The settings window: the two panels share the upper part; on the page panel the proxy page and
-// the other page stand side by side, each with its title in the gap between its two halves.
+// the other page stand side by side, each titled at its top with its name.
 void LayOutSettingsWindow(TForm9* f) {
     f->SetClientWidth(440);
     f->SetClientHeight(258);
     f->Panel1->SetBounds(0, 0, 440, 216);
     f->Panel2->SetBounds(0, 0, 440, 216);
     f->TabSheet1->SetBounds(8, 8, 208, 200);
-    f->CheckBox3->SetBounds(8, 8, 192, 20);
-    f->Label1->SetBounds(8, 37, 80, 16);
-    f->Edit3->SetBounds(90, 33, 110, 22);
-    f->Label2->SetBounds(8, 63, 80, 16);
-    f->Edit4->SetBounds(90, 59, 50, 22);
+    f->CheckBox3->SetBounds(8, 20, 192, 20);
+    f->Label1->SetBounds(8, 49, 80, 16);
+    f->Edit3->SetBounds(90, 45, 110, 22);
+    f->Label2->SetBounds(8, 75, 80, 16);
+    f->Edit4->SetBounds(90, 71, 50, 22);
     f->CheckBox4->SetBounds(8, 118, 192, 20);
     f->Label3->SetBounds(8, 147, 80, 16);
     f->Edit5->SetBounds(90, 143, 110, 22);
     f->Label4->SetBounds(8, 173, 80, 16);
     f->Edit6->SetBounds(90, 169, 110, 22);
     f->TabSheet2->SetBounds(224, 8, 208, 200);
-    f->GroupBox1->SetBounds(6, 6, 196, 78);
+    f->GroupBox1->SetBounds(6, 20, 196, 78);
     f->Edit1->SetBounds(10, 22, 176, 22);
     f->Label5->SetBounds(10, 50, 176, 16);
     f->GroupBox2->SetBounds(6, 116, 196, 78);

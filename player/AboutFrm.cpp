@@ -32,6 +32,8 @@ TAboutForm::TAboutForm(TComponent* AOwner) : TForm(AOwner) {
     Memo1->SetBounds(48, 28, 305, 150);
     Memo1->ReadOnly = true;
     Memo1->ScrollBars = ssVertical;
+    Memo1->Color = clBtnFace;  // the form's own colour
+    Memo1->ParentColor = false;
     Memo1->Lines()->SetText(cp1254::FromUtf8(
         "Dorlin MP3 Çalar\r\n"
         "Kabuklu bir MP3 çalar: şarkı listesi, on bantlı ekolayzer ve kayıtlı ayarları.\r\n"

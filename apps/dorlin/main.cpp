@@ -87,6 +87,9 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The application's title is its program's name, as the maker's file names spell it
+    // ("Dorlin.ini"); the installed program's file name is in lower case.
+    Application->Title = "Dorlin";
     dorlin::Startup();
     if (desktop::WantDesktop(argc, argv) && desktop::Start()) {
         dorlin::CreateMainForm();

@@ -47,7 +47,27 @@ GtkMessageType MessageType(UINT flags) {
     }
 }
 
-// Runs a dialog until it answers, serving the queue meanwhile; returns its response.
+// A dialog of ours, held by us from its making to its end: the toolkit may destroy a dialog on
+// its own (a close asked by the window manager or by Escape), and the reference keeps the object
+// ours to look at and to destroy.
+class TDialogHold {
+public:
+    explicit TDialogHold(GtkWidget* dialog) : FDialog(GTK_WIDGET(g_object_ref(dialog))) {}
+    ~TDialogHold() {
+        gtk_widget_destroy(FDialog);
+        g_object_unref(FDialog);
+    }
+    TDialogHold(const TDialogHold&) = delete;
+    TDialogHold& operator=(const TDialogHold&) = delete;
+    GtkWidget* Get() const { return FDialog; }
+
+private:
+    GtkWidget* FDialog;
+};
+
+// Runs a dialog until it answers, serving the queue meanwhile; returns its response. A close by
+// the window manager or Escape is the dialog's answer GTK_RESPONSE_DELETE_EVENT; the window stays
+// for its owner to destroy.
 int RunDialog(GtkWidget* dialog) {
     int response = GTK_RESPONSE_NONE;
     bool done = false;
@@ -61,6 +81,11 @@ int RunDialog(GtkWidget* dialog) {
                                      *ans->done = true;
                                  }),
                                  &answer);
+    // After the dialog's own handler has given its answer: the window is not destroyed.
+    gulong keep = g_signal_connect(dialog, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
+                                       return TRUE;
+                                   }),
+                                   nullptr);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_widget_show(dialog);
     gtk_window_present(GTK_WINDOW(dialog));
@@ -68,9 +93,11 @@ int RunDialog(GtkWidget* dialog) {
         RunUntil([&] { return done; });
     } catch (...) {
         g_signal_handler_disconnect(dialog, id);
+        g_signal_handler_disconnect(dialog, keep);
         throw;
     }
     g_signal_handler_disconnect(dialog, id);
+    g_signal_handler_disconnect(dialog, keep);
     return response;
 }
 
@@ -127,8 +154,10 @@ public:
     int MessageBox(const TMessageBoxRequest& request) override {
         std::vector<int> buttons = MessageBoxButtons(request.Flags);
         const int def = MessageBoxDefaultButton(request.Flags);
-        GtkWidget* d = gtk_message_dialog_new(DialogParent(), GTK_DIALOG_DESTROY_WITH_PARENT, MessageType(request.Flags),
-                                              GTK_BUTTONS_NONE, "%s", Utf8(request.Text).c_str());
+        const TDialogHold hold(gtk_message_dialog_new(DialogParent(), GTK_DIALOG_DESTROY_WITH_PARENT,
+                                                      MessageType(request.Flags), GTK_BUTTONS_NONE, "%s",
+                                                      Utf8(request.Text).c_str()));
+        GtkWidget* d = hold.Get();
         gtk_window_set_title(GTK_WINDOW(d), Utf8(request.Caption).c_str());
         bool cancel = false;
         for (int id : buttons) {
@@ -138,14 +167,7 @@ public:
         gtk_dialog_set_default_response(GTK_DIALOG(d), def);
         // A box whose buttons hold no way out has no close box either.
         if (!cancel && buttons.size() > 1) gtk_window_set_deletable(GTK_WINDOW(d), FALSE);
-        int r = GTK_RESPONSE_NONE;
-        try {
-            r = RunDialog(d);
-        } catch (...) {
-            gtk_widget_destroy(d);
-            throw;
-        }
-        gtk_widget_destroy(d);
+        const int r = RunDialog(d);
         for (int id : buttons)
             if (id == r) return id;
         if (cancel) return IDCANCEL;
@@ -156,9 +178,10 @@ public:
     // save over an existing file asks first when the options say so).
     bool FileDialog(TFileDialogRequest& request) override {
         const std::string title = Utf8(request.Title.empty() ? (request.Save ? "Save As" : "Open") : request.Title);
-        GtkWidget* d = gtk_dialog_new_with_buttons(title.c_str(), DialogParent(), GTK_DIALOG_DESTROY_WITH_PARENT, "_Cancel",
-                                                   GTK_RESPONSE_CANCEL, request.Save ? "_Save" : "_Open",
-                                                   GTK_RESPONSE_ACCEPT, nullptr);
+        const TDialogHold hold(gtk_dialog_new_with_buttons(title.c_str(), DialogParent(), GTK_DIALOG_DESTROY_WITH_PARENT,
+                                                           "_Cancel", GTK_RESPONSE_CANCEL,
+                                                           request.Save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr));
+        GtkWidget* d = hold.Get();
         gtk_window_set_default_size(GTK_WINDOW(d), 640, 420);
         gtk_dialog_set_default_response(GTK_DIALOG(d), GTK_RESPONSE_ACCEPT);
         GtkWidget* widget =
@@ -170,57 +193,72 @@ public:
                          }),
                          d);
         GtkFileChooser* chooser = GTK_FILE_CHOOSER(widget);
-        if (!request.InitialDir.empty()) gtk_file_chooser_set_current_folder(chooser, request.InitialDir.c_str());
+        // The names the program gives are its own paths (Windows-1254); the chooser takes the
+        // machine's.
+        if (!request.InitialDir.empty())
+            gtk_file_chooser_set_current_folder(chooser, win::LocalPath(request.InitialDir).c_str());
         if (!request.FileName.empty()) {
-            if (request.FileName.find('/') != std::string::npos) {
-                gtk_file_chooser_set_filename(chooser, request.FileName.c_str());
+            const std::string local = win::LocalPath(request.FileName);
+            if (local.find('/') != std::string::npos) {
+                gtk_file_chooser_set_filename(chooser, local.c_str());
                 if (request.Save) {
-                    gchar* base = g_path_get_basename(request.FileName.c_str());
-                    gtk_file_chooser_set_current_name(chooser, base);
+                    gchar* base = g_path_get_basename(local.c_str());
+                    gchar* shown = g_filename_display_name(base);
+                    gtk_file_chooser_set_current_name(chooser, shown);
+                    g_free(shown);
                     g_free(base);
                 }
             } else if (request.Save) {
-                gtk_file_chooser_set_current_name(chooser, request.FileName.c_str());
+                gtk_file_chooser_set_current_name(chooser, Utf8(request.FileName).c_str());
             }
         }
         if (!request.Filter.empty()) AddFilters(chooser, request.Filter, request.FilterIndex);
         bool ok = false;
-        try {
-            for (;;) {
-                if (RunDialog(d) != GTK_RESPONSE_ACCEPT) break;
-                gchar* name = gtk_file_chooser_get_filename(chooser);
-                if (!name) continue;  // nothing chosen yet: the dialog stays
-                std::string chosen = name;
-                g_free(name);
-                if (g_file_test(chosen.c_str(), G_FILE_TEST_IS_DIR)) {
-                    gtk_file_chooser_set_current_folder(chooser, chosen.c_str());
-                    continue;
-                }
-                if (request.Save && (request.Options & ofOverwritePrompt) && g_file_test(chosen.c_str(), G_FILE_TEST_EXISTS)) {
-                    TMessageBoxRequest ask;
-                    ask.Caption = request.Title;
-                    gchar* shown = g_filename_display_basename(chosen.c_str());
-                    ask.Text = FromUtf8(shown) + " already exists.\nDo you want to replace it?";
-                    g_free(shown);
-                    ask.Flags = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;
-                    if (MessageBox(ask) != IDYES) continue;
-                }
-                request.FileName = chosen;
-                ok = true;
-                if (GtkFileFilter* current = gtk_file_chooser_get_filter(chooser)) {
-                    GSList* all = gtk_file_chooser_list_filters(chooser);
-                    int i = 1;
-                    for (GSList* l = all; l; l = l->next, ++i)
-                        if (l->data == current) request.FilterIndex = i;
-                    g_slist_free(all);
-                }
-                break;
+        for (;;) {
+            if (RunDialog(d) != GTK_RESPONSE_ACCEPT) break;
+            gchar* name = gtk_file_chooser_get_filename(chooser);
+            if (!name) continue;  // nothing chosen yet: the dialog stays
+            std::string chosen = name;
+            g_free(name);
+            if (g_file_test(chosen.c_str(), G_FILE_TEST_IS_DIR)) {
+                gtk_file_chooser_set_current_folder(chooser, chosen.c_str());
+                continue;
             }
-        } catch (...) {
-            gtk_widget_destroy(d);
-            throw;
+            // The program is given the name as its own path; a name that path cannot hold (a
+            // byte that is no character, a letter outside the code page) would name another
+            // file, so it is not given.
+            const std::string path = FromUtf8(chosen.c_str());
+            if (win::LocalPath(path) != chosen) {
+                TMessageBoxRequest refuse;
+                refuse.Caption = request.Title;
+                gchar* shown = g_filename_display_basename(chosen.c_str());
+                refuse.Text = FromUtf8(shown) + "\nThis file name cannot be used here: it holds characters the "
+                                                "program cannot keep.\nRename the file or choose another.";
+                g_free(shown);
+                refuse.Flags = MB_OK | MB_ICONWARNING;
+                MessageBox(refuse);
+                continue;
+            }
+            if (request.Save && (request.Options & ofOverwritePrompt) && g_file_test(chosen.c_str(), G_FILE_TEST_EXISTS)) {
+                TMessageBoxRequest ask;
+                ask.Caption = request.Title;
+                gchar* shown = g_filename_display_basename(chosen.c_str());
+                ask.Text = FromUtf8(shown) + " already exists.\nDo you want to replace it?";
+                g_free(shown);
+                ask.Flags = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;
+                if (MessageBox(ask) != IDYES) continue;
+            }
+            request.FileName = path;
+            ok = true;
+            if (GtkFileFilter* current = gtk_file_chooser_get_filter(chooser)) {
+                GSList* all = gtk_file_chooser_list_filters(chooser);
+                int i = 1;
+                for (GSList* l = all; l; l = l->next, ++i)
+                    if (l->data == current) request.FilterIndex = i;
+                g_slist_free(all);
+            }
+            break;
         }
-        gtk_widget_destroy(d);
         return ok;
     }
 
@@ -296,6 +334,11 @@ bool Start() {
     const std::string rules = "button, entry, combobox button, spinbutton { min-height: 0; min-width: 0; "
                               "padding: 0px 4px; }\n"
                               "checkbutton, radiobutton { min-height: 0; padding: 0; }\n"
+                              // A narrow combo box (a three-digit prefix) gives its field the room
+                              // its arrow does not need.
+                              ".classlib-narrow entry { padding-left: 2px; padding-right: 1px; }\n"
+                              ".classlib-narrow button { padding: 0px 1px; }\n"
+                              ".classlib-narrow arrow { min-width: 10px; min-height: 10px; }\n"
                               ".classlib-form, .classlib-form * { font-family: \"" + font.Name() +
                               "\", sans-serif; font-size: " + std::to_string(std::abs(font.Height())) + "px; }\n";
     GtkCssProvider* css = gtk_css_provider_new();
@@ -319,6 +362,7 @@ bool Start() {
         OpenForPerson(r);
         if (g_previousOpen) g_previousOpen(r);
     });
+    StartTextPainter();
     StartTray();
     return true;
 }
@@ -327,6 +371,7 @@ void Stop() {
     using namespace detail;
     if (!g_backend) return;
     StopTray();
+    StopTextPainter();
     shell::SetOpenWatcher(std::move(g_previousOpen));
     g_previousOpen = nullptr;
     if (g_hooked) {

@@ -57,7 +57,7 @@ std::string Declarations(TFont& font) {
     return d + ";";
 }
 
-// A colour value as CSS.
+// A colour value as CSS (a system colour as the system's colour of that kind).
 std::string Css(int colour) {
     const auto rgb = static_cast<unsigned>(ColorToRGB(colour));
     char out[8];
@@ -131,9 +131,9 @@ void ApplyFont(GtkWidget* widget, TFont* font) {
     SwapClass(widget, "classlib-font", ClassOf(*font));
 }
 
-void ApplyBackground(GtkWidget* widget, int colour) {
+void ApplyBackground(GtkWidget* widget, std::optional<int> colour) {
     if (!widget) return;
-    SwapClass(widget, "classlib-back", colour < 0 ? std::string() : BackgroundClassOf(colour));
+    SwapClass(widget, "classlib-back", colour ? BackgroundClassOf(*colour) : std::string());
 }
 
 }  // namespace desktop::detail

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,10 +67,11 @@ extern GtkWidget* g_collectPopup;
 
 // Fonts (fonts.cpp): the widget and its parts show the font (family, size, style, colour).
 void ApplyFont(GtkWidget* widget, TFont* font);
-// A control's own background colour (a class-library colour value) on its widget; -1 for the theme's.
-void ApplyBackground(GtkWidget* widget, int colour);
+// A control's own background colour (a class-library colour value: an RGB, black included, or a
+// system colour) on its widget; none for the theme's.
+void ApplyBackground(GtkWidget* widget, std::optional<int> colour);
 
-// Forms and controls (peers.cpp).
+// Forms and controls (peers.cpp, forms.cpp, controls.cpp, lists.cpp, browser.cpp; peer.h).
 std::unique_ptr<TControlPeer> MakePeer(TControl* control);
 void ShowForm(TCustomForm* form);
 void HideForm(TCustomForm* form);
@@ -82,6 +84,11 @@ void MinimizeAll(bool minimize);
 // Moves a form's window with the pointer from the press that is being handled; false when there is
 // no such form or press.
 bool BeginMoveDrag(HWND hwnd);
+
+// Text the GDI draws on the forms' surfaces is drawn by the toolkit's renderer when they are shown
+// (from Start to Stop).
+void StartTextPainter();
+void StopTextPainter();
 
 // A main window the application hid while minimised is kept iconified, not hidden, until an icon
 // of the notification area is really shown (else nothing would bring it back); then it goes.

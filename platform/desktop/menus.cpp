@@ -80,14 +80,16 @@ void PopupAtPointer(TPopupMenu* menu, GtkWidget* relativeTo) {
     GtkWidget* m = gtk_menu_new();
     FillMenu(m, menu->Items(), nullptr);
     if (relativeTo) gtk_menu_attach_to_widget(GTK_MENU(m), relativeTo, nullptr);
-    // The menu goes once it closed and its chosen item ran.
+    // The menu goes once it closed and its chosen item ran; it is held until then, as the window
+    // it is attached to may take it along first.
     g_signal_connect(m, "deactivate", G_CALLBACK(+[](GtkMenuShell* shell, gpointer) {
                          g_idle_add(
                              [](gpointer w) -> gboolean {
                                  gtk_widget_destroy(static_cast<GtkWidget*>(w));
+                                 g_object_unref(w);
                                  return G_SOURCE_REMOVE;
                              },
-                             shell);
+                             g_object_ref(shell));
                      }),
                      nullptr);
     GdkEvent* trigger = gtk_get_current_event();

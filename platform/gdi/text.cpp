@@ -1,4 +1,5 @@
-// Fonts and text: FreeType faces found through fontconfig, drawn without anti-aliasing.
+// Fonts and text: FreeType faces found through fontconfig, drawn without anti-aliasing; text on a
+// window's surface may go to a painter of the display instead.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -175,11 +176,54 @@ int WidthOf(FT_Face face, const char* text, int len) {
     return w;
 }
 
-// Draws text with its cell's top-left at device (x, y) in colour c; underline on request.
-void DrawRun(DC& dc, Bitmap& bmp, FT_Face face, int x, int y, const char* text, int len, COLORREF c,
-             bool underline, int underlineFrom = -1, int underlineTo = -1) {
+// The window-text painter, behind its own lock (setting it does not start the font engine).
+std::mutex& PainterLock() {
+    static std::mutex mu;
+    return mu;
+}
+gdi::WindowTextPainter& Painter() {
+    static gdi::WindowTextPainter painter;
+    return painter;
+}
+
+// Draws text with its cell's top-left at device (x, y) in colour c; underline on request. A run on
+// a window's surface goes to the window-text painter when one takes it.
+void DrawRun(DC& dc, Bitmap& bmp, FT_Face face, const LOGFONTA& lf, int x, int y, const char* text, int len,
+             COLORREF c, bool underline, int underlineFrom = -1, int underlineTo = -1) {
     if (!face) return;
     Metrics m = MetricsOf(face);
+    gdi::WindowTextPainter painter;
+    if (dc.window && len > 0) {
+        std::lock_guard lk(PainterLock());
+        painter = Painter();
+    }
+    if (painter) {
+        gdi::WindowText run;
+        run.window = dc.window;
+        run.x = x;
+        run.y = y;
+        run.width = WidthOf(face, text, len);
+        run.ascent = m.ascent;
+        run.em = static_cast<int>(face->size->metrics.y_ppem);
+        run.text.assign(text, static_cast<std::size_t>(len));
+        run.font = lf;
+        run.color = c;
+        run.underlineFrom = underline ? 0 : underlineFrom;
+        run.underlineTo = underline ? len : underlineTo;
+        run.clip = RECT{0, 0, bmp.width, bmp.height};
+        if (dc.clip) {
+            RECT box{bmp.width, bmp.height, 0, 0};
+            for (const Band& b : *dc.clip)
+                for (const auto& [l, r] : b.spans) {
+                    box.left = std::min<LONG>(box.left, l);
+                    box.right = std::max<LONG>(box.right, r);
+                    box.top = std::min<LONG>(box.top, b.top);
+                    box.bottom = std::max<LONG>(box.bottom, b.bottom);
+                }
+            run.clip = box;
+        }
+        if (painter(run)) return;
+    }
     int pen = x;
     int baseline = y + m.ascent;
     for (int i = 0; i < len; ++i) {
@@ -290,7 +334,7 @@ BOOL ExtTextOutA(HDC h, int x, int y, UINT options, const RECT* r, const char* t
                    ResolveColor(*dc, dc->bkColor));
     if (dc->bkMode == OPAQUE && len > 0)
         FillDevice(*dc, RECT{dx, dy, dx + w, dy + m.ascent + m.descent}, ResolveColor(*dc, dc->bkColor));
-    DrawRun(*dc, *bmp, face, dx, dy, text, len, ResolveColor(*dc, dc->textColor), lf.lfUnderline != 0);
+    DrawRun(*dc, *bmp, face, lf, dx, dy, text, len, ResolveColor(*dc, dc->textColor), lf.lfUnderline != 0);
     dc->clip = savedClip;
     return TRUE;
 }
@@ -498,7 +542,7 @@ int DrawTextA(HDC h, const char* text, int length, RECT* r, UINT format) {
             else if (format & DT_RIGHT) x = r->right - w;
             int dx = x + dc->org.x, dy = ly + dc->org.y;
             if (dc->bkMode == OPAQUE && w > 0) FillDevice(*dc, RECT{dx, dy, dx + w, dy + lineH}, bc);
-            DrawRun(*dc, *bmp, face, dx, dy, l.text.data(), static_cast<int>(l.text.size()), tc, lf.lfUnderline != 0,
+            DrawRun(*dc, *bmp, face, lf, dx, dy, l.text.data(), static_cast<int>(l.text.size()), tc, lf.lfUnderline != 0,
                     l.accel, l.accel >= 0 ? l.accel + 1 : -1);
             ly += lineH;
         }
@@ -508,6 +552,11 @@ int DrawTextA(HDC h, const char* text, int length, RECT* r, UINT format) {
 }
 
 namespace gdi {
+WindowTextPainter SetWindowTextPainter(WindowTextPainter painter) {
+    std::lock_guard lk(PainterLock());
+    return std::exchange(Painter(), std::move(painter));
+}
+
 std::string ResolveFontFile(const std::string& faceName, bool bold, bool italic) {
     Engine& e = engine();
     std::lock_guard lk(e.mu);

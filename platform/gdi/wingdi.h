@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/win/wintypes.h"
@@ -515,5 +516,25 @@ COLORREF BitmapPixel(HBITMAP bmp, int x, int y);
 void SetBitmapPixel(HBITMAP bmp, int x, int y, COLORREF c);
 // Rows of a bitmap: address of image row y (0 = top) and the stride; nullptr outside.
 BYTE* BitmapRow(HBITMAP bmp, int y);
+
+// One run of text drawn on a window's surface (TextOutA, ExtTextOutA, a line of DrawTextA), in the
+// surface's pixels: the cell's top-left, the width and ascent the GDI measures, the pixels of the
+// face's em, the font, the colour, the underlined characters [underlineFrom, underlineTo) (the
+// whole run when the font is underlined) and the clip's bounding box.
+struct WindowText {
+    HWND window = nullptr;
+    int x = 0, y = 0, width = 0, ascent = 0, em = 0;
+    std::string text;  // Windows-1254
+    LOGFONTA font{};
+    COLORREF color = 0;
+    int underlineFrom = -1, underlineTo = -1;
+    RECT clip{};
+};
+// Who draws text runs on windows' surfaces in place of the GDI (a display that draws text with its
+// own renderer, at its own scale): it returns true when it takes the run, which the GDI then does
+// not draw. It is called with the GDI's font lock held and must not call the GDI's text functions.
+// Returns the one it replaces; nullptr for none.
+using WindowTextPainter = std::function<bool(const WindowText&)>;
+WindowTextPainter SetWindowTextPainter(WindowTextPainter painter);
 
 }  // namespace gdi

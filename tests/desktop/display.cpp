@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "platform/classlib/application.h"
 #include "platform/classlib/controls.h"
+#include "platform/classlib/dialogs.h"
 #include "platform/classlib/forms.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
@@ -83,7 +85,51 @@ int RunPumping(const std::vector<std::string>& args) {
 
 }  // namespace
 
+namespace {
+
+std::vector<std::string> g_allowed;  // parts of the messages a test provokes
+
+// GLib's messages of the process: a warning or a critical (GTK's checks of its callers among them)
+// fails the test that is running; every message is also written as GLib writes it.
+GLogWriterOutput FailOnWarnings(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer data) {
+    if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
+        std::string domain, message;
+        for (gsize i = 0; i < count; ++i) {
+            const std::string key = fields[i].key;
+            if (fields[i].length >= 0 || !fields[i].value) continue;
+            if (key == "GLIB_DOMAIN") domain = static_cast<const char*>(fields[i].value);
+            if (key == "MESSAGE") message = static_cast<const char*>(fields[i].value);
+        }
+        bool allowed = false;
+        for (const std::string& part : g_allowed) allowed = allowed || message.find(part) != std::string::npos;
+        if (!allowed)
+            ADD_FAILURE() << "GLib " << ((level & G_LOG_LEVEL_WARNING) ? "warning" : "critical") << " from "
+                          << (domain.empty() ? "the program" : domain) << ": " << message;
+    }
+    return g_log_writer_default(level, fields, count, data);
+}
+
+}  // namespace
+
+AllowGLibMessage::AllowGLibMessage(std::string part) : part_(std::move(part)) { g_allowed.push_back(part_); }
+
+AllowGLibMessage::~AllowGLibMessage() {
+    for (auto it = g_allowed.begin(); it != g_allowed.end(); ++it)
+        if (*it == part_) {
+            g_allowed.erase(it);
+            break;
+        }
+}
+
+void WatchGLibMessages() {
+    static bool watching = false;
+    if (watching) return;
+    watching = true;
+    g_log_set_writer_func(FailOnWarnings, nullptr, nullptr);
+}
+
 bool EnsureDisplay() {
+    WatchGLibMessages();
     static int state = 0;  // 0 not tried, 1 running, -1 failed
     if (state) return state > 0;
     state = -1;
@@ -212,6 +258,85 @@ void WidgetOrigin(GtkWidget* w, int& x, int& y) {
     }
 }
 
+// The file dialog on screen (its chooser, and the dialog in `dialog` when asked), or nullptr.
+GtkFileChooser* ShownChooser(GtkDialog** dialog) {
+    GtkFileChooser* found = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next) {
+        if (!GTK_IS_DIALOG(l->data) || !gtk_widget_get_mapped(GTK_WIDGET(l->data))) continue;
+        GList* kids = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(l->data))));
+        for (GList* k = kids; k; k = k->next)
+            if (GTK_IS_FILE_CHOOSER_WIDGET(k->data)) {
+                found = GTK_FILE_CHOOSER(k->data);
+                if (dialog) *dialog = GTK_DIALOG(l->data);
+            }
+        g_list_free(kids);
+    }
+    g_list_free(tops);
+    return found;
+}
+
+// A message box on screen, or nullptr.
+GtkDialog* ShownBox() {
+    GtkDialog* found = nullptr;
+    GList* tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l; l = l->next)
+        if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))) found = GTK_DIALOG(l->data);
+    g_list_free(tops);
+    return found;
+}
+
+namespace {
+
+std::string Taken(gchar* owned) {
+    std::string s = owned ? owned : "";
+    g_free(owned);
+    return s;
+}
+
+}  // namespace
+
+gboolean ChooserHand::Tick(gpointer p) {
+    auto* self = static_cast<ChooserHand*>(p);
+    GtkDialog* dialog = nullptr;
+    GtkFileChooser* chooser = ShownChooser(&dialog);
+    GtkDialog* box = ShownBox();
+    if (++self->ticks > 400) {  // about 10 seconds: whatever is open goes
+        if (box) gtk_dialog_response(box, IDOK);
+        else if (dialog) gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+        return dialog || box ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+    }
+    switch (self->stage) {
+        case 0:
+            // The folder the dialog opened in, once it shows one.
+            if (!chooser || (self->folderSeen = Taken(gtk_file_chooser_get_current_folder(chooser))).empty())
+                return G_SOURCE_CONTINUE;
+            if (self->pick) gtk_file_chooser_set_filename(chooser, self->want.c_str());
+            self->stage = 1;
+            return G_SOURCE_CONTINUE;
+        case 1:
+            if (!chooser || Taken(gtk_file_chooser_get_filename(chooser)) != self->want) return G_SOURCE_CONTINUE;
+            self->fileSeen = self->want;
+            gtk_dialog_response(dialog, GTK_RESPONSE_ACCEPT);
+            self->stage = 2;
+            return G_SOURCE_CONTINUE;
+        case 2:
+            if (box) {
+                gchar* text = nullptr;
+                g_object_get(box, "text", &text, nullptr);
+                self->boxText = Taken(text);
+                gtk_dialog_response(box, IDOK);
+                self->stage = 3;
+                return G_SOURCE_CONTINUE;
+            }
+            return chooser ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+        default:
+            if (!chooser || box) return G_SOURCE_CONTINUE;
+            gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+            return G_SOURCE_REMOVE;
+    }
+}
+
 namespace {
 
 std::string Describe(const TControl* c) {
@@ -272,7 +397,7 @@ void DesktopTest::SetUp() {
     // has none but those a test installs in its own state folder.
     setenv("XDG_DATA_HOME", state.Path("share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", state.Path("config").c_str(), 1);
-    if (!EnsureDisplay()) FAIL() << "no display: Xvfb (Debian package xvfb) cannot be started";
+    ASSERT_TRUE(EnsureDisplay()) << "no display: Xvfb cannot be started here (Debian package xvfb)";
     session = std::make_unique<headless::TSession>();
     ASSERT_TRUE(desktop::Start()) << "GTK cannot open the private display";
     started = true;

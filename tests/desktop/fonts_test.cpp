@@ -1,7 +1,9 @@
 // Control fonts on the desktop: the family a control names reaches its widget and resolves to the
 // face fontconfig gives that name; size, weight, slant, underline, strikeout and colour reach the
 // widget and the screen; a change of a font, or of the parent's font a control follows, is shown
-// again; a panel's caption is painted in the panel's font; a combo box's open list shows the box's.
+// again; a panel's caption is painted in the panel's font, and drawn as the toolkit draws text, at
+// the window's scale; a combo box's open list shows the box's; background colours of every kind
+// are shown.
 #include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
 
@@ -155,6 +157,128 @@ TEST_F(FontsTest, AFontsColourReachesTheTextOfAnEditAListALabelAndAPanel) {
     EXPECT_TRUE(PumpUntil([&] { return PixelsOfColourAt(px, py, panel->Width(), panel->Height(), 0xFF0000, 0) > 40; }));
     // With all that drawn: a plain label keeps the theme's text colour, which is not the others' blue.
     EXPECT_EQ(PixelsOfColour(Widget(plain), 0x004080, 24), 0);
+}
+
+// A background colour given to an edit field, a memo, a list or a panel is shown whatever kind of
+// colour value it is: a system colour (its high bit set), black (0), a plain RGB; an enabled and a
+// disabled field alike.
+TEST_F(FontsTest, BackgroundColoursOfEveryKindAreShown) {
+    struct Case {
+        const char* name;
+        TColor colour;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"clInfoBk", clInfoBk, true},
+        {"clInactiveBorder, disabled", clInactiveBorder, false},
+        {"clBlack", clBlack, true},
+        {"RGB (0, 128, 192)", static_cast<TColor>(0xC08000), true},
+    };
+    auto* memo = Make<TMemo>(10, 180, 160, 50, "");
+    memo->SetText("Dorlin"_w);
+    ShowAndWait();
+    GtkWidget* tree = gtk_bin_get_child(GTK_BIN(Widget(list)));
+    GtkWidget* text = gtk_bin_get_child(GTK_BIN(Widget(memo)));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (TControl* control : std::initializer_list<TControl*>{edit, list, memo, panel}) {
+            control->ParentColor = false;
+            control->Color = c.colour;
+            control->SetEnabled(c.enabled);
+            control->Invalidate();
+        }
+        const COLORREF ref = static_cast<COLORREF>(ColorToRGB(c.colour));
+        const long rgb = (static_cast<long>(GetRValue(ref)) << 16) | (GetGValue(ref) << 8) | GetBValue(ref);
+        for (GtkWidget* w : {Widget(edit), tree, text, Widget(panel)}) {
+            SCOPED_TRACE(G_OBJECT_TYPE_NAME(w));
+            const int area = gtk_widget_get_allocated_width(w) * gtk_widget_get_allocated_height(w);
+            // The list's view rounds a channel by one.
+            EXPECT_TRUE(PumpUntil([&] { return area > 0 && PixelsOfColour(w, rgb, 1) > area / 2; }))
+                << std::hex << "0x" << rgb << " on " << PixelsOfColour(w, rgb, 1) << " of " << std::dec << area;
+        }
+    }
+}
+
+// How text looks on the screen within a rectangle of device pixels (as a screenshot holds them):
+// pixels of the text's colour, of the ground, and between the two (the edges an anti-aliased
+// renderer draws).
+struct InkSeen {
+    int text = 0, ground = 0, between = 0;
+};
+InkSeen LookAtInk(const std::string& shot, int x, int y, int width, int height, long textRgb, long groundRgb) {
+    InkSeen seen;
+    GdkPixbuf* pb = gdk_pixbuf_new_from_file(shot.c_str(), nullptr);
+    if (!pb) return seen;
+    const int stride = gdk_pixbuf_get_rowstride(pb), channels = gdk_pixbuf_get_n_channels(pb);
+    const guchar* pixels = gdk_pixbuf_get_pixels(pb);
+    auto near = [](const guchar* p, long rgb, int tolerance) {
+        return std::abs(p[0] - static_cast<int>((rgb >> 16) & 0xFF)) <= tolerance &&
+               std::abs(p[1] - static_cast<int>((rgb >> 8) & 0xFF)) <= tolerance &&
+               std::abs(p[2] - static_cast<int>(rgb & 0xFF)) <= tolerance;
+    };
+    for (int row = y; row < y + height && row < gdk_pixbuf_get_height(pb); ++row)
+        for (int col = x; col < x + width && col < gdk_pixbuf_get_width(pb); ++col) {
+            const guchar* p = pixels + row * stride + col * channels;
+            if (near(p, textRgb, 40)) ++seen.text;
+            else if (near(p, groundRgb, 6)) ++seen.ground;
+            else ++seen.between;
+        }
+    g_object_unref(pb);
+    return seen;
+}
+
+}  // namespace
+
+// GDK's window scale of the X display, forced for the windows made from then on.
+extern "C" void gdk_x11_display_set_window_scale(GdkDisplay* display, gint scale);
+
+namespace {
+
+// Text the programs draw themselves on a form (a panel's caption here, as link labels, painted
+// buttons and the send window's header are drawn) is drawn as the toolkit draws its own: with
+// anti-aliased edges, and at the window's scale on a display of scale 2 (crisp strokes, not the
+// 1x drawing scaled up).
+TEST_F(FontsTest, OwnerDrawnTextIsDrawnAsTheToolkitDrawsItAtTheWindowsScale) {
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        gdk_x11_display_set_window_scale(gdk_display_get_default(), scale);
+        TForm* f = nullptr;
+        Application->CreateForm(f);
+        f->SetName("Scaled" + std::to_string(scale));
+        f->BorderStyle = bsSingle;
+        f->SetBounds(40, 40, 260, 120);
+        auto* caption = new TPanel(f);
+        caption->SetParent(f);
+        caption->SetBounds(10, 10, 240, 60);
+        caption->BevelOuter = bvNone;
+        caption->SetCaption("Mesaj Gönderildi"_w);
+        caption->Font()->SetName("Verdana");
+        caption->Font()->SetHeight(-15);
+        f->Show();
+        auto* w = static_cast<GtkWidget*>(desktop::ControlWidget(caption));
+        ASSERT_TRUE(PumpUntil([&] { return w && gtk_widget_get_mapped(w); }));
+        ASSERT_EQ(gtk_widget_get_scale_factor(w), scale);
+        PumpFor(300);
+        const std::string shot = ShotDir() + "/owner-drawn-" + std::to_string(scale) + "x.png";
+        ASSERT_TRUE(Screenshot(shot));
+        int x = 0, y = 0;
+        WidgetOrigin(w, x, y);
+        const COLORREF face = static_cast<COLORREF>(ColorToRGB(clBtnFace));
+        const long ground = (static_cast<long>(GetRValue(face)) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+        const InkSeen seen = LookAtInk(shot, x * scale, y * scale, caption->Width() * scale, caption->Height() * scale, 0x000000, ground);
+        ASSERT_GT(seen.text, 20 * scale * scale) << "no caption on screen";
+        const std::string counts = "text " + std::to_string(seen.text) + ", between " + std::to_string(seen.between);
+        // Edges between the text and the ground: an anti-aliased renderer's.
+        EXPECT_GT(seen.between, seen.text / 4) << counts;
+        // At scale 2 the strokes are drawn at the screen's pixels: more of the text's colour than of
+        // the blur a 1x drawing scaled up is made of.
+        if (scale == 2) {
+            EXPECT_GT(seen.text, seen.between) << counts;
+        }
+        delete f;
+        PumpFor(100);
+    }
+    gdk_x11_display_set_window_scale(gdk_display_get_default(), 1);
 }
 
 // The widgets under `w` (itself included) of a GTK type.

@@ -213,6 +213,25 @@ TEST_F(FormsTest, AMessageBoxAnswersWithThePersonsButtonWhileTimersGoOn) {
     EXPECT_EQ(r, IDYES);
 }
 
+// Escape closes a Yes/No box with its default answer, and the box is gone from the screen and from
+// the toolkit (a dialog destroyed twice makes GLib complain, which fails the test).
+TEST_F(FormsTest, EscapeClosesAYesNoBoxWithItsDefaultAnswer) {
+    ShowAndWait();
+    for (UINT def : {MB_DEFBUTTON2, MB_DEFBUTTON1}) {
+        KeyWhenShown escape{"Escape"};
+        g_timeout_add(50, KeyWhenShown::Tick, &escape);
+        const int r = Application->MessageBox("Gerçekten çıkmak istiyormusunuz?"_w, "Çıkış"_w, MB_YESNO | MB_ICONQUESTION | def);
+        EXPECT_EQ(r, def == MB_DEFBUTTON2 ? IDNO : IDYES);
+        PumpFor(100);
+        GList* tops = gtk_window_list_toplevels();
+        int boxes = 0;
+        for (GList* l = tops; l; l = l->next)
+            if (GTK_IS_MESSAGE_DIALOG(l->data)) ++boxes;
+        g_list_free(tops);
+        EXPECT_EQ(boxes, 0);
+    }
+}
+
 TEST_F(FormsTest, TheMenuBarOpensSubmenusAndChoosesItems) {
     auto* menu = new TMainMenu(form);
     auto* file = new TMenuItem(form);

@@ -1,10 +1,12 @@
 // The programs on the desktop: Tolvar started on the private display opens its main window there
 // (and with --console it opens none and talks on its standard streams instead); Dorlin opens its
-// skinned main window there and closes from the skin's exit button.
+// skinned main window there, named "Dorlin" for the window manager, and closes from the skin's exit button.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <glib.h>
 
 #include "display.h"
 #include "platform/win/statedir.h"
@@ -15,7 +17,7 @@ namespace {
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!EnsureDisplay()) FAIL() << "no display: Xvfb (Debian package xvfb) cannot be started";
+        ASSERT_TRUE(EnsureDisplay()) << "no display: Xvfb cannot be started here (Debian package xvfb)";
     }
     void TearDown() override {
         if (pid > 0) {
@@ -73,6 +75,13 @@ TEST_F(ProgramTest, DorlinOpensItsSkinOnTheDisplayAndClosesFromIt) {
     Start(DORLIN_EXE, nullptr);
     const std::string window = "search --sync --onlyvisible --pid " + std::to_string(pid) + " --class .";
     ASSERT_TRUE(XDo(window));
+    // The frameless window has a name for the window manager (a taskbar's entry, a switcher's): the
+    // program's, as it spells it.
+    const std::string ask = "xdotool search --onlyvisible --pid " + std::to_string(pid) + " --class . getwindowname %1";
+    gchar* name = nullptr;
+    ASSERT_TRUE(g_spawn_command_line_sync(ask.c_str(), &name, nullptr, nullptr, nullptr));
+    EXPECT_STREQ(name, "Dorlin\n");
+    g_free(name);
     EXPECT_TRUE(Screenshot("/tmp/desktop-shots/dorlin-main.png"));
     // The desktop program does not read its standard input: its end changes nothing.
     close(input);

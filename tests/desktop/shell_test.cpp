@@ -1,4 +1,4 @@
-// The notification area and popup menus on the desktop.
+// The notification area, popup menus and the file dialog on the desktop.
 #include <gtk/gtk.h>
 
 #include <sys/stat.h>
@@ -15,6 +15,7 @@
 #include "platform/classlib/forms.h"
 #include "platform/classlib/menus.h"
 #include "platform/classlib/messages.h"
+#include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
 #include "platform/win/shellapi.h"
 #include "platform/win/statedir.h"
@@ -167,6 +168,54 @@ TEST_F(ShellTest, TheSaveDialogReturnsTheNameAPersonTypedInItsFolder) {
     ASSERT_TRUE(ActiveBackend()->FileDialog(r));
     EXPECT_EQ(r.FileName, state.Dir() + "/notlar.txt");
     EXPECT_EQ(r.FilterIndex, 1);
+}
+
+// Names a person gives files, through the file dialog both ways: the program's folder and name (its
+// own Windows-1254 paths) open the dialog on the machine's folder and file, and the file chosen
+// comes back as the program's path of that file. A name the program's paths cannot hold (a byte
+// that is no UTF-8) is not given to the program: the dialog says so and stays.
+TEST_F(ShellTest, NonAsciiNamesGoThroughTheFileDialogBothWays) {
+    struct Case {
+        bool save;
+        const char* folder;    // UTF-8, under the state folder
+        const char* file;      // the file's name on the machine (bytes)
+        bool nameGiven;        // the program gives the file's name (else the person picks it)
+        bool taken;            // the program gets the name
+    };
+    const Case cases[] = {
+        {false, "Müzik", "Şarkı bir.mp3", true, true},
+        {false, "Listeler ğ", "kişiler ığş.ini", true, true},
+        {true, "Listeler ğ", "yeni ÇÖÜ ı.ini", true, true},
+        {false, "Müzik", "bozuk \xFE ş.mp3", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string folder = state.Path(c.folder), file = folder + "/" + c.file;
+        ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+        if (!c.save) testsupport::WriteAll(file, "ID3");
+        TFileDialogRequest r;
+        r.Save = c.save;
+        r.Title = c.save ? "Listeyi Kaydet" : "Dosya Aç"_w;
+        r.InitialDir = cp1254::FromUtf8(folder);
+        if (c.nameGiven) r.FileName = c.save ? cp1254::FromUtf8(c.file) : cp1254::FromUtf8(file);
+        r.Filter = "Hepsi|*.*";
+        ChooserHand hand;
+        hand.want = file;
+        hand.pick = !c.nameGiven;
+        g_timeout_add(25, ChooserHand::Tick, &hand);
+        const bool ok = ActiveBackend()->FileDialog(r);
+        EXPECT_TRUE(PumpUntil([&] { return ShownChooser(nullptr) == nullptr && ShownBox() == nullptr; }));
+        EXPECT_EQ(hand.folderSeen, folder);
+        EXPECT_EQ(hand.fileSeen, file) << "the dialog never showed the file";
+        EXPECT_EQ(ok, c.taken);
+        if (c.taken) {
+            EXPECT_EQ(r.FileName, cp1254::FromUtf8(file));
+            EXPECT_EQ(win::LocalPath(r.FileName), file);
+            EXPECT_TRUE(hand.boxText.empty()) << hand.boxText;
+        } else {
+            EXPECT_NE(hand.boxText.find("cannot be used"), std::string::npos) << hand.boxText;
+        }
+    }
 }
 
 // The person's programs for addresses, as the desktop knows them: here one stand-in program, for

@@ -24,7 +24,7 @@ constexpr UINT kTrayMessage = WM_USER + 9;
 class StatusNotifierTest : public PanelTest {
 protected:
     void SetUp() override {
-        if (!EnsureDisplay()) FAIL() << "no display: Xvfb (Debian package xvfb) cannot be started";
+        ASSERT_TRUE(EnsureDisplay()) << "no display: Xvfb cannot be started here (Debian package xvfb)";
         StartPanel(true);
         if (HasFatalFailure()) return;
         DesktopTest::SetUp();

@@ -1,7 +1,8 @@
 // Dorlin's windows on the desktop, created as the program creates them: the main window frameless
 // in the shape of its skin's mask (drawn and taking input only inside it), showing the skin's
 // picture and moved by a drag on its face; the equalizer window, shaped by its own mask, opened
-// from the face's popup menu; and the playlist editor opened by its hot area. The two secondary
+// from the face's popup menu; the playlist editor opened by its hot area; and a song with a Turkish
+// name chosen in the file dialog from the eject button. The two secondary
 // windows are modal, so they are looked at from the loop's own timer while they are open.
 #include <gtk/gtk.h>
 
@@ -19,6 +20,8 @@
 #include "player/Main.h"
 #include "player/Sarkilar.h"
 #include "skin/SkinForm.h"
+#include "support/audiofixtures.h"
+#include "support/tempstate.h"
 
 namespace desktoptest {
 namespace {
@@ -260,6 +263,36 @@ TEST_F(DorlinWindowsTest, ThePlaylistHotAreaOpensTheEditorWithItsControlsInSight
     ASSERT_TRUE(PumpUntil([&] { return editor.looked; }, 30000));
     EXPECT_FALSE(title.empty());
     for (const std::string& fault : faults) ADD_FAILURE() << fault;
+}
+
+// A song chosen with the eject button from a folder with a Turkish name, itself named in Turkish,
+// opens: the decoder reads its length, the display shows its name, the playlist keeps its name,
+// and no box says it could not be opened.
+TEST_F(DorlinWindowsTest, ASongWithATurkishNameChosenInTheFileDialogOpens) {
+    const std::string folder = state.Path("Müzik"), file = folder + "/Şarkı bir.mp3";
+    ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+    testsupport::WriteAll(file, testsupport::ReadAll(testsupport::Audio().cbr));
+    Form1->OpenDlg->InitialDir = cp1254::FromUtf8(folder);
+    ChooserHand hand;
+    hand.want = file;
+    hand.pick = true;
+    g_timeout_add(25, ChooserHand::Tick, &hand);
+    int x = 0, y = 0;
+    AreaOnScreen("BUTTON_EJECT", x, y);
+    ASSERT_TRUE(XDo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1"));
+    ASSERT_TRUE(PumpUntil([&] { return !hand.fileSeen.empty() && ShownChooser(nullptr) == nullptr; }, 15000));
+    EXPECT_EQ(hand.folderSeen, folder);
+    auto shown = [](const char* id) {
+        for (const auto& d : Form1->Skin->Displays())
+            if (d.ID == id) return d.Text;
+        return std::string("(no display)");
+    };
+    EXPECT_TRUE(PumpUntil([&] { return shown("TEXT_LEN") == "00:03"; }, 10000)) << "the decoder did not open the song";
+    EXPECT_EQ(shown("TEXT_SONG"), "Şarkı bir"_w);
+    EXPECT_GE(Form1->PlayList()->IndexOf(cp1254::FromUtf8(file)), 0);
+    PumpFor(300);
+    EXPECT_EQ(ShownBox(), nullptr) << "a box came up";
+    if (GtkDialog* box = ShownBox()) gtk_dialog_response(box, IDOK);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // Tolvar's notification-area icon on the desktop, minimised as a person minimises it: on a session
 // bus with a status-notifier watcher the icon registers as an item whose menu (read over the bus as
 // a panel reads it) holds the program's popup menu, and choosing an item there runs its command; in
-// an XEmbed tray the icon is embedded and a double click on it brings the main window back; with no
-// tray at all the main window is never hidden.
+// an XEmbed tray the icon is embedded and a double click on it brings the main window back (the
+// first one, also after a minimise by the window manager); with no tray at all the main window is
+// never hidden.
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
@@ -23,6 +24,10 @@
 #include "support/tempstate.h"
 #include "transport/peers.h"
 
+// The X window of a window (GDK's X11 header itself would bring in Xlib's names, Screen and None
+// among them, which clash with the class library's and the test framework's).
+extern "C" unsigned long gdk_x11_window_get_xid(GdkWindow* window);
+
 namespace desktoptest {
 namespace {
 
@@ -31,7 +36,7 @@ namespace {
 class TolvarTrayTest : public PanelTest {
 protected:
     void StartTolvar(bool watcher, bool refusing = false) {
-        if (!EnsureDisplay()) FAIL() << "no display: Xvfb (Debian package xvfb) cannot be started";
+        ASSERT_TRUE(EnsureDisplay()) << "no display: Xvfb cannot be started here (Debian package xvfb)";
         StartPanel(watcher, refusing);
         if (HasFatalFailure()) return;
         DesktopTest::SetUp();
@@ -98,6 +103,8 @@ TEST_F(TolvarTrayTest, TheIconIsAStatusNotifierItemWhoseMenuRunsTheProgramsComma
 
 // A watcher that does not take the item shows no icon: the window stays on screen, iconified.
 TEST_F(TolvarTrayTest, AnItemTheWatcherRefusesDoesNotTakeTheWindowAway) {
+    // The status-notifier library says so when the watcher refuses its item.
+    const AllowGLibMessage refused("Unable to connect to the Notification Watcher");
     StartTolvar(true, true);
     if (IsSkipped() || HasFatalFailure()) return;
     Application->Minimize();
@@ -109,7 +116,7 @@ TEST_F(TolvarTrayTest, AnItemTheWatcherRefusesDoesNotTakeTheWindowAway) {
 }
 
 TEST_F(TolvarTrayTest, InAnXEmbedTrayADoubleClickOnTheIconBringsTheWindowBack) {
-    if (!EnsureDisplay()) FAIL() << "no display: Xvfb (Debian package xvfb) cannot be started";
+    ASSERT_TRUE(EnsureDisplay()) << "no display: Xvfb cannot be started here (Debian package xvfb)";
     const std::string trayer = testpeers::FindProgram({"/usr/bin/trayer"});
     ASSERT_FALSE(trayer.empty()) << "no XEmbed tray to try (Debian package trayer)";
     testpeers::ChildProcess tray(trayer, {"--edge", "bottom", "--align", "right", "--widthtype", "request", "--height",
@@ -136,6 +143,62 @@ TEST_F(TolvarTrayTest, InAnXEmbedTrayADoubleClickOnTheIconBringsTheWindowBack) {
     // The program takes its icon away when the window is back.
     EXPECT_FALSE(Form1->taskbar->InTaskbar());
     EXPECT_TRUE(PumpUntil([] { return shell::TrayIcons().empty() && desktop::TrayIconObject(Icon().hwnd, Icon().id) == nullptr; }));
+}
+
+// Whether a window manager runs on the display (it names its check window on the root).
+bool WindowManagerRuns() {
+    gchar* out = nullptr;
+    gint status = -1;
+    if (!g_spawn_command_line_sync("xprop -root _NET_SUPPORTING_WM_CHECK", &out, nullptr, &status, nullptr)) return false;
+    const bool runs = status == 0 && out && std::string(out).find("window id") != std::string::npos;
+    g_free(out);
+    return runs;
+}
+
+// Minimised by the window manager (as a person minimises it from its title bar), the main window
+// goes into the XEmbed tray, and the first double click on the icon brings it back to stay.
+TEST_F(TolvarTrayTest, AfterTheWindowManagersMinimiseOneDoubleClickBringsTheWindowBack) {
+    ASSERT_TRUE(EnsureDisplay()) << "Xvfb cannot be started here";
+    const std::string openbox = testpeers::FindProgram({"/usr/bin/openbox"});
+    ASSERT_FALSE(openbox.empty()) << "no window manager to try (Debian package openbox)";
+    const std::string trayer = testpeers::FindProgram({"/usr/bin/trayer"});
+    ASSERT_FALSE(trayer.empty()) << "no XEmbed tray to try (Debian package trayer)";
+    testpeers::ChildProcess wm(openbox, {"--sm-disable"});
+    ASSERT_TRUE(PumpUntil(WindowManagerRuns, 15000)) << "openbox did not start";
+    testpeers::ChildProcess tray(trayer, {"--edge", "bottom", "--align", "right", "--widthtype", "request", "--height",
+                                          "32", "--SetDockType", "false", "--SetPartialStrut", "false"});
+    StartTolvar(false);
+    if (HasFatalFailure()) return;
+    PumpFor(300);
+    const unsigned long xid = gdk_x11_window_get_xid(gtk_widget_get_window(Main()));
+    ASSERT_TRUE(XDo("windowminimize " + std::to_string(xid)));
+    ASSERT_TRUE(PumpUntil([] { return Application->Minimized(); }, 10000)) << "the minimise did not reach the program";
+    ASSERT_TRUE(PumpUntil([] { return desktop::TrayIconObject(Icon().hwnd, Icon().id) != nullptr; }));
+    auto* icon = GTK_STATUS_ICON(desktop::TrayIconObject(Icon().hwnd, Icon().id));
+    ASSERT_TRUE(PumpUntil([&] { return gtk_status_icon_is_embedded(icon); }, 15000)) << "the tray never took the icon";
+    EXPECT_TRUE(PumpUntil([] { return !gtk_widget_get_visible(Main()); })) << "the main window stayed";
+    // The tray gives the icon its size (it starts as a dot).
+    GdkRectangle area{};
+    ASSERT_TRUE(PumpUntil([&] {
+        return gtk_status_icon_get_geometry(icon, nullptr, &area, nullptr) && area.width > 8 && area.height > 8;
+    }));
+    g_object_set(gtk_settings_get_default(), "gtk-double-click-time", 2000, nullptr);
+    ASSERT_TRUE(XDo("mousemove " + std::to_string(area.x + area.width / 2) + " " +
+                    std::to_string(area.y + area.height / 2) + " click --repeat 2 --delay 80 1"));
+    auto shown = [] {
+        GdkWindow* w = gtk_widget_get_window(Main());
+        return Form1->Visible() && gtk_widget_get_mapped(Main()) && w &&
+               !(gdk_window_get_state(w) & GDK_WINDOW_STATE_ICONIFIED) && !Application->Minimized();
+    };
+    ASSERT_TRUE(PumpUntil(shown, 15000)) << "the first double click did not bring the window back: shown "
+                                         << Form1->Visible() << ", mapped " << gtk_widget_get_mapped(Main())
+                                         << ", state " << gdk_window_get_state(gtk_widget_get_window(Main()))
+                                         << ", minimised " << Application->Minimized();
+    EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-restored-by-tray.png"));
+    // It stays: the window manager is not asked to minimise it again.
+    PumpFor(1500);
+    EXPECT_TRUE(shown()) << "the window went away again";
+    EXPECT_FALSE(Form1->taskbar->InTaskbar());
 }
 
 TEST_F(TolvarTrayTest, WithoutAnyTrayTheMinimisedMainWindowStaysOnScreen) {

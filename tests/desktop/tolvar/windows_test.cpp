@@ -1,24 +1,30 @@
 // Tolvar's windows on the desktop, created as the program creates them: each window a person can
 // open shows its caption and size with every control where a person can see and reach it (none
-// outside the client area, none over another), and a contact is chosen and written to as a
-// person would, with the pointer and the keyboard.
+// outside the client area, none over another), the prefix boxes show their three digits, the
+// settings pages are titled at their tops, and a contact is chosen and written to as a person
+// would, with the pointer and the keyboard.
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <sstream>
 #include <vector>
 
 #include "display.h"
+#include "fontcheck.h"
 #include "tolvarscreen.h"
 #include "messenger/TolvarProgram.h"
 #include "messenger/Unit1.h"
 #include "messenger/Unit2.h"
+#include "messenger/Unit4.h"
+#include "messenger/Unit5.h"
 #include "messenger/Unit9.h"
 #include "platform/classlib/extctrls.h"
 #include "platform/classlib/application.h"
 #include "platform/classlib/forms.h"
 #include "platform/classlib/graphics.h"
+#include "platform/classlib/stdctrls.h"
 #include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
 #include "platform/win/statedir.h"
@@ -62,6 +68,35 @@ TEST_F(TolvarWindowsTest, EveryWindowShowsItsCaptionAndSizeWithItsControlsApart)
         ++checked;
     }
     EXPECT_GE(checked, 15);
+}
+
+// The operator prefix of the new and the edit contact windows shows its three digits whole in the
+// box's bounds (the one field a person must check before a send).
+TEST_F(TolvarWindowsTest, ThePrefixBoxesShowTheirThreeDigits) {
+    for (TCustomForm* f : std::initializer_list<TCustomForm*>{Form4, Form5}) {
+        SCOPED_TRACE(f->Name());
+        auto* combo = static_cast<TComboBox*>(f->FindComponent("ComboBox2"));
+        ASSERT_NE(combo, nullptr);
+        combo->SetItemIndex(0);
+        f->Show();
+        ASSERT_TRUE(Mapped(f));
+        GtkWidget* entry = gtk_bin_get_child(GTK_BIN(Widget(combo)));
+        ASSERT_TRUE(GTK_IS_ENTRY(entry));
+        ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_allocated_width(Widget(combo)) == combo->Width(); }));
+        PumpFor(100);
+        EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "532");
+        PangoRectangle ink{}, logical{};
+        pango_layout_get_pixel_extents(gtk_entry_get_layout(GTK_ENTRY(entry)), &ink, &logical);
+        GdkRectangle area{};
+        gtk_entry_get_text_area(GTK_ENTRY(entry), &area);
+        EXPECT_LE(logical.width, area.width) << "the digits need " << logical.width << " pixels, the box shows " << area.width;
+        gint scrolled = -1;
+        g_object_get(entry, "scroll-offset", &scrolled, nullptr);
+        EXPECT_EQ(scrolled, 0);
+        for (const std::string& fault : LayoutFaults(f)) ADD_FAILURE() << fault;
+        EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-prefix-" + f->Name() + ".png"));
+        f->Hide();
+    }
 }
 
 }  // namespace
@@ -226,6 +261,45 @@ TEST_F(TolvarWindowsTest, TheSettingsPagesDrawEveryFieldOnScreen) {
     }
     std::string seen;
     EXPECT_TRUE(PumpUntil([&] { return ShowsLightFaces(points, seen); }, 3000)) << seen;
+}
+
+// The settings window's two pages are titled at their tops with their names, and nothing is drawn
+// between the fields of their upper and lower halves (a page's name drawn there reads as a stray
+// label).
+TEST_F(TolvarWindowsTest, TheSettingsPagesAreTitledAtTheirTopsWithNothingBetweenTheirHalves) {
+    Form1->ProgramAyarlar1Click(nullptr);
+    ASSERT_TRUE(Mapped(Form9));
+    ASSERT_TRUE(PumpUntil([] { return gtk_widget_get_mapped(Widget(Form9->Edit1)); }));
+    PumpFor(200);
+    const std::pair<TWinControl*, const char*> pages[] = {{Form9->TabSheet1, "Proxy Ayarları"},
+                                                         {Form9->TabSheet2, "Diğerleri"}};
+    for (const auto& [page, name] : pages) {
+        SCOPED_TRACE(name);
+        // The page's title: the frame of its widget is labelled with its name.
+        GtkWidget* w = Widget(page);
+        std::string title;
+        if (GTK_IS_CONTAINER(w)) {
+            GList* kids = gtk_container_get_children(GTK_CONTAINER(w));
+            for (GList* k = kids; k; k = k->next)
+                if (GTK_IS_FRAME(k->data) && gtk_frame_get_label(GTK_FRAME(k->data))) title = gtk_frame_get_label(GTK_FRAME(k->data));
+            g_list_free(kids);
+        }
+        EXPECT_EQ(title, name);
+        // The band between the halves shows one colour only.
+        int upper = 0, lower = page->Height();
+        for (int i = 0; i < page->ControlCount(); ++i) {
+            const TControl* c = page->Controls(i);
+            if (c->Top() < page->Height() / 2) upper = std::max(upper, c->Top() + c->Height());
+            else lower = std::min(lower, c->Top());
+        }
+        ASSERT_GT(lower - upper, 8);
+        int x = 0, y = 0;
+        WidgetOrigin(w, x, y);
+        const int bx = x + 4, by = y + upper + 3, bw = page->Width() - 8, bh = lower - upper - 6;
+        const long ground = ScreenPixel(bx, by);
+        EXPECT_EQ(PixelsOfColourAt(bx, by, bw, bh, ground, 0), bw * bh) << "something is drawn between the halves";
+    }
+    EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-settings-pages.png"));
 }
 
 }  // namespace
