@@ -47,15 +47,18 @@ void TPPMGraphic::SkipSpace() {
     }
 }
 
-std::uint32_t TPPMGraphic::Number() {
-    int c;
+int TPPMGraphic::NextDigit() {
     for (;;) {
-        c = Peek();
+        const int c = Peek();
         if (c < 0) throw Exception(kReadError);
-        if (c >= '0' && c <= '9') break;
+        if (c >= '0' && c <= '9') return c;
         if (c == '#') SkipSpace();
         else ++FIndex;
     }
+}
+
+std::uint32_t TPPMGraphic::Number() {
+    int c = NextDigit();
     std::uint64_t v = 0;
     while ((c = Peek()) >= '0' && c <= '9') {
         v = std::min<std::uint64_t>(v * 10 + static_cast<std::uint64_t>(c - '0'), 0xFFFFFFFFu);
@@ -76,14 +79,7 @@ void TPPMGraphic::ReadBilevel(bool Plain, std::int64_t Width, std::int64_t Heigh
             // One digit a pixel, blanks and comments between them or none.
             std::fill(row.begin(), row.end(), 0);
             for (std::int64_t x = 0; x < Width; ++x) {
-                int c;
-                for (;;) {
-                    c = Peek();
-                    if (c < 0) throw Exception(kReadError);
-                    if (c >= '0' && c <= '9') break;
-                    if (c == '#') SkipSpace();
-                    else ++FIndex;
-                }
+                const int c = NextDigit();
                 ++FIndex;
                 if (c != '0') row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80u >> (x % 8));
             }

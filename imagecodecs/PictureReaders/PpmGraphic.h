@@ -23,6 +23,8 @@ private:
     int Peek();
     // Skips blanks and comments.
     void SkipSpace();
+    // Steps over blanks and comments to the next digit, which it returns unread.
+    int NextDigit();
     // A decimal number after blanks and comments; the character after it is consumed. The end of
     // the stream ends a number that has begun.
     std::uint32_t Number();

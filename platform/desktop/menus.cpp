@@ -80,7 +80,7 @@ void PopupAtPointer(TPopupMenu* menu, GtkWidget* relativeTo) {
     GtkWidget* m = gtk_menu_new();
     FillMenu(m, menu->Items(), nullptr);
     if (relativeTo) gtk_menu_attach_to_widget(GTK_MENU(m), relativeTo, nullptr);
-    // The menu goes once it closed and its chosen item ran; it is held until then, as the window
+    // The menu goes once it closed and its chosen item ran; it is held till that moment, as the window
     // it is attached to may take it along first.
     g_signal_connect(m, "deactivate", G_CALLBACK(+[](GtkMenuShell* shell, gpointer) {
                          g_idle_add(

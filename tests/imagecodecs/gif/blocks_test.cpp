@@ -10,24 +10,6 @@
 namespace giftest {
 namespace {
 
-struct Loaded {
-    std::unique_ptr<TGIFPicture> Picture = std::make_unique<TGIFPicture>();
-    std::vector<std::string> Warnings;
-    std::string Error;
-};
-
-Loaded Load(const std::string& bytes) {
-    Loaded l;
-    l.Picture->OnGIFWarning = [&w = l.Warnings](TObject*, int, const std::string& m) { w.push_back(m); };
-    TStringStream s(bytes);
-    try {
-        l.Picture->LoadFromStream(&s);
-    } catch (const Exception& e) {
-        l.Error = e.Message;
-    }
-    return l;
-}
-
 std::string Save(TGIFPicture* p) {
     TStringStream s;
     p->SaveToStream(&s);

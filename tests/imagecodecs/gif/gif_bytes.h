@@ -4,12 +4,35 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "imagecodecs/GifPicture.h"
 
 namespace giftest {
+
+// A picture loaded from bytes, with the warnings it gave and the message of the exception that
+// ended the load (empty when none), and where the stream stood after a failed load.
+struct Loaded {
+    std::unique_ptr<TGIFPicture> Picture = std::make_unique<TGIFPicture>();
+    std::vector<std::string> Warnings;
+    std::string Error;
+    std::int64_t PositionAfterFailure = -1;
+};
+
+inline Loaded Load(const std::string& bytes) {
+    Loaded l;
+    l.Picture->OnGIFWarning = [&w = l.Warnings](TObject*, int, const std::string& m) { w.push_back(m); };
+    TStringStream s(bytes);
+    try {
+        l.Picture->LoadFromStream(&s);
+    } catch (const Exception& e) {
+        l.Error = e.Message;
+        l.PositionAfterFailure = s.Position();
+    }
+    return l;
+}
 
 inline std::string Le16(int v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
 

@@ -12,26 +12,6 @@
 namespace giftest {
 namespace {
 
-struct Loaded {
-    std::unique_ptr<TGIFPicture> Picture = std::make_unique<TGIFPicture>();
-    std::vector<std::string> Warnings;
-    std::string Error;
-    std::int64_t PositionAfterFailure = -1;
-};
-
-Loaded Load(const std::string& bytes) {
-    Loaded l;
-    l.Picture->OnGIFWarning = [&w = l.Warnings](TObject*, int, const std::string& m) { w.push_back(m); };
-    TStringStream s(bytes);
-    try {
-        l.Picture->LoadFromStream(&s);
-    } catch (const Exception& e) {
-        l.Error = e.Message;
-        l.PositionAfterFailure = s.Position();
-    }
-    return l;
-}
-
 // Runs a command of outside tools in dir and answers the bytes of the file it made.
 std::string Made(ToolDir& dir, const std::string& command, const std::string& file) {
     EXPECT_EQ(dir.Run(command), 0) << command;
