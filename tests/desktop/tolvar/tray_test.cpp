@@ -204,6 +204,13 @@ TEST_F(TolvarTrayTest, AfterTheWindowManagersMinimiseOneDoubleClickBringsTheWind
     EXPECT_TRUE(PumpUntil([] { return !gtk_widget_get_visible(Main()); })) << "the main window stayed";
     GdkRectangle area{};
     ASSERT_TRUE(IconSettled(icon, area));
+    // The presses the icon itself took, for the message when the window does not come back.
+    int presses = 0;
+    g_signal_connect(icon, "button-press-event", G_CALLBACK(+[](GtkStatusIcon*, GdkEventButton*, gpointer n) {
+                         ++*static_cast<int*>(n);
+                         return FALSE;
+                     }),
+                     &presses);
     ASSERT_TRUE(DoubleClick(area));
     auto shown = [] {
         GdkWindow* w = gtk_widget_get_window(Main());
@@ -213,7 +220,8 @@ TEST_F(TolvarTrayTest, AfterTheWindowManagersMinimiseOneDoubleClickBringsTheWind
     ASSERT_TRUE(PumpUntil(shown, 15000)) << "the first double click did not bring the window back: shown "
                                          << Form1->Visible() << ", mapped " << gtk_widget_get_mapped(Main())
                                          << ", state " << gdk_window_get_state(gtk_widget_get_window(Main()))
-                                         << ", minimised " << Application->Minimized();
+                                         << ", minimised " << Application->Minimized() << ", presses on the icon "
+                                         << presses << " at " << area.x << "," << area.y;
     EXPECT_TRUE(Screenshot(ShotDir() + "/tolvar-restored-by-tray.png"));
     // It stays: the window manager is not asked to minimise it again.
     PumpFor(1500);
