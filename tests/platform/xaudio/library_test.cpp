@@ -95,6 +95,13 @@ public:
         EXPECT_TRUE(PumpUntil([&] { return AckCount(XA_MSG_COMMAND_INPUT_OPEN) > acks || Count(XA_MSG_NOTIFY_NACK) > nacks; }));
         return AckCount(XA_MSG_COMMAND_INPUT_OPEN) > acks;
     }
+    // The place of the last position note (0 when none came).
+    std::uint32_t LastPosition() const {
+        std::uint32_t last = 0;
+        for (auto& n : notes)
+            if (n.m.code == XA_MSG_NOTIFY_INPUT_POSITION) last = D(n.m, 0);
+        return last;
+    }
     int AckCount(int command) const {
         int n = 0;
         for (auto& x : notes) n += x.m.code == XA_MSG_NOTIFY_ACK && x.m.data[0] == command;
@@ -266,10 +273,7 @@ TEST_F(XaudioLibrary, PositionsReachTheEndOfEveryKindOfStream) {
         ASSERT_TRUE(rig.Open(f));
         control_message_send_N(rig.h(), XA_MSG_COMMAND_PLAY);
         ASSERT_TRUE(rig.WaitState(XA_PLAYER_STATE_EOS));
-        std::uint32_t last = 0;
-        for (auto& n : rig.notes)
-            if (n.m.code == XA_MSG_NOTIFY_INPUT_POSITION) last = D(n.m, 0);
-        EXPECT_EQ(last, 399u);
+        EXPECT_EQ(rig.LastPosition(), 399u);
     }
 }
 
@@ -443,10 +447,7 @@ TEST_F(XaudioLibrary, AFileCutShorterThanItsTagIsMeasuredByItsFrames) {
         EXPECT_EQ(D(rig.Find(XA_MSG_NOTIFY_INPUT_DURATION)->m, 0), static_cast<std::uint32_t>(std::lround(frames / 44100.0)));
         control_message_send_N(rig.h(), XA_MSG_COMMAND_PLAY);
         ASSERT_TRUE(rig.WaitState(XA_PLAYER_STATE_EOS));
-        std::uint32_t last = 0;
-        for (auto& n : rig.notes)
-            if (n.m.code == XA_MSG_NOTIFY_INPUT_POSITION) last = D(n.m, 0);
-        EXPECT_EQ(last, 399u);
+        EXPECT_EQ(rig.LastPosition(), 399u);
     }
     const std::string wav = a.dir + "/cut-seek.wav";
     Rig rig("wav:" + wav);
