@@ -85,7 +85,6 @@ bool Post(const std::string& url, bool referToForm, const std::function<std::str
     return true;
 }
 
-
 }  // namespace
 
 bool IsSuccessAnswer(const std::string& body) {

@@ -206,6 +206,7 @@ private:
     void RefuseAnswer(WORD Code, const std::string& Reason);
     bool HeaderWithinBudget(int LineBytes);
     bool BodyWithinCap(std::int64_t Size);
+    bool AnswerCarriesBody() const;
     bool AnswerKnownWhole() const;
     bool AnswerCutShort(int Error) const;
     void StartRedirect();

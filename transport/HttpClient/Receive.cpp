@@ -76,12 +76,17 @@ void THttpClient::RefuseAnswer(WORD Code, const std::string& Reason) {
     CloseConnection();
 }
 
-// The answer needs no more bytes: its header has ended and it carries no body (a HEAD, 1xx, 204
-// or 304 answer) or all of its Content-Length has come. A page without a header, and a body
-// without a length, are never known whole before their connection ends.
+// The answer under way has a body: it answers no HEAD and its status is none of 1xx, 204, 304.
+bool THttpClient::AnswerCarriesBody() const {
+    return FRequestKind != rqHead && FStatusCode >= 200 && FStatusCode != 204 && FStatusCode != 304;
+}
+
+// The answer needs no more bytes: its header has ended and it carries no body or all of its
+// Content-Length has come. A page without a header, and a body without a length, are never known
+// whole before their connection ends.
 bool THttpClient::AnswerKnownWhole() const {
     if (FState != hsWaitingBody || FStatusCode == 0) return false;
-    if (FRequestKind == rqHead || FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 304) return true;
+    if (!AnswerCarriesBody()) return true;
     return FAnnouncedLength >= 0 && FBytesReceived >= FAnnouncedLength;
 }
 
@@ -122,9 +127,7 @@ void THttpClient::ParseHeaderLine() {
             StartRedirect();
             return;
         }
-        const bool hasBody =
-            FRequestKind != rqHead && FStatusCode >= 200 && FStatusCode != 204 && FStatusCode != 304;
-        if (hasBody && !BodyWithinCap(FAnnouncedLength)) return;
+        if (AnswerCarriesBody() && !BodyWithinCap(FAnnouncedLength)) return;
         if (LowerCase(ExtractFileExt(FDocumentName)) == ".exe" && FContentType == "text/html")
             FDocumentName = http::ReplaceFileExt(FDocumentName, "htm");
         SetState(hsWaitingBody);
