@@ -51,14 +51,20 @@ std::string SuperOnlineBody(const std::string& address, const std::string& prefi
 
 // The gateway's success word.
 inline constexpr const char* SuccessAnswer = "YOLLANDI";
+// The most bytes of a gateway's answer body the senders read: a real answer is the success word
+// or a short page, and a longer one is never a success.
+inline constexpr int MaxAnswerSize = 64 * 1024;
 
 // The senders of the send window's four services. Each builds its body from the windows' fields,
 // sets the send window's client (URL, proxy from the settings window), empties the main window's
 // answer field, shows the wait window and posts. After a post that returned, the answer field gets
 // the whole body of the answer (it stays empty when the answer had none), the wait window closes
 // and the result is shown; the sender returns whether the message counts as sent (the gateway's
-// answer was judged a success; a SuperOnline post that returned always counts). After a post that
-// raised, the wait window closes, nothing more is shown and the exception goes on to the caller.
+// answer was judged a success; a SuperOnline post that returned always counts). An answer body
+// longer than MaxAnswerSize is not read past it: the post ends there, the answer field stays
+// empty, "Mesajınız Yollanamadı" is shown and the send does not count, for every service. After
+// any other post that raised (no answer, a reset, a cut or refused answer, an error status), the
+// wait window closes, nothing more is shown and the exception goes on to the caller.
 bool SendViaNormal();
 bool SendViaNormal2();
 bool SendViaFlash();

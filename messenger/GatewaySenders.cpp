@@ -39,8 +39,10 @@ void ApplyProxy(THttpClient* a) {
 }
 
 // The common road of every send: streams, one pass of the message loop, the body, the client, the
-// wait window and the post. Returns normally after a post that returned.
-void Post(const std::string& url, bool referToForm, const std::function<std::string()>& body) {
+// wait window and the post. Returns true after a post that returned, false when the answer went
+// past MaxAnswerSize (the client stopped reading it and the answer field stays empty, which
+// ReportGatewayAnswer judges a failure).
+bool Post(const std::string& url, bool referToForm, const std::function<std::string()>& body) {
     auto rcvd = std::make_unique<TMemoryStream>();
     auto sent = std::make_unique<TMemoryStream>();
     Application->ProcessMessages();
@@ -53,6 +55,7 @@ void Post(const std::string& url, bool referToForm, const std::function<std::str
     ApplyProxy(a);
     a->URL = url;
     if (referToForm) a->Reference = url;
+    a->MaxBodySize = MaxAnswerSize;
 
     // This post's answer alone is judged: an earlier one never counts for it.
     Form1->Memo1->Clear();
@@ -66,14 +69,20 @@ void Post(const std::string& url, bool referToForm, const std::function<std::str
     } detach{a};
     try {
         a->Post();
+    } catch (EHttpException& e) {
+        Form18->Close();
+        if (e.ErrorCode == THttpClient::BodyTooLong) return false;
+        throw;
     } catch (...) {
         Form18->Close();
         throw;
     }
-    rcvd->SetPosition(0);
-    // The whole body is judged, however the network cut it into receives.
+    // The whole body is judged, however the network cut it into receives; from here on the answer
+    // field alone holds it.
     Form1->Memo1->SetText(rcvd->Data());
+    rcvd.reset();
     Form18->Close();
+    return true;
 }
 
 }  // namespace
@@ -115,10 +124,13 @@ bool SendViaFlash() {
 
 bool SendViaSuperOnline() {
     const std::string address = DrawDottedAddress(254, 1);
-    Post("http://" + siteconfig::SuperOnline() + SuperOnlinePath, true, [&address] {
-        return SuperOnlineBody(address, Form3->ComboBox2->Text(), Form3->Edit1->Text(), Form3->Edit3->Text(),
-                               Recipient(), Form2->Memo1->Text(), Signature());
-    });
+    if (!Post("http://" + siteconfig::SuperOnline() + SuperOnlinePath, true, [&address] {
+            return SuperOnlineBody(address, Form3->ComboBox2->Text(), Form3->Edit1->Text(), Form3->Edit3->Text(),
+                                   Recipient(), Form2->Memo1->Text(), Signature());
+        })) {
+        ShowMessage("Mesajınız Yollanamadı"_w);
+        return false;
+    }
     ShowMessage("SMS Mesajınız başarıyla yollandı"_w);
     return true;
 }

@@ -121,6 +121,8 @@ public:
     // State.
     TSocketState State() const { return FState; }
     int LastError() const { return FLastError; }
+    // Bytes taken by Receive and ReceiveFrom since the last close: a 32-bit count that wraps
+    // modulo 2^32 (past 2^31 - 1 it goes on from -2^31) instead of overflowing.
     int ReadCount() const { return FReadCount; }
     int RcvdCount() { return ReadRcvdCount(); }
     std::string PeerAddr() { return ReadPeerAddr(); }

@@ -23,9 +23,12 @@
 #include "transport/HttpClient/Protocol.h"
 
 // The client's failures: 1 busy, 2 nothing to post, 4 line too long, 5 an answer that is not
-// HTTP (its first line is no status line, or its code is below 100), 6 an answer cut short (its
-// header did not end, or its body is shorter than its Content-Length), 7 a redirect to a scheme
-// other than http; or the status (400 and up) of a request that ended with one.
+// HTTP (no byte came at all, its first line is no status line, or its code is below 100), 6 an
+// answer cut short (its header did not end, its body is shorter than its Content-Length, or the
+// connection ended with a socket error before the answer was known whole), 7 a redirect to a
+// scheme other than http, 8 a header of more than THttpClient::MaxHeaderSize bytes, 9 a header of
+// more than THttpClient::MaxHeaderLines lines, 10 a body longer than THttpClient::MaxBodySize; or
+// the status (400 and up) of a request that ended with one.
 class EHttpException : public Exception {
 public:
     EHttpException(std::string Msg, WORD Code) : Exception(std::move(Msg)), ErrorCode(Code) {}
@@ -86,6 +89,13 @@ public:
     // Milliseconds without a byte received or sent after which a request ends as timed out
     // (0: never).
     DWORD InactivityTimeout = 60000;
+    // The most bytes an answer's body may have (0: no limit). A Content-Length above it, or a
+    // body that grows past it, ends the request at once with code 10; nothing beyond it is read.
+    int MaxBodySize = 0;
+    // The codes of the three budgets.
+    static constexpr WORD HeaderTooLong = 8;
+    static constexpr WORD HeaderTooManyLines = 9;
+    static constexpr WORD BodyTooLong = 10;
 
     // Published events.
     TNotifyEvent OnTrace;
@@ -122,6 +132,8 @@ public:
     int ContentLength() const { return FContentLength; }
     std::string ContentType() const { return FContentType; }
     std::string DocumentName() const { return FDocumentName; }
+    // Body bytes received and body bytes sent by the request. Both are 32-bit counts that stop
+    // at 2^31 - 1 (they saturate) instead of overflowing.
     int BytesReceived() const { return FBytesReceived; }
     int BytesSent() const { return FBytesSent; }
     TStringList* ReceivedHeaderLines() const { return FReceivedHeaderLines.get(); }
@@ -141,6 +153,12 @@ public:
     void StartRequest(THttpRequest Kind);
 
     static constexpr int MaxRedirects = 20;
+    // The budget of an answer's header, from its status line up to and including the empty line
+    // that ends it: at most MaxHeaderSize bytes, line ends counted (code 8 past it), and at most
+    // MaxHeaderLines lines, the empty line not counted (code 9 past it). Each line also fits the
+    // receive buffer (code 4).
+    static constexpr int MaxHeaderSize = 64 * 1024;
+    static constexpr int MaxHeaderLines = 500;
 
 protected:
     virtual void SendHeaderLine(const std::string& Line);
@@ -186,7 +204,11 @@ private:
     void DeliverBodyChunk();
     void HeaderLineTooLong();
     void RefuseAnswer(WORD Code, const std::string& Reason);
-    bool AnswerCutShort() const;
+    bool HeaderWithinBudget(int LineBytes);
+    bool BodyWithinCap(std::int64_t Size);
+    bool AnswerCarriesBody() const;
+    bool AnswerKnownWhole() const;
+    bool AnswerCutShort(int Error) const;
     void StartRedirect();
     void HandleRedirect();
     // The inactivity time-out.
@@ -208,6 +230,7 @@ private:
     http::TReceiveBuffer FReceiveBuffer;
     std::string FLastReceived;
     int FHeaderLineCount = 0;
+    int FHeaderSize = 0;  // bytes of the answer's header taken so far, line ends counted
     int FBodyDataCount = 0;
     bool FAllowedToSend = false;
     std::string FDocumentName;
@@ -225,6 +248,7 @@ private:
     int FBytesSent = 0;
     std::unique_ptr<TMemoryStream> FHeaderStream;
     int FDoneError = 0;
+    int FReceiveError = 0;  // the socket error a receive of this connection met (0: none)
     void (THttpClient::*FNextLineHandler)() = &THttpClient::ParseHeaderLine;  // takes LastReceived
     std::int64_t FSendStart = 0;  // where SendStream stood when the request started
     int FRedirectCount = 0;

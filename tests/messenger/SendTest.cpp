@@ -200,7 +200,8 @@ TEST_F(SendRun, TheAnswerDecidesTheMessage) {
         {"long", {"Mesajınız Yollanamadı"}, false},           // filler before the word, in a block of its own
         {"longtail", {"Mesajınız Yollanamadı"}, false},
         {"fail", {"Mesajınız Yollanamadı"}, false},
-        {"empty", {"Mesajınız Yollanamadı"}, false},
+        {"nobody", {"Mesajınız Yollanamadı"}, false},
+        {"empty", {"error: Invalid HTTP answer: empty reply from server"}, false},  // no answer at all
         {"redirect,yollandi", {"Mesajınız Başarıyla Gönderildi"}, true},
         {"404", {"error: Not Found"}, false},
         {"500", {"error: Internal Server Error"}, false},
@@ -251,8 +252,8 @@ TEST_F(SendRun, TheWholeAnswerDecidesHoweverTheConnectionCutsIt) {
         {"no status line", {"garbage\r\n\r\nYOLLANDI"}, "error: Invalid HTTP answer: no status line", false},
         {"an error status, then a success", {"HTTP/1.0 500 Internal Server Error\r\nHTTP/1.0 200 OK\r\n\r\nYOLLANDI"},
          "error: Internal Server Error", false},
-        {"a body shorter than announced", {ok + "Content-Length: 100000\r\n\r\n" + std::string(5000, 'x')},
-         "error: HTTP answer cut short: 5000 of 100000 bytes came", false},
+        {"a body shorter than announced", {ok + "Content-Length: 50000\r\n\r\n" + std::string(5000, 'x')},
+         "error: HTTP answer cut short: 5000 of 50000 bytes came", false},
         {"a redirect to https", {"HTTP/1.0 302 Found\r\nLocation: https://127.0.0.1/marendo/tolvar1.asp\r\n\r\n"},
          "error: Redirect to https refused: only http is supported", false},
     };
@@ -279,6 +280,59 @@ TEST_F(SendRun, TheWholeAnswerDecidesHoweverTheConnectionCutsIt) {
     }
 }
 
+// A gateway that drops or resets the connection, floods the header or sends an answer beyond any
+// the gateway gives: never a success, whichever service sent it (the SuperOnline sender, which
+// judges no answer, included). The text stays in the field, the history is untouched and the
+// answer field keeps nothing.
+TEST_F(SendRun, ADroppedResetOrFloodingGatewayIsNeverASuccess) {
+    using Ending = testsupport::AnswerPlayer::Ending;
+    const std::string ok = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n";
+    std::string flood;
+    while (flood.size() < (1u << 20)) flood += "X-A: b\r\n";
+    const std::string huge(1u << 20, 'x');
+    const std::string reset = "error: HTTP answer cut short: Connection reset by peer (Error #10054)";
+    struct Case {
+        const char* name;
+        std::vector<std::string> writes;
+        Ending ending;
+        Strings boxes;  // UTF-8; "error: " marks the error box
+    } cases[] = {
+        {"a close before any byte", {}, Ending::Close, {"error: Invalid HTTP answer: empty reply from server"}},
+        {"a reset before any byte", {}, Ending::Reset, {"MESAJ GÖNDERİLEMEDİ", reset}},
+        {"a reset inside a body without a length", {ok + "\r\nYOLLA"}, Ending::Reset, {"MESAJ GÖNDERİLEMEDİ", reset}},
+        {"a header flood", {ok, flood}, Ending::Close, {"error: HTTP header too long: more than 500 lines"}},
+        {"a huge answer of announced length", {ok + "Content-Length: 1048584\r\n\r\nYOLLANDI", huge}, Ending::Close,
+         {"Mesajınız Yollanamadı"}},
+        {"a huge answer ending with the word", {ok + "\r\n", huge, "YOLLANDI"}, Ending::Close,
+         {"Mesajınız Yollanamadı"}},
+    };
+    for (int service : {0, 3}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name + std::string(", service ") + std::to_string(service));
+            testsupport::AnswerPlayer gateway;
+            gateway.Script({c.writes}, c.ending);
+            newsUrl_ = "http://127.0.0.1:" + std::to_string(testsupport::FreePort()) + "/marendo/smsyeni.txt";
+            Start(gateway.Host());
+            TTimer turn(nullptr);
+            turn.SetInterval(1);
+            turn.OnTimer = [&](TObject*) { gateway.Step(*Form2->a); };
+            Send(1, service, "selam");
+            turn.SetEnabled(false);
+            gateway.Finish();
+            Strings want;
+            for (auto& b : c.boxes) want.push_back(cp1254::FromUtf8(b));
+            EXPECT_EQ(Boxes(), want);
+            EXPECT_EQ(gateway.Connections(), 1);
+            EXPECT_EQ(History(), Strings{});
+            EXPECT_EQ(Form2->Memo1->Text(), "selam") << "the text stays for another try";
+            EXPECT_EQ(Form1->Memo1->Text(), "") << "nothing of the answer is kept";
+            EXPECT_FALSE(Form18->Visible());
+            EXPECT_TRUE(Form1->Enabled());
+            session_.reset();
+        }
+    }
+}
+
 // The SuperOnline login goes as typed: the gateway decodes the very bytes of the password.
 TEST_F(SendRun, TheSuperOnlineLoginReachesTheGatewayByteForByte) {
     fixtures::GatewayFake fake(Dir(), "yollandi");
@@ -294,7 +348,7 @@ TEST_F(SendRun, TheSuperOnlineLoginReachesTheGatewayByteForByte) {
 }
 
 TEST_F(SendRun, AnEarlierSuccessNeverCountsForAnAnswerWithoutBody) {
-    fixtures::GatewayFake fake(Dir(), "yollandi,empty");
+    fixtures::GatewayFake fake(Dir(), "yollandi,nobody");
     ASSERT_TRUE(fake.Started());
     Start(fake.Host());
     Send(1, 0, "bir");

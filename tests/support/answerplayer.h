@@ -3,7 +3,8 @@
 // byte of the write before, so each write reaches the client's receive side as a receive of its
 // own (cut further only where the client's 8192-byte buffer is full), and the same script always
 // gives the same run. After the last write the player closes its sending side, so the connection
-// ends in an orderly close. Play runs a request on the calling thread, pumping its messages as Get
+// ends in an orderly close, or, when the script says so, resets the connection once the client
+// has taken every byte. Play runs a request on the calling thread, pumping its messages as Get
 // and Post do; a caller whose own code pumps (a sender inside Post) calls Step from a timer
 // instead. Used by the HTTP client's tests, the messenger's and the client's fuzz target.
 #pragma once
@@ -54,11 +55,15 @@ public:
     std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
     std::string Url(const std::string& path) const { return "http://" + Host() + path; }
 
+    // How a connection ends after its last write.
+    enum class Ending { Close, Reset };
+
     // The answers of the connections to come, each a list of writes; the last one repeats for
     // every further connection (a redirect's next attempt). Forgets what earlier runs left.
-    void Script(std::vector<std::vector<std::string>> answers) {
+    void Script(std::vector<std::vector<std::string>> answers, Ending ending = Ending::Close) {
         Finish();
         answers_ = std::move(answers);
+        ending_ = ending;
         request_.clear();
         connections_ = 0;
     }
@@ -78,17 +83,23 @@ public:
         if (writes_ && next_ < writes_->size()) {
             pending_ = (*writes_)[next_++];
             SendSome();
+        } else if (ending_ == Ending::Reset) {
+            Finish(true);
         } else if (!shut_) {
             ::shutdown(peer_, SHUT_WR);
             shut_ = true;
         }
     }
 
-    // Reads the rest of what the client sent and lets the connection go.
-    void Finish() {
+    // Reads the rest of what the client sent and lets the connection go (with a reset when asked).
+    void Finish(bool reset = false) {
         if (peer_ < 0) return;
         win::UnwatchFd(peerWatch_);
         Drain();
+        if (reset) {
+            linger l{1, 0};
+            setsockopt(peer_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+        }
         ::close(peer_);
         peer_ = -1;
     }
@@ -107,8 +118,8 @@ public:
     // Starts the request of kind on c (its URL and streams set by the caller) and answers it as
     // Script says, until the client is idle again.
     Outcome Play(THttpClient& c, THttpRequest kind, std::vector<std::vector<std::string>> answers,
-                 DWORD boundMs = 10000) {
-        Script(std::move(answers));
+                 DWORD boundMs = 10000, Ending ending = Ending::Close) {
+        Script(std::move(answers), ending);
         Outcome out;
         const DWORD end = GetTickCount() + boundMs;
         c.StartRequest(kind);
@@ -201,6 +212,7 @@ private:
     size_t next_ = 0;
     std::string pending_;
     bool shut_ = false;
+    Ending ending_ = Ending::Close;
     std::string request_;
     size_t requestStart_ = 0;
     int connections_ = 0;

@@ -1,6 +1,7 @@
 // The send queue, the receive loop and the chunks behind them.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <future>
 #include <memory>
 #include <vector>
@@ -207,6 +208,43 @@ TEST(ReceiveLoop, NoReceiveLoopGivesOneEventPerNotification) {
     EXPECT_EQ(got, "0123456789");
     EXPECT_EQ(events, 3);
     EXPECT_EQ(s->ReadCount(), 10);
+    s->Close();
+}
+
+// A socket whose read count starts a few bytes short of 2^31 - 1, as after gigabytes of data.
+class TLongRunSocket : public TAsyncSocket {
+public:
+    using TAsyncSocket::TAsyncSocket;
+    void SetReadCount(int n) { FReadCount = n; }
+};
+
+// The read count goes on past 2^31 - 1 by wrapping modulo 2^32, and the receive loop, which
+// watches the count to see a handler take bytes, still hands on every byte.
+TEST(ReceiveLoop, TheReadCountWrapsPastTwoGigabytes) {
+    const std::string data = Pattern(30000);
+    ScriptedPeer peer([&](int fd) {
+        WriteAll(fd, data);
+        ReadToEnd(fd);
+    });
+    auto s = std::make_unique<TLongRunSocket>(nullptr);
+    std::string got;
+    bool up = false;
+    s->OnSessionConnected = [&](TObject*, WORD e) {
+        up = e == 0;
+        s->SetReadCount(INT32_MAX - 9);
+    };
+    s->OnDataAvailable = [&](TObject*, WORD) {
+        char c[1000];
+        int n = s->Receive(c, sizeof c);
+        if (n > 0) got.append(c, static_cast<size_t>(n));
+    };
+    s->SetAddr("127.0.0.1");
+    s->SetPort(peer.PortText());
+    s->Connect();
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == data.size(); }));
+    EXPECT_TRUE(up);
+    EXPECT_EQ(got, data);
+    EXPECT_EQ(s->ReadCount(), INT32_MIN + 30000 - 10);
     s->Close();
 }
 

@@ -20,6 +20,9 @@ namespace {
 
 constexpr int MaxGather = 64 * 1024;
 
+// Count + N modulo 2^32: a count past 2^31 - 1 goes on from the most negative value.
+int AddWrapping(int Count, int N) { return static_cast<int>(static_cast<unsigned>(Count) + static_cast<unsigned>(N)); }
+
 }  // namespace
 
 [[gnu::hot]] void TCustomAsyncSocket::QueueData(const void* Data, int Len) {
@@ -202,7 +205,7 @@ int TCustomAsyncSocket::RecvRawFrom(void* Buffer, int Size, int Flags, SOCKADDR_
 [[gnu::hot]] int TCustomAsyncSocket::Receive(void* Buffer, int Size) {
     int n = RecvRaw(Buffer, Size, 0);
     if (n < 0) FLastError = WSAGetLastError_();
-    else FReadCount += n;
+    else FReadCount = AddWrapping(FReadCount, n);
     return n;
 }
 
@@ -225,7 +228,7 @@ std::string TCustomAsyncSocket::ReceiveStr() {
 int TCustomAsyncSocket::ReceiveFrom(void* Buffer, int Size, SOCKADDR_IN& From, int& FromLen) {
     int n = RecvRawFrom(Buffer, Size, 0, From, FromLen);
     if (n < 0) FLastError = WSAGetLastError_();
-    else FReadCount += n;
+    else FReadCount = AddWrapping(FReadCount, n);
     return n;
 }
 

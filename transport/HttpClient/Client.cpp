@@ -66,6 +66,7 @@ void THttpClient::StartRequest(THttpRequest Kind) {
     FReceivedHeaderLines->Clear();
     FRequestKind = Kind;
     FDoneError = 0;
+    FReceiveError = 0;
     ++FRequestSerial;
     FCtrlSocket->OnSessionClosed = [this](TObject* s, WORD e) { SocketClosed(s, e); };
     SetState(hsNotConnected);
@@ -76,6 +77,7 @@ void THttpClient::StartRequest(THttpRequest Kind) {
     FBytesReceived = 0;
     FBytesSent = 0;
     FHeaderLineCount = 0;
+    FHeaderSize = 0;
     FBodyDataCount = 0;
     FContentLength = -1;
     FAnnouncedLength = -1;

@@ -75,6 +75,7 @@ void THttpClient::SocketConnected(TObject* Sender, WORD Error) {
         return;
     }
     FConnected = true;
+    FReceiveError = 0;
     Touch();
     SetState(hsConnected);
     try {
@@ -141,7 +142,7 @@ void THttpClient::PumpBody() {
     if (!FAllowedToSend) return;
     const int n = static_cast<int>(SendStream->Read(FSendBuffer, sizeof FSendBuffer));
     if (n > 0) {
-        FBytesSent += n;
+        FBytesSent = http::AddSaturated(FBytesSent, n);
         FireSendData(FSendBuffer, n);
         FCtrlSocket->Send(FSendBuffer, n);
         return;
@@ -178,17 +179,27 @@ void THttpClient::CloseConnection() {
     FConnected = false;
 }
 
-void THttpClient::SocketClosed(TObject*, WORD) {
+// The end of a connection: the close's own socket error, or else the one a read of it met, tells
+// a connection that failed from one the server ended.
+void THttpClient::SocketClosed(TObject*, WORD Error) {
     FConnected = false;
     if (FState == hsReady) return;  // a socket closed between requests ends nothing
-    if (AnswerCutShort()) {
-        const std::string what = FState == hsWaitingHeader
-                                     ? std::string("the header did not end")
-                                     : IntToStr(FBytesReceived) + " of " + IntToStr(FAnnouncedLength) + " bytes came";
+    const int error = Error != 0 ? Error : FReceiveError;
+    const bool nothingCame = FState == hsWaitingHeader && FHeaderLineCount == 0 && FReceiveBuffer.Count() == 0;
+    if (FStatusCode < 400 && nothingCame && error == 0) {
+        FStatusCode = 404;
+        FErrorCode = 5;
+        FReasonPhrase = "Invalid HTTP answer: empty reply from server";
+    } else if (AnswerCutShort(error)) {
+        std::string what;
+        if (error != 0) what = SocketErrorText(error) + ErrorSuffix(error);
+        else if (FState == hsWaitingHeader) what = "the header did not end";
+        else what = IntToStr(FBytesReceived) + " of " + IntToStr(FAnnouncedLength) + " bytes came";
         FReceiveBuffer.Clear();
         FStatusCode = 404;
         FErrorCode = 6;
         FReasonPhrase = "HTTP answer cut short: " + what;
+        if (error != 0) FDoneError = error;
     }
     if (FBodyDataCount > 0) {
         try {

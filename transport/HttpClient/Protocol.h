@@ -97,6 +97,11 @@ struct TRequestHead {
 // that closes the header.
 std::vector<std::string> RequestHeaderLines(const TRequestHead& Head);
 
+// Count + N for a non-negative N, stopping at the largest 32-bit value instead of overflowing.
+inline int AddSaturated(int Count, int N) {
+    return static_cast<std::int64_t>(Count) + N > INT32_MAX ? INT32_MAX : Count + N;
+}
+
 // A decimal number with an optional sign and nothing else around it, within 32 bits.
 bool ParseDecimal(const std::string& Text, int& Value);
 

@@ -12,6 +12,11 @@ void THttpClient::SocketDataReceived(TObject*, WORD) {
     }
     char* p = FReceiveBuffer.WritePointer();
     const int n = FCtrlSocket->Receive(p, FReceiveBuffer.Free());
+    if (n < 0) {
+        // A reset met by a read: the close that follows may no longer carry the code.
+        const int error = FCtrlSocket->LastError();
+        if (error != 0 && error != WSAEWOULDBLOCK) FReceiveError = error;
+    }
     if (FRequestKind == 0 || n <= 0) return;
     FReceiveBuffer.Commit(n);
     Touch();
@@ -23,12 +28,38 @@ void THttpClient::SocketDataReceived(TObject*, WORD) {
     // The state is tested for every line: after a header-less start the lines that follow in the
     // same buffer go to the body one by one.
     while (FReceiveBuffer.Count() > 0) {
+        const int before = FReceiveBuffer.Count();
         if (!FReceiveBuffer.TakeLine(FLastReceived)) {
             if (FReceiveBuffer.Full() && FState == hsWaitingHeader) HeaderLineTooLong();
             return;
         }
+        if (FState == hsWaitingHeader && !HeaderWithinBudget(before - FReceiveBuffer.Count())) return;
         if (FState == hsWaitingHeader || FState == hsWaitingBody) (this->*FNextLineHandler)();
     }
+}
+
+// Counts a header line of LineBytes bytes (its line end included) against the header's budget;
+// the line that goes past it refuses the answer. Lines that follow an error status in the same
+// buffer are not refused: that answer has already failed with its own status.
+bool THttpClient::HeaderWithinBudget(int LineBytes) {
+    if (FStatusCode >= 400) return true;
+    FHeaderSize += LineBytes;
+    if (FHeaderSize > MaxHeaderSize) {
+        RefuseAnswer(HeaderTooLong, "HTTP header too long: more than " + IntToStr(MaxHeaderSize) + " bytes");
+        return false;
+    }
+    if (!FLastReceived.empty() && FHeaderLineCount >= MaxHeaderLines) {
+        RefuseAnswer(HeaderTooManyLines, "HTTP header too long: more than " + IntToStr(MaxHeaderLines) + " lines");
+        return false;
+    }
+    return true;
+}
+
+// A body of Size bytes fits MaxBodySize; past it the answer is refused.
+bool THttpClient::BodyWithinCap(std::int64_t Size) {
+    if (MaxBodySize <= 0 || Size <= MaxBodySize) return true;
+    RefuseAnswer(BodyTooLong, "HTTP answer too long: more than " + IntToStr(MaxBodySize) + " bytes of body");
+    return false;
 }
 
 // A header line that does not fit the buffer ends the request.
@@ -45,14 +76,29 @@ void THttpClient::RefuseAnswer(WORD Code, const std::string& Reason) {
     CloseConnection();
 }
 
-// An answer that closed before it was whole: its header did not end, or it announced a longer
-// body than came. Only answers that carry a body are measured.
-bool THttpClient::AnswerCutShort() const {
+// The answer under way has a body: it answers no HEAD and its status is none of 1xx, 204, 304.
+bool THttpClient::AnswerCarriesBody() const {
+    return FRequestKind != rqHead && FStatusCode >= 200 && FStatusCode != 204 && FStatusCode != 304;
+}
+
+// The answer needs no more bytes: its header has ended and it carries no body or all of its
+// Content-Length has come. A page without a header, and a body without a length, are never known
+// whole before their connection ends.
+bool THttpClient::AnswerKnownWhole() const {
+    if (FState != hsWaitingBody || FStatusCode == 0) return false;
+    if (!AnswerCarriesBody()) return true;
+    return FAnnouncedLength >= 0 && FBytesReceived >= FAnnouncedLength;
+}
+
+// An answer whose connection ended, with the socket error Error (0: an orderly close), before it
+// was whole: its header did not end, it announced a longer body than came, or the connection
+// failed while more of it could still come (so a body without a length cut by a reset is not
+// taken for a whole one).
+bool THttpClient::AnswerCutShort(int Error) const {
     if (FStatusCode >= 400) return false;  // already a failure
-    if (FState == hsWaitingHeader) return FHeaderLineCount > 0 || FReceiveBuffer.Count() > 0;
-    if (FState != hsWaitingBody || FRequestKind == rqHead || FAnnouncedLength < 0) return false;
-    if (FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 304) return false;
-    return FBytesReceived < FAnnouncedLength;
+    if (FState == hsWaitingHeader) return true;
+    if (FState != hsWaitingBody || AnswerKnownWhole()) return false;
+    return Error != 0 || FAnnouncedLength >= 0;
 }
 
 void THttpClient::ParseHeaderLine() {
@@ -81,6 +127,7 @@ void THttpClient::ParseHeaderLine() {
             StartRedirect();
             return;
         }
+        if (AnswerCarriesBody() && !BodyWithinCap(FAnnouncedLength)) return;
         if (LowerCase(ExtractFileExt(FDocumentName)) == ".exe" && FContentType == "text/html")
             FDocumentName = http::ReplaceFileExt(FDocumentName, "htm");
         SetState(hsWaitingBody);
@@ -137,10 +184,11 @@ void THttpClient::ParseHeaderLine() {
 }
 
 void THttpClient::DeliverBodyChunk() {
+    const int len = static_cast<int>(FLastReceived.size());
+    if (!BodyWithinCap(static_cast<std::int64_t>(FBytesReceived) + len)) return;
     if (FBodyDataCount == 0) FireDocBegin();
     ++FBodyDataCount;
-    const int len = static_cast<int>(FLastReceived.size());
-    FBytesReceived += len;
+    FBytesReceived = http::AddSaturated(FBytesReceived, len);
     if (RcvdStream) RcvdStream->WriteBuffer(FLastReceived.data(), len);
     FireDocData(FLastReceived.data(), len);
 }
@@ -151,6 +199,7 @@ void THttpClient::StartRedirect() {
     FireHeaderEnd();
     FReceiveBuffer.Clear();  // the redirect's own body is not wanted
     FHeaderLineCount = 0;
+    FHeaderSize = 0;
     FBodyDataCount = 0;
     if (++FRedirectCount > MaxRedirects) {
         FLocationSeen = false;

@@ -8,12 +8,26 @@
 
 #include "support/answerplayer.h"
 #include "transport/HttpClient.h"
+#include "transport/peers.h"
 
 namespace {
 
 using Writes = std::vector<std::string>;
 
 const std::string kForm = "telno=905321112233&mesaj=selam%2DTolvar";
+
+// Reads a request's header and its Content-Length bytes of body (for the curl side).
+void ReadRequestOf(int fd) {
+    std::string in;
+    size_t end;
+    while ((end = in.find("\r\n\r\n")) == std::string::npos) {
+        std::string more = testpeers::ReadN(fd, 1);
+        if (more.empty()) return;
+        in += more;
+    }
+    const size_t cl = in.find("Content-Length: ");
+    if (cl != std::string::npos && cl < end) testpeers::ReadN(fd, std::stoul(in.substr(cl + 16)));
+}
 
 // The answer's bytes, one write per character.
 Writes Trickle(const std::string& answer) {
@@ -107,7 +121,6 @@ TEST(HttpClientAnswers, WholeAnswersStillReturn) {
         {"no content", rqGet, {{"HTTP/1.0 204 No Content\r\nContent-Length: 10\r\n\r\n"}}, 204, "", "", 1},
         {"not modified", rqGet, {{"HTTP/1.1 304 Not Modified\r\nContent-Length: 50\r\n\r\n"}}, 304, "", "", 1},
         {"a page without a header", rqGet, {{"<HTML>\r\nYOLLANDI\r\n"}}, 0, "<HTML>YOLLANDI", "YOLLANDI", 1},
-        {"a close before any byte", rqGet, {{}}, 0, "", "", 1},
         {"a plain redirect, its own length left behind", rqPost,
          {{"HTTP/1.0 302 Found\r\nContent-Length: 500\r\nLocation: /marendo/yeni.asp\r\n\r\nmoved"},
           {"HTTP/1.0 200 OK\r\n\r\nYOLLANDI"}},
@@ -132,6 +145,157 @@ TEST(HttpClientAnswers, WholeAnswersStillReturn) {
         EXPECT_EQ(body.Data(), k.body);
         EXPECT_EQ(c.LastReceived(), k.last);
         EXPECT_EQ(peer.Connections(), k.connections);
+    }
+}
+
+// A header of exactly `bytes` bytes, its empty line included: the status line, then lines of at
+// most 4000 bytes.
+std::string HeaderOfSize(int bytes) {
+    std::string h = "HTTP/1.0 200 OK\r\n";
+    int left = bytes - static_cast<int>(h.size()) - 2;
+    while (left > 0) {
+        // Each line is "X-A: " + filler + CR LF; the last one takes what is left (at least 8).
+        int line = left > 4008 ? 4000 : left;
+        if (left > 4000 && left - line < 8) line = left - 8;
+        h += "X-A: " + std::string(static_cast<size_t>(line - 7), 'b') + "\r\n";
+        left -= line;
+    }
+    return h + "\r\n";
+}
+
+// A header of `lines` lines (the status line counted, the empty line not).
+std::string HeaderOfLines(int lines) {
+    std::string h = "HTTP/1.0 200 OK\r\n";
+    for (int i = 1; i < lines; ++i) h += "X-A: b\r\n";
+    return h + "\r\n";
+}
+
+// What a server may send that grows without end, answers cut by a dropped or reset connection,
+// and their whole neighbours, played to the client and, byte for byte and ended the same way, to
+// curl. The client's budgets (64 KiB and 500 lines of header; here a body cap of 64 KiB, as the
+// messenger's senders set) are tighter than curl's 300 KiB of header, and curl's own cap
+// (--max-filesize) only acts on an announced length.
+TEST(HttpClientAnswers, BrokenAnswersBesideCurl) {
+    const std::string curl = testpeers::FindProgram({"/usr/bin/curl", "/bin/curl"});
+    ASSERT_FALSE(curl.empty()) << "curl is not installed (Debian package curl)";
+    using Ending = testsupport::AnswerPlayer::Ending;
+    std::string shortLines, longLines;
+    while (shortLines.size() < (2u << 20)) shortLines += "X-A: b\r\n";
+    while (longLines.size() < (2u << 20)) longLines += "X-A: " + std::string(1000, 'b') + "\r\n";
+    const std::string big(2u << 20, 'Y');
+    struct Case {
+        const char* name;
+        Writes writes;
+        Ending ending;
+        int code;  // 0: Post returns
+        std::string message;
+        int doneError;
+        std::string body;  // what reached the receive stream
+        int curlExit;
+    } cases[] = {
+        {"a close before any byte", {}, Ending::Close, 5, "Invalid HTTP answer: empty reply from server", 0, "", 52},
+        {"a reset before any byte", {}, Ending::Reset, 6,
+         "HTTP answer cut short: Connection reset by peer (Error #10054)", 10054, "", 56},
+        {"a reset inside the header", {"HTTP/1.0 200 OK\r\nContent-"}, Ending::Reset, 6,
+         "HTTP answer cut short: Connection reset by peer (Error #10054)", 10054, "", 56},
+        {"a reset inside a body without a length", {"HTTP/1.0 200 OK\r\n\r\nYOL"}, Ending::Reset, 6,
+         "HTTP answer cut short: Connection reset by peer (Error #10054)", 10054, "YOL", 56},
+        {"a reset inside a body shorter than its length", {"HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nYOL"},
+         Ending::Reset, 6, "HTTP answer cut short: Connection reset by peer (Error #10054)", 10054, "YOL", 56},
+        {"a reset after a body of its whole length", {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nYOL"},
+         Ending::Reset, 0, "", 0, "YOL", 0},
+        {"a close after a body without a length", {"HTTP/1.0 200 OK\r\n\r\nYOL"}, Ending::Close, 0, "", 0, "YOL", 0},
+        {"a header of endless short lines", {"HTTP/1.0 200 OK\r\n", shortLines}, Ending::Close, 9,
+         "HTTP header too long: more than 500 lines", 0, "", 56},
+        {"a header of endless long lines", {"HTTP/1.0 200 OK\r\n", longLines}, Ending::Close, 8,
+         "HTTP header too long: more than 65536 bytes", 0, "", 56},
+        {"a huge answer of announced length", {"HTTP/1.0 200 OK\r\nContent-Length: 2097152\r\n\r\n", big},
+         Ending::Close, 10, "HTTP answer too long: more than 65536 bytes of body", 0, "", 63},
+        {"a huge answer without a length", {"HTTP/1.0 200 OK\r\n\r\n", big}, Ending::Close, 10,
+         "HTTP answer too long: more than 65536 bytes of body", 0, "up to the cap", 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        testsupport::AnswerPlayer peer;
+        THttpClient c(nullptr);
+        c.MaxBodySize = 64 * 1024;
+        WORD doneError = 99;
+        c.OnRequestDone = [&](TObject*, THttpRequest, WORD e) { doneError = e; };
+        TStringStream form(kForm);
+        TMemoryStream body;
+        c.SendStream = &form;
+        c.RcvdStream = &body;
+        c.URL = peer.Url("/marendo/tolvar1.asp");
+        auto out = peer.Play(c, rqPost, {k.writes}, 10000, k.ending);
+        ASSERT_FALSE(out.stalled);
+        EXPECT_EQ(out.raised, k.code != 0);
+        EXPECT_EQ(out.code, k.code);
+        EXPECT_EQ(out.message, k.message);
+        EXPECT_EQ(doneError, k.doneError);
+        if (k.body == "up to the cap") {
+            // Read up to the cap, in whole receives, and not past it.
+            EXPECT_LE(body.Size(), 64 * 1024);
+            EXPECT_GT(body.Size(), 64 * 1024 - http::TReceiveBuffer::Capacity);
+            EXPECT_EQ(body.Data(), std::string(static_cast<size_t>(body.Size()), 'Y'));
+        } else {
+            EXPECT_EQ(body.Data(), k.body);
+        }
+        EXPECT_LE(c.ReceivedHeaderLines()->Count(), THttpClient::MaxHeaderLines);
+
+        // curl, on the same bytes ended the same way.
+        testpeers::ScriptedPeer theirs([&](int fd) {
+            ReadRequestOf(fd);
+            for (const std::string& w : k.writes) testpeers::WriteAll(fd, w);
+            if (k.ending == Ending::Reset) {
+                linger l{1, 0};
+                setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);  // the peer's close resets
+            } else {
+                ::shutdown(fd, SHUT_WR);
+                testpeers::ReadToEnd(fd, nullptr, 5000);
+            }
+        });
+        testpeers::ChildProcess p(curl, {"-s", "--http1.0", "-o", "/dev/null", "--max-filesize", "65536",
+                                         "--data-binary", kForm, "http://127.0.0.1:" + theirs.PortText() + "/"});
+        for (int i = 0; i < 1000 && p.Running(); ++i) usleep(10000);
+        EXPECT_FALSE(p.Running());
+        EXPECT_EQ(p.ExitStatus(), k.curlExit);
+    }
+}
+
+// The header's two budgets and the body's cap, at their edges: exactly at a budget is taken, one
+// byte or one line more is refused with its own code.
+TEST(HttpClientAnswers, BudgetsAtTheirEdges) {
+    struct Case {
+        const char* name;
+        std::string answer;
+        int maxBody;
+        int code;
+        std::string body;
+        THttpRequest kind = rqGet;
+    } cases[] = {
+        {"a header of the most bytes", HeaderOfSize(THttpClient::MaxHeaderSize) + "YOLLANDI", 0, 0, "YOLLANDI"},
+        {"a header one byte longer", HeaderOfSize(THttpClient::MaxHeaderSize + 1) + "YOLLANDI", 0, 8, ""},
+        {"a header of the most lines", HeaderOfLines(THttpClient::MaxHeaderLines) + "YOLLANDI", 0, 0, "YOLLANDI"},
+        {"a header one line longer", HeaderOfLines(THttpClient::MaxHeaderLines + 1) + "YOLLANDI", 0, 9, ""},
+        {"a body of the cap", "HTTP/1.0 200 OK\r\n\r\nYOLLANDI", 8, 0, "YOLLANDI"},
+        {"a body one byte over the cap", "HTTP/1.0 200 OK\r\n\r\nYOLLANDI!", 8, 10, ""},
+        {"a length over the cap", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nYOLLANDI", 8, 10, ""},
+        {"a length over the cap on a HEAD answer", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\n", 8, 0, "", rqHead},
+        {"a page without a header over the cap", "<HTML>\r\nYOLLANDI\r\n", 8, 10, "<HTML>"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        testsupport::AnswerPlayer peer;
+        THttpClient c(nullptr);
+        c.MaxBodySize = k.maxBody;
+        TMemoryStream body;
+        c.RcvdStream = &body;
+        c.URL = peer.Url("/marendo/tolvar1.asp");
+        auto out = peer.Play(c, k.kind, {{k.answer}});
+        ASSERT_FALSE(out.stalled);
+        EXPECT_EQ(out.raised, k.code != 0) << out.message;
+        EXPECT_EQ(out.code, k.code);
+        EXPECT_EQ(body.Data(), k.body);
     }
 }
 
