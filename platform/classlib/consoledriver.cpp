@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -138,6 +139,19 @@ struct TConsoleDriver::Impl {
         }
     }
 
+    // Whether the program has ended: its main window closed or it halted.
+    static bool Ended() { return Application->Terminated() || headless::Halted(); }
+
+    // The next line for an open box, dialog or modal window; nothing once the program has ended,
+    // whether before it asked or while it waited (a timed command that closed the main window):
+    // no one is left to answer it, and it takes its default answer instead of reading on.
+    std::optional<std::string> AnswerLine() {
+        if (Ended()) return std::nullopt;
+        std::string line = NextLine();
+        if (Ended()) return std::nullopt;
+        return line;
+    }
+
     std::optional<int> AskBox(const headless::BoxRecord& r) {
         std::string buttons, names;
         for (size_t i = 0; i < r.Buttons.size(); ++i) {
@@ -146,11 +160,10 @@ struct TConsoleDriver::Impl {
         }
         Print("box " + Quote(r.Caption) + " " + Quote(r.Text) + " buttons=" + buttons +
               " default=" + ButtonName(r.DefaultButton) + " icon=" + r.Icon);
-        // A box asked after the program ended (a late notification of a closed window) has no one
-        // left to answer it: it takes its default answer, once, and reads no line.
-        if (Application->Terminated() || headless::Halted()) return std::nullopt;
         for (;;) {
-            std::string rest = NextLine();
+            std::optional<std::string> line = AnswerLine();
+            if (!line) return std::nullopt;
+            std::string rest = *line;
             std::string cmd = LowerCase(Word(rest));
             if (cmd == "answer") {
                 int id = ButtonFromName(Trim(rest));
@@ -167,7 +180,9 @@ struct TConsoleDriver::Impl {
         Print(std::string("dialog ") + (r.Save ? "save " : "open ") + Quote(r.Title) + " file=" + Quote(r.FileName) +
               " filter=" + Quote(r.Filter));
         for (;;) {
-            std::string rest = NextLine();
+            std::optional<std::string> line = AnswerLine();
+            if (!line) return std::nullopt;
+            std::string rest = *line;
             std::string cmd = LowerCase(Word(rest));
             if (cmd == "file") {
                 std::string name = Trim(rest);
@@ -307,8 +322,12 @@ int TConsoleDriver::Run(const std::function<void()>& start) {
     shell::OpenWatcher oldOpen = shell::SetOpenWatcher([this](const ShellRequest& r) {
         FImpl->Print("open " + Quote(r.file) + (r.verb.empty() ? "" : " verb=" + Utf8(r.verb)));
     });
+    // A modal window open when the program ends is cancelled (the backend's answer when no one
+    // acts).
     h.ModalAsker = [this](TCustomForm*) {
-        FImpl->Execute(FImpl->NextLine());
+        std::optional<std::string> line = FImpl->AnswerLine();
+        if (!line) return false;
+        FImpl->Execute(*line);
         return true;
     };
     struct Restore {

@@ -3,6 +3,9 @@
 //
 // Input is UTF-8 (converted to Windows-1254); output is UTF-8. It prints every form shown or hidden
 // and every box or dialog asked, and when a box or dialog is open it waits for the answer line.
+// Once the program has ended (its main window closed, or it halted), even while a box, dialog or
+// modal window waits, nothing is read for them: a box takes its default button, a dialog and a
+// modal window are cancelled.
 // Output lines:
 //   shown Form1 "Caption"              hidden Form1 "Caption"
 //   box "Caption" "Text" buttons=Yes,No default=No icon=question     (then waits for `answer ...`)

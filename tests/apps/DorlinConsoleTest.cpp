@@ -1,6 +1,7 @@
 // The real dorlin executable, driven through its console with a script on standard input: it
 // starts in its default skin, opens and plays a file through its skin's buttons, prints its
-// displays as they change, and writes Dorlin.ini when its window closes.
+// displays as they change, writes Dorlin.ini when its window closes, and ends when its window
+// closes under an open box or file dialog with the terminal left open.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -19,12 +20,19 @@ namespace {
 
 using Result = consolerun::RunResult;
 
-Result RunDorlin(const testsupport::TempState& state, const std::string& script) {
+Result RunDorlin(const testsupport::TempState& state, const std::string& script, bool inputStaysOpen = false) {
     consolerun::Options options;
     options.seconds = 60;
     options.quietErrors = true;
+    options.inputStaysOpen = inputStaysOpen;
     options.env = {{"XAUDIO_OUTPUT", "null"}};  // paced by the clock, as a person hears it
     return consolerun::Run(DORLIN_EXE, state, script, options);
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
 }
 
 TEST(DorlinConsole, PlaysAFileFromTheSkinAndKeepsItsPlaylist) {
@@ -58,6 +66,32 @@ TEST(DorlinConsole, BadCommandsAreErrorsAndTheProgramGoesOn) {
     EXPECT_NE(r.output.find("error: drag needs a position 0..100"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("text Form1.TEXT_HINT \"Çıkış\""), std::string::npos) << r.output;  // UTF-8
     EXPECT_NE(r.output.find("exit 0"), std::string::npos) << r.output;
+}
+
+// The program ends by a timed command while a box or the file dialog waits for its answer, with the
+// terminal left open: what is open takes its default answer once (the box its OK, the dialog is
+// cancelled) and the program ends instead of refusing the lines its input hands over at the end.
+TEST(DorlinConsole, TheEndUnderAnOpenBoxOrDialogEndsTheRun) {
+    const std::string notAudio = testsupport::Audio().text;
+    struct Case {
+        std::string script, asked;
+    } cases[] = {
+        {"skin Form1 click BUTTON_EJECT\nfile " + notAudio + "\n", "\nbox "},
+        {"skin Form1 click BUTTON_EJECT\n", "\ndialog open "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked);
+        testsupport::TempState state;
+        // Long enough for the box to open first, on a loaded machine too.
+        const Result r = RunDorlin(state, "after 2000 menu Form1.k1\n" + c.script, true);
+        EXPECT_EQ(r.status, 0) << r.output.substr(0, 2000);
+        EXPECT_EQ(Occurrences(r.output, c.asked), 1u) << r.output.substr(0, 2000);
+        EXPECT_EQ(r.output.find("error:"), std::string::npos) << r.output.substr(0, 2000);
+        if (c.asked == "\nbox ") {
+            EXPECT_NE(r.output.find("\"Dosya Açılamadı\""), std::string::npos) << r.output;
+        }
+        EXPECT_EQ(r.output.substr(r.output.size() - std::min<std::size_t>(r.output.size(), 7)), "exit 0\n") << r.output.substr(0, 2000);
+    }
 }
 
 }  // namespace

@@ -137,6 +137,20 @@ TEST_F(Track, SeekingForwardAndBack) {
     EXPECT_EQ(form->PlayList()->Index, 1);
 }
 
+// Two tracks joined end to end: the length shown and a seek's place are the whole file's, not
+// those of the first track's tag.
+TEST_F(Track, JoinedTracksShowAndSeekTheWholeFile) {
+    setenv("XAUDIO_OUTPUT", "null:manual", 1);
+    WriteIni("[Genel]\nSarki=0\n[Musics]\n" + testsupport::Audio().joined + "=\n");
+    Start();
+    ASSERT_TRUE(PumpUntil([&] { return Text("TEXT_LEN") == "00:06"; })) << Text("TEXT_LEN");
+    Settle();
+    form->Skin->SetTrackBarPos("TRACKBAR_POS", 85);
+    Click("BUTTON_NEXTTRACK");
+    // 380 of 400 of 6 s.
+    ASSERT_TRUE(PumpUntil([&] { return Text("TEXT_POS") == "00:05"; })) << Text("TEXT_POS");
+}
+
 TEST_F(Track, NothingIsLoadedButtonsDoNothing) {
     Start();
     Click("BUTTON_PLAY");

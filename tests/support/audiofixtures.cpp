@@ -73,6 +73,12 @@ AudioFixtures Make() {
     const std::string bytes = ReadAll(whole);
     f.cutTagged = p("cut-tagged.mp3");
     WriteAll(f.cutTagged, bytes.substr(0, bytes.size() * 6 / 10));
+    f.tagged = whole;
+    // Two tracks joined as `cat` joins them: the first one's tag counts only the first.
+    Run("sox -R -n -r 44100 -c 2 -b 16 " + Sh(p("tones2.wav")) + " synth 3 sine 660 sine 1500 gain -6");
+    Run("lame --quiet -b 128 --cbr " + Sh(p("tones2.wav")) + " " + Sh(p("cbr2.mp3")));
+    f.joined = p("joined.mp3");
+    WriteAll(f.joined, ReadAll(f.cbr) + ReadAll(p("cbr2.mp3")));
     return f;
 }
 

@@ -19,6 +19,8 @@ struct AudioFixtures {
     std::string text;       // a text file
     std::string truncated;  // the first 300 bytes of cbr
     std::string cutTagged;  // 6 s with an ID3v2 tag and the info tag, cut to 60 % of its bytes
+    std::string tagged;     // that 6 s file whole: ID3v2 tag, info tag, frames, ID3v1 tag
+    std::string joined;     // cbr and another 3 s of CBR joined end to end (cat): two info tags
 };
 
 // Made on first use; the folder is removed when the program ends.

@@ -1,6 +1,7 @@
 // Finding the info tag of an MPEG audio file: the ID3v2 tags skipped by their sizes, the first
 // frame header read for its version and channel mode (which place the tag after the side
-// information), and the tag's byte count read from its flagged fields.
+// information), and the tag's byte count read from its flagged fields; the file's audio ends
+// before an ID3v1 tag.
 #include "platform/xaudio/xaudio/infotag.h"
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@ namespace xaudio {
 namespace {
 
 constexpr int kMostId3Tags = 8;  // ID3v2 tags in a row before the first frame
+constexpr std::uint64_t kId3v1Bytes = 128;
 constexpr std::uint32_t kFramesFlag = 0x1, kBytesFlag = 0x2;
 
 std::uint32_t BigEndian32(const std::uint8_t* p) {
@@ -53,24 +55,34 @@ std::optional<std::uint64_t> InfoTagStreamEnd(const ReadAt& read) {
     return at + BigEndian32(field);
 }
 
-bool ShorterThanItsInfoTag(const std::string& path) {
+std::uint64_t AudioEnd(const ReadAt& read, std::uint64_t size) {
+    std::uint8_t id3v1[3];
+    if (size >= kId3v1Bytes && read(size - kId3v1Bytes, id3v1, sizeof id3v1) == sizeof id3v1 &&
+        std::memcmp(id3v1, "TAG", 3) == 0)
+        return size - kId3v1Bytes;
+    return size;
+}
+
+bool InfoTagCountsTheFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return true;
+    if (fd < 0) return false;
+    const ReadAt read = [fd](std::uint64_t offset, std::uint8_t* to, std::size_t n) -> std::size_t {
+        std::size_t got = 0;
+        while (got < n) {
+            const ssize_t r = ::pread(fd, to + got, n - got, static_cast<off_t>(offset + got));
+            if (r <= 0) break;
+            got += static_cast<std::size_t>(r);
+        }
+        return got;
+    };
     struct stat st {};
-    std::optional<std::uint64_t> end;
+    bool counts = false;
     if (::fstat(fd, &st) == 0) {
-        end = InfoTagStreamEnd([fd](std::uint64_t offset, std::uint8_t* to, std::size_t n) -> std::size_t {
-            std::size_t got = 0;
-            while (got < n) {
-                const ssize_t r = ::pread(fd, to + got, n - got, static_cast<off_t>(offset + got));
-                if (r <= 0) break;
-                got += static_cast<std::size_t>(r);
-            }
-            return got;
-        });
+        const std::optional<std::uint64_t> end = InfoTagStreamEnd(read);
+        counts = end && *end == AudioEnd(read, static_cast<std::uint64_t>(st.st_size));
     }
     ::close(fd);
-    return !end || static_cast<std::uint64_t>(st.st_size) < *end;
+    return counts;
 }
 
 }  // namespace xaudio

@@ -1,6 +1,7 @@
 // The encoder's info tag at the head of an MPEG audio file (a "Xing" or "Info" block in the first
-// Layer III frame, after any ID3v2 tags): where the stream it describes ends, so that a file cut
-// shorter than its tag says can be told from a whole one without reading it through.
+// Layer III frame, after any ID3v2 tags): where the stream it describes ends, so that a whole file
+// can be told without reading it through from one cut shorter than its tag says or one joined to
+// more audio behind it.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +19,13 @@ using ReadAt = std::function<std::size_t(std::uint64_t offset, std::uint8_t* to,
 // Nothing when the first frame is no Layer III info frame or its tag counts no bytes.
 std::optional<std::uint64_t> InfoTagStreamEnd(const ReadAt& read);
 
-// True when the file at a local path is shorter than its info tag says, or its tag's extent cannot
-// be told (then only a scan of the stream gives its length).
-bool ShorterThanItsInfoTag(const std::string& path);
+// The offset just past a file's audio: its size, less an ID3v1 tag at its end.
+std::uint64_t AudioEnd(const ReadAt& read, std::uint64_t size);
+
+// True when the info tag of the file at a local path counts its audio exactly: the stream the tag
+// counts ends where the file's audio ends. False for a file cut short, one with more audio behind
+// (files joined end to end), and one whose tag's extent cannot be told: only a scan of the stream
+// gives their length.
+bool InfoTagCountsTheFile(const std::string& path);
 
 }  // namespace xaudio

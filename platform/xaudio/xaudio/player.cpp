@@ -17,6 +17,9 @@ namespace xaudio {
 namespace {
 
 constexpr std::size_t kChunkBytes = 1152 * 2 * 2 * 2;  // two Layer III frames of 16-bit stereo
+// The samples by which a Layer III decoder's output lags its input, which the delay an encoder
+// writes in its info tag leaves out.
+constexpr off_t kDecoderDelay = 529;
 
 void PutByte(XA_Message& m, int at, std::uint32_t v) { m.data[at] = static_cast<std::uint8_t>(v); }
 void PutWord(XA_Message& m, int at, std::uint32_t v) {
@@ -340,16 +343,27 @@ void Player::Open(const std::string& name) {
     mpg123_frameinfo info{};
     bool ok = FMh && mpg123_open(FMh, path.c_str()) == MPG123_OK;
     if (ok) ok = mpg123_getformat(FMh, &rate, &channels, &encoding) == MPG123_OK && rate > 0 && channels > 0;
-    // The exact length: an encoder's info tag with its delay and padding gives it (the tag also
-    // counts the frames); any other stream is scanned through once, and so is a file cut shorter
-    // than its tag says, whose frames are fewer than the tag counts.
+    // The exact length: an encoder's info tag with its delay and padding gives it when the bytes it
+    // counts are the file's audio (the tag also counts the frames). Any other stream is scanned
+    // through once: one without the delay, a file cut shorter than its tag says, and files joined
+    // end to end, whose first tag counts only the first.
     long delay = -1;
     double unused = 0;
-    if (ok && (mpg123_getstate(FMh, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK || delay < 0 ||
-               ShorterThanItsInfoTag(path)))
+    if (ok && mpg123_getstate(FMh, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK) delay = -1;
+    off_t skip = 0;
+    if (ok && (delay < 0 || !InfoTagCountsTheFile(path))) {
+        const off_t tagFrames = mpg123_framelength(FMh);
         ok = mpg123_scan(FMh) == MPG123_OK;
+        // A scan that finds fewer frames than the tag counts makes the library drop the tag's trim
+        // of the delay at the head of the stream: those samples are skipped here instead, so that
+        // what plays is what a decoder trusting the tag's delay gives.
+        if (ok && delay >= 0 && mpg123_framelength(FMh) < tagFrames) {
+            skip = static_cast<off_t>(delay) + kDecoderDelay;
+            ok = mpg123_seek(FMh, skip, SEEK_SET) == skip;
+        }
+    }
     if (ok) ok = mpg123_info(FMh, &info) == MPG123_OK;
-    const off_t total = ok ? mpg123_length(FMh) : 0;
+    const off_t total = ok ? mpg123_length(FMh) - skip : 0;
     if (!ok || total <= 0) {
         if (FMh) mpg123_close(FMh);
         Nack(XA_MSG_COMMAND_INPUT_OPEN, XA_ERROR_OPEN_FAILED);
@@ -360,6 +374,7 @@ void Player::Open(const std::string& name) {
     FRate = rate;
     FChannels = channels;
     FTotal = total;
+    FSkip = skip;
     FPlayed = 0;
     FLastOffset = -1;
     FLastTick = -1;
@@ -418,7 +433,7 @@ void Player::Play() {
     if (FState == XA_PLAYER_STATE_PLAYING) return Ack(XA_MSG_COMMAND_PLAY);
     if (!EnsureOutput()) return Nack(XA_MSG_COMMAND_PLAY, XA_ERROR_OUTPUT_FAILED);
     if (FState == XA_PLAYER_STATE_EOS) {
-        mpg123_seek(FMh, 0, SEEK_SET);
+        mpg123_seek(FMh, FSkip, SEEK_SET);
         FPlayed = 0;
         FLastOffset = FLastTick = -1;
     }
@@ -449,7 +464,7 @@ void Player::Stop(bool notify) {
         FOutput->Stop();
     }
     FOutputStarted = false;
-    if (FInputOpen) mpg123_seek(FMh, 0, SEEK_SET);
+    if (FInputOpen) mpg123_seek(FMh, FSkip, SEEK_SET);
     FPlayed = 0;
     FState = XA_PLAYER_STATE_STOPPED;
     if (!notify) return;
@@ -459,10 +474,10 @@ void Player::Stop(bool notify) {
 
 void Player::Seek(std::uint32_t offset, std::uint32_t range) {
     const off_t target = static_cast<off_t>(static_cast<long double>(FTotal) * offset / range);
-    const off_t at = mpg123_seek(FMh, std::min(target, FTotal), SEEK_SET);
-    if (at < 0) return Nack(XA_MSG_COMMAND_INPUT_SEEK, XA_ERROR_SEEK_FAILED);
+    const off_t at = mpg123_seek(FMh, FSkip + std::min(target, FTotal), SEEK_SET);
+    if (at < FSkip) return Nack(XA_MSG_COMMAND_INPUT_SEEK, XA_ERROR_SEEK_FAILED);
     if (FOutput && FOutputStarted) FOutput->Drop();
-    FPlayed = at;
+    FPlayed = at - FSkip;
     if (FState == XA_PLAYER_STATE_EOS) FState = XA_PLAYER_STATE_STOPPED;
     Reanchor();
     ReportPosition(true);

@@ -96,6 +96,7 @@ private:
     long FRate = 44100;
     int FChannels = 2;
     off_t FTotal = 0;  // samples per channel
+    off_t FSkip = 0;   // samples at the head of the stream that are not played (a delay the library keeps)
     off_t FPlayed = 0;
     std::uint8_t FState = XA_PLAYER_STATE_STOPPED;
     std::unique_ptr<Output> FOutput;

@@ -1,6 +1,7 @@
 // The info tag's extent, read from files the encoders wrote: the stream a tag counts ends where a
-// whole file ends (behind an ID3v2 tag too), a cut file ends before it, and streams without a
-// Layer III info tag have none.
+// whole file's audio ends (behind an ID3v2 tag and before an ID3v1 tag too), a cut file ends
+// before it and files joined end to end go on after it; streams without a Layer III info tag have
+// none.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -28,38 +29,36 @@ TEST(InfoTag, ExtentOfTheStreamsEncodersWrote) {
     const std::string monoWav = state.Path("mono.wav"), monoVbr = state.Path("mono-vbr.mp3");
     testsupport::Run("sox -R -n -r 22050 -c 1 -b 16 " + testsupport::Sh(monoWav) + " synth 2 sine 500 gain -6");
     testsupport::Run("lame --quiet -m m -V 6 " + testsupport::Sh(monoWav) + " " + testsupport::Sh(monoVbr));
+    const std::size_t cbrBytes = testsupport::ReadAll(a.cbr).size();
+    const std::size_t taggedBytes = testsupport::ReadAll(a.tagged).size();
     struct Case {
         std::string file;
-        bool tagged;
+        std::optional<std::uint64_t> end;  // where the stream the tag counts ends
+        bool counts;                       // the tag counts the file's audio exactly
     };
     const Case cases[] = {
-        {a.cbr, true},     {a.vbrTag, true},  {a.vbrNoTag, false}, {a.mono22, false},
-        {a.layer2, false}, {a.text, false},   {a.truncated, true},  {monoVbr, true},
+        {a.cbr, cbrBytes, true},
+        {a.vbrTag, testsupport::ReadAll(a.vbrTag).size(), true},
+        {monoVbr, testsupport::ReadAll(monoVbr).size(), true},
+        // An ID3v2 tag before the stream, an ID3v1 tag after it.
+        {a.tagged, taggedBytes - 128, true},
+        {a.truncated, cbrBytes, false},
+        {a.cutTagged, taggedBytes - 128, false},
+        // Joined end to end: the first tag counts the first file alone.
+        {a.joined, cbrBytes, false},
+        // No Layer III info tag: only a scan tells the length.
+        {a.vbrNoTag, std::nullopt, false},
+        {a.mono22, std::nullopt, false},
+        {a.layer2, std::nullopt, false},
+        {a.text, std::nullopt, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string bytes = testsupport::ReadAll(c.file);
-        const auto end = EndOf(bytes);
-        ASSERT_EQ(end.has_value(), c.tagged);
-        if (c.file == a.truncated) {
-            EXPECT_EQ(*end, testsupport::ReadAll(a.cbr).size());
-            EXPECT_TRUE(xaudio::ShorterThanItsInfoTag(c.file));
-        } else if (c.tagged) {
-            EXPECT_EQ(*end, bytes.size());
-            EXPECT_FALSE(xaudio::ShorterThanItsInfoTag(c.file));
-        } else {
-            EXPECT_TRUE(xaudio::ShorterThanItsInfoTag(c.file));  // only a scan tells its length
-        }
+        EXPECT_EQ(EndOf(testsupport::ReadAll(c.file)), c.end);
+        EXPECT_EQ(xaudio::InfoTagCountsTheFile(c.file), c.counts);
     }
-    // Behind an ID3v2 tag: the cut file's tag still counts the whole stream.
-    const std::string cut = testsupport::ReadAll(a.cutTagged);
-    ASSERT_EQ(cut.compare(0, 3, "ID3"), 0);
-    const auto end = EndOf(cut);
-    ASSERT_TRUE(end.has_value());
-    EXPECT_GT(*end, cut.size() * 16 / 10);
-    EXPECT_LT(*end, cut.size() * 17 / 10);
-    EXPECT_TRUE(xaudio::ShorterThanItsInfoTag(a.cutTagged));
-    EXPECT_TRUE(xaudio::ShorterThanItsInfoTag(a.dir + "/missing.mp3"));
+    EXPECT_EQ(testsupport::ReadAll(a.tagged).compare(0, 3, "ID3"), 0);
+    EXPECT_FALSE(xaudio::InfoTagCountsTheFile(a.dir + "/missing.mp3"));
 }
 
 }  // namespace
