@@ -73,6 +73,8 @@ void TForm12::Button1Click(TObject*) {
     HttpClient1->RcvdStream = &received;
     HttpClient1->ProxyPort = "80";
     HttpClient1->URL = siteconfig::MakerUrl(SuggestionPath);
+    // The answer is never read; one longer than any gateway answer is not held either.
+    HttpClient1->MaxBodySize = messenger::MaxAnswerSize;
     try {
         HttpClient1->Post();
     } catch (...) {
