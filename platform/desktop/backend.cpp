@@ -2,6 +2,7 @@
 // GTK dialogs run inside our own queue loop (timers and sockets stay served while they are open),
 // popup menus, minimising, the shell's open requests in the person's own programs; and the start of
 // the display.
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,15 +25,34 @@ namespace desktop {
 namespace detail {
 namespace {
 
+// The system's own words on its boxes and file dialogs (their buttons, a file dialog's title) are
+// the toolkit's, in the desktop's language: its translations of its own labels, from the message
+// catalogue installed with it ("gtk30"); the English labels where the locale is C or the catalogue
+// has none ("_Abort", "_Retry", "_Ignore" have none).
+constexpr char kToolkitDomain[] = "gtk30";
+
+const char* ToolkitWord(const char* label) { return g_dgettext(kToolkitDomain, label); }
+
+// A label without its mnemonic mark ("_Aç" -> "Aç"; "__" is a plain "_").
+std::string WithoutMnemonic(const char* label) {
+    std::string out;
+    for (const char* p = label; *p; ++p) {
+        if (*p == '_' && p[1] != '_') continue;
+        if (*p == '_') ++p;
+        out += *p;
+    }
+    return out;
+}
+
 const char* ButtonLabel(int id) {
     switch (id) {
-        case IDOK: return "_OK";
-        case IDCANCEL: return "_Cancel";
-        case IDABORT: return "_Abort";
-        case IDRETRY: return "_Retry";
-        case IDIGNORE: return "_Ignore";
-        case IDYES: return "_Yes";
-        case IDNO: return "_No";
+        case IDOK: return ToolkitWord("_OK");
+        case IDCANCEL: return ToolkitWord("_Cancel");
+        case IDABORT: return ToolkitWord("_Abort");
+        case IDRETRY: return ToolkitWord("_Retry");
+        case IDIGNORE: return ToolkitWord("_Ignore");
+        case IDYES: return ToolkitWord("_Yes");
+        case IDNO: return ToolkitWord("_No");
         default: return "?";
     }
 }
@@ -177,10 +197,15 @@ public:
     // A file chooser in a dialog of our own: its answer is ours to check (an open needs a file, a
     // save over an existing file asks first when the options say so).
     bool FileDialog(TFileDialogRequest& request) override {
-        const std::string title = Utf8(request.Title.empty() ? (request.Save ? "Save As" : "Open") : request.Title);
+        // Untitled, a dialog is titled as the system titles its own: "Save As", "Open".
+        const std::string title =
+            !request.Title.empty() ? Utf8(request.Title)
+            : request.Save         ? WithoutMnemonic(g_dpgettext2(kToolkitDomain, "Stock label", "Save _As"))
+                                   : WithoutMnemonic(ToolkitWord("_Open"));
         const TDialogHold hold(gtk_dialog_new_with_buttons(title.c_str(), DialogParent(), GTK_DIALOG_DESTROY_WITH_PARENT,
-                                                           "_Cancel", GTK_RESPONSE_CANCEL,
-                                                           request.Save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr));
+                                                           ToolkitWord("_Cancel"), GTK_RESPONSE_CANCEL,
+                                                           ToolkitWord(request.Save ? "_Save" : "_Open"),
+                                                           GTK_RESPONSE_ACCEPT, nullptr));
         GtkWidget* d = hold.Get();
         gtk_window_set_default_size(GTK_WINDOW(d), 640, 420);
         gtk_dialog_set_default_response(GTK_DIALOG(d), GTK_RESPONSE_ACCEPT);
@@ -317,6 +342,12 @@ bool Start() {
     using namespace detail;
     if (g_backend) return true;
     if (!gtk_init_check(nullptr, nullptr)) return false;
+    // The toolkit took the desktop's locale, for its own words. The programs' texts are Windows-1254
+    // and their case rules, character classes and numbers are the plain ones of the C library
+    // whatever the desktop's language (a Turkish LC_CTYPE keeps 'i' from upper-casing to 'I', a
+    // Turkish LC_NUMERIC writes 1,5): those two categories are put back, with UTF-8 for the toolkit.
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    std::setlocale(LC_NUMERIC, "C");
     if (!JoinLoop()) return false;
     if (GdkDisplay* display = gdk_display_get_default()) {
         GdkMonitor* m = gdk_display_get_primary_monitor(display);

@@ -193,10 +193,48 @@ void PaintContainers(TWinControl* parent, HDC dc) {
 //
 // Text the GDI is asked to draw on a form's surface (panel captions, link labels, painted buttons)
 // is drawn by the toolkit's text renderer over the surface when the surface is shown: anti-aliased
-// as the widgets' text and at the window's scale, where the surface itself is scaled up.
+// as the widgets' text and at the window's scale, where the surface itself is scaled up. The GDI
+// measures the text of windows and of the screen with the same renderer, in the same layouts, so
+// that a caption sized, centred or wrapped by its measures is drawn at the size it was given.
 
 std::map<HWND, std::vector<gdi::WindowText>> g_texts;  // a form's window -> its surface's text
 HWND g_painting = nullptr;                              // the surface being painted whole
+PangoContext* g_textContext = nullptr;                  // the screen's, for every run's layout
+std::map<std::string, gdi::TextExtent> g_measured;      // a font's text -> its layout's measure
+
+// A run's text laid out in its font (the face the name gives fontconfig, the weight, the slant, the
+// em in pixels), in the screen's context. The caller owns the layout.
+PangoLayout* RunLayout(const LOGFONTA& font, int em, const std::string& text) {
+    if (!g_textContext) g_textContext = gdk_pango_context_get_for_screen(gdk_screen_get_default());
+    PangoLayout* layout = pango_layout_new(g_textContext);
+    pango_layout_set_text(layout, Utf8(text).c_str(), -1);
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, Utf8(font.lfFaceName).c_str());
+    pango_font_description_set_weight(desc, static_cast<PangoWeight>(font.lfWeight > 0 ? font.lfWeight : 400));
+    pango_font_description_set_style(desc, font.lfItalic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_font_description_set_absolute_size(desc, static_cast<double>(std::max(1, em)) * PANGO_SCALE);
+    pango_layout_set_font_description(layout, desc);
+    pango_font_description_free(desc);
+    return layout;
+}
+
+gdi::TextExtent MeasureText(const LOGFONTA& font, int em, const std::string& text) {
+    std::string key = std::string(font.lfFaceName) + '\0' + std::to_string(font.lfWeight) + '\0' +
+                      std::to_string(font.lfItalic) + '\0' + std::to_string(em) + '\0' + text;
+    auto it = g_measured.find(key);
+    if (it != g_measured.end()) return it->second;
+    PangoLayout* layout = RunLayout(font, em, text);
+    PangoRectangle logical{};
+    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+    gdi::TextExtent extent;
+    extent.width = logical.width;
+    extent.ascent = PANGO_PIXELS(pango_layout_get_baseline(layout));
+    extent.descent = std::max(0, logical.height - extent.ascent);
+    g_object_unref(layout);
+    if (g_measured.size() >= 4096) g_measured.clear();
+    g_measured.emplace(std::move(key), extent);
+    return extent;
+}
 
 bool TakeText(const gdi::WindowText& run) {
     bool shown = false;
@@ -215,20 +253,12 @@ bool TakeText(const gdi::WindowText& run) {
     return true;
 }
 
-// Draws a form's text runs on a container's widget whose top-left is (ox, oy) on the surface.
-void DrawTexts(GtkWidget* w, cairo_t* cr, HWND form, int ox, int oy) {
+// Draws a form's text runs on a container whose top-left is (ox, oy) on the surface.
+void DrawTexts(cairo_t* cr, HWND form, int ox, int oy) {
     auto it = g_texts.find(form);
     if (it == g_texts.end()) return;
     for (const gdi::WindowText& run : it->second) {
-        const std::string text = Utf8(run.text);
-        PangoLayout* layout = gtk_widget_create_pango_layout(w, text.c_str());
-        PangoFontDescription* desc = pango_font_description_new();
-        pango_font_description_set_family(desc, Utf8(run.font.lfFaceName).c_str());
-        pango_font_description_set_weight(desc, static_cast<PangoWeight>(run.font.lfWeight > 0 ? run.font.lfWeight : 400));
-        pango_font_description_set_style(desc, run.font.lfItalic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-        pango_font_description_set_absolute_size(desc, static_cast<double>(std::max(1, run.em)) * PANGO_SCALE);
-        pango_layout_set_font_description(layout, desc);
-        pango_font_description_free(desc);
+        PangoLayout* layout = RunLayout(run.font, run.em, run.text);
         PangoAttrList* attrs = pango_attr_list_new();
         if (run.underlineFrom >= 0 && run.underlineTo > run.underlineFrom) {
             PangoAttribute* u = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
@@ -239,15 +269,13 @@ void DrawTexts(GtkWidget* w, cairo_t* cr, HWND form, int ox, int oy) {
         if (run.font.lfStrikeOut) pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
         pango_layout_set_attributes(layout, attrs);
         pango_attr_list_unref(attrs);
-        PangoRectangle logical{};
-        pango_layout_get_pixel_extents(layout, nullptr, &logical);
-        const int baseline = pango_layout_get_baseline(layout) / PANGO_SCALE;
+        const int baseline = PANGO_PIXELS(pango_layout_get_baseline(layout));
         cairo_save(cr);
         cairo_rectangle(cr, run.clip.left - ox, run.clip.top - oy, run.clip.right - run.clip.left, run.clip.bottom - run.clip.top);
         cairo_clip(cr);
         cairo_set_source_rgb(cr, GetRValue(run.color) / 255.0, GetGValue(run.color) / 255.0, GetBValue(run.color) / 255.0);
-        // Where the GDI measured the run: its middle, and its baseline.
-        cairo_move_to(cr, run.x + (run.width - logical.width) / 2.0 - ox, run.y + run.ascent - baseline - oy);
+        // Where the GDI placed the run, measured in this layout: its start, and its baseline.
+        cairo_move_to(cr, run.x - ox, run.y + run.ascent - baseline - oy);
         pango_cairo_show_layout(cr, layout);
         cairo_restore(cr);
         g_object_unref(layout);
@@ -288,7 +316,7 @@ gboolean OnContainerDraw(GtkWidget* w, cairo_t* cr, gpointer) {
     cairo_save(cr);
     cairo_rectangle(cr, 0, 0, gtk_widget_get_allocated_width(w), gtk_widget_get_allocated_height(w));
     cairo_clip(cr);
-    DrawTexts(w, cr, f->Handle(), ox, oy);
+    DrawTexts(cr, f->Handle(), ox, oy);
     cairo_restore(cr);
     return FALSE;
 }
@@ -436,11 +464,18 @@ GtkWidget* WidgetOfControl(const TControl* control) {
     return p ? p->Outer : nullptr;
 }
 
-void StartTextPainter() { gdi::SetWindowTextPainter(TakeText); }
+void StartTextPainter() {
+    gdi::SetWindowTextMeasurer(MeasureText);
+    gdi::SetWindowTextPainter(TakeText);
+}
 
 void StopTextPainter() {
     gdi::SetWindowTextPainter(nullptr);
+    gdi::SetWindowTextMeasurer(nullptr);
     g_texts.clear();
+    g_measured.clear();
+    if (g_textContext) g_object_unref(g_textContext);
+    g_textContext = nullptr;
 }
 
 void ForgetTexts(HWND form) { g_texts.erase(form); }

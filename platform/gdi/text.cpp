@@ -1,5 +1,5 @@
 // Fonts and text: FreeType faces found through fontconfig, drawn without anti-aliasing; text on a
-// window's surface may go to a painter of the display instead.
+// window's surface may go to a painter of the display instead, and is then measured as it draws.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -185,11 +185,50 @@ gdi::WindowTextPainter& Painter() {
     static gdi::WindowTextPainter painter;
     return painter;
 }
+gdi::WindowTextMeasurer& Measurer() {
+    static gdi::WindowTextMeasurer measurer;
+    return measurer;
+}
+
+// How text in one font is measured on one DC: on the DCs of windows and of the screen by the
+// window-text measurer when one is set (its renderer draws the windows' text), else by the face's
+// own advances. Caller holds the engine lock.
+class Ruler {
+public:
+    Ruler(const DC& dc, FT_Face face, const LOGFONTA& lf) : face_(face), lf_(lf), line_(MetricsOf(face)) {
+        if (!face || !(dc.window || dc.screen)) return;
+        {
+            std::lock_guard lk(PainterLock());
+            measurer_ = Measurer();
+        }
+        if (!measurer_) return;
+        const gdi::TextExtent line = measurer_(lf_, Em(), std::string());
+        line_.ascent = line.ascent;
+        line_.descent = line.descent;
+        line_.avgWidth = Width("x", 1);
+    }
+    // The line's ascent and descent, the average character's width and the widest's.
+    const Metrics& Line() const { return line_; }
+    int Height() const { return line_.ascent + line_.descent; }
+    int Em() const { return face_ ? static_cast<int>(face_->size->metrics.y_ppem) : 0; }
+    int Width(const char* text, int len) const {
+        if (!measurer_) return WidthOf(face_, text, len);
+        if (!text || len <= 0) return 0;
+        return measurer_(lf_, Em(), std::string(text, static_cast<std::size_t>(len))).width;
+    }
+    int Width(const std::string& text) const { return Width(text.data(), static_cast<int>(text.size())); }
+
+private:
+    FT_Face face_;
+    LOGFONTA lf_;
+    Metrics line_;
+    gdi::WindowTextMeasurer measurer_;
+};
 
 // Draws text with its cell's top-left at device (x, y) in colour c; underline on request. A run on
-// a window's surface goes to the window-text painter when one takes it.
-void DrawRun(DC& dc, Bitmap& bmp, FT_Face face, const LOGFONTA& lf, int x, int y, const char* text, int len,
-             COLORREF c, bool underline, int underlineFrom = -1, int underlineTo = -1) {
+// a window's surface goes to the window-text painter when one takes it, with the ruler's measure.
+void DrawRun(DC& dc, Bitmap& bmp, FT_Face face, const Ruler& ruler, const LOGFONTA& lf, int x, int y, const char* text,
+             int len, COLORREF c, bool underline, int underlineFrom = -1, int underlineTo = -1) {
     if (!face) return;
     Metrics m = MetricsOf(face);
     gdi::WindowTextPainter painter;
@@ -202,9 +241,9 @@ void DrawRun(DC& dc, Bitmap& bmp, FT_Face face, const LOGFONTA& lf, int x, int y
         run.window = dc.window;
         run.x = x;
         run.y = y;
-        run.width = WidthOf(face, text, len);
-        run.ascent = m.ascent;
-        run.em = static_cast<int>(face->size->metrics.y_ppem);
+        run.width = ruler.Width(text, len);
+        run.ascent = ruler.Line().ascent;
+        run.em = ruler.Em();
         run.text.assign(text, static_cast<std::size_t>(len));
         run.font = lf;
         run.color = c;
@@ -318,9 +357,9 @@ BOOL ExtTextOutA(HDC h, int x, int y, UINT options, const RECT* r, const char* t
     Engine& e = engine();
     std::lock_guard lk(e.mu);
     FT_Face face = FaceFor(e, lf);
-    Metrics m = MetricsOf(face);
+    const Ruler ruler(*dc, face, lf);
     int len = text ? static_cast<int>(length) : 0;
-    int w = WidthOf(face, text, len);
+    int w = ruler.Width(text, len);
     if (!bmp) return TRUE;
     int dx = x + dc->org.x, dy = y + dc->org.y;
     std::optional<std::vector<Band>> savedClip = dc->clip;
@@ -333,8 +372,8 @@ BOOL ExtTextOutA(HDC h, int x, int y, UINT options, const RECT* r, const char* t
         FillDevice(*dc, RECT{r->left + dc->org.x, r->top + dc->org.y, r->right + dc->org.x, r->bottom + dc->org.y},
                    ResolveColor(*dc, dc->bkColor));
     if (dc->bkMode == OPAQUE && len > 0)
-        FillDevice(*dc, RECT{dx, dy, dx + w, dy + m.ascent + m.descent}, ResolveColor(*dc, dc->bkColor));
-    DrawRun(*dc, *bmp, face, lf, dx, dy, text, len, ResolveColor(*dc, dc->textColor), lf.lfUnderline != 0);
+        FillDevice(*dc, RECT{dx, dy, dx + w, dy + ruler.Height()}, ResolveColor(*dc, dc->bkColor));
+    DrawRun(*dc, *bmp, face, ruler, lf, dx, dy, text, len, ResolveColor(*dc, dc->textColor), lf.lfUnderline != 0);
     dc->clip = savedClip;
     return TRUE;
 }
@@ -348,10 +387,10 @@ BOOL GetTextExtentPoint32A(HDC h, const char* text, int length, SIZE* size) {
     if (!dc || !size) return FALSE;
     Engine& e = engine();
     std::lock_guard lk(e.mu);
-    FT_Face face = FaceFor(e, FontOf(*dc));
-    Metrics m = MetricsOf(face);
-    size->cx = text ? WidthOf(face, text, std::max(0, length)) : 0;
-    size->cy = m.ascent + m.descent;
+    const LOGFONTA lf = FontOf(*dc);
+    const Ruler ruler(*dc, FaceFor(e, lf), lf);
+    size->cx = ruler.Width(text, std::max(0, length));
+    size->cy = ruler.Height();
     return TRUE;
 }
 
@@ -362,13 +401,13 @@ BOOL GetTextMetricsA(HDC h, TEXTMETRICA* tm) {
     std::lock_guard lk(e.mu);
     LOGFONTA lf = FontOf(*dc);
     FT_Face face = FaceFor(e, lf);
-    Metrics m = MetricsOf(face);
+    const Ruler ruler(*dc, face, lf);
+    const Metrics& m = ruler.Line();
     *tm = TEXTMETRICA{};
     tm->tmAscent = m.ascent;
     tm->tmDescent = m.descent;
     tm->tmHeight = m.ascent + m.descent;
-    int em = face ? static_cast<int>(face->size->metrics.y_ppem) : 0;
-    tm->tmInternalLeading = std::max(0, static_cast<int>(tm->tmHeight) - em);
+    tm->tmInternalLeading = std::max(0, static_cast<int>(tm->tmHeight) - ruler.Em());
     tm->tmAveCharWidth = m.avgWidth;
     tm->tmMaxCharWidth = m.maxWidth;
     tm->tmWeight = lf.lfWeight;
@@ -417,15 +456,15 @@ Line StripPrefix(const std::string& s, bool prefix) {
     return l;
 }
 
-std::string ExpandTabs(const std::string& s, FT_Face face, int tabWidth) {
+std::string ExpandTabs(const std::string& s, const Ruler& ruler, int tabWidth) {
     std::string out;
     for (char c : s) {
         if (c != '\t') {
             out += c;
             continue;
         }
-        int w = WidthOf(face, out.data(), static_cast<int>(out.size()));
-        int space = std::max(1, Advance(face, ' '));
+        int w = ruler.Width(out);
+        int space = std::max(1, ruler.Width(" ", 1));
         int target = tabWidth > 0 ? (w / tabWidth + 1) * tabWidth : w + space;
         while (w < target) {
             out += ' ';
@@ -445,8 +484,9 @@ int DrawTextA(HDC h, const char* text, int length, RECT* r, UINT format) {
     std::unique_lock lk(e.mu);
     LOGFONTA lf = FontOf(*dc);
     FT_Face face = FaceFor(e, lf);
-    Metrics m = MetricsOf(face);
-    int lineH = m.ascent + m.descent;
+    const Ruler ruler(*dc, face, lf);
+    const Metrics& m = ruler.Line();
+    int lineH = ruler.Height();
     int width = r->right - r->left;
     bool prefix = !(format & DT_NOPREFIX);
 
@@ -474,21 +514,21 @@ int DrawTextA(HDC h, const char* text, int length, RECT* r, UINT format) {
     std::vector<Line> lines;
     for (auto& rl : raw) {
         Line l = StripPrefix(rl, prefix);
-        if (format & DT_EXPANDTABS) l.text = ExpandTabs(l.text, face, tabWidth);
+        if (format & DT_EXPANDTABS) l.text = ExpandTabs(l.text, ruler, tabWidth);
         if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE) && width > 0) {
             // Greedy breaking at blanks; a word wider than the line stays whole.
             std::string rest = l.text;
             int accel = l.accel;
             while (!rest.empty()) {
-                if (WidthOf(face, rest.data(), static_cast<int>(rest.size())) <= width) {
+                if (ruler.Width(rest) <= width) {
                     lines.push_back(Line{rest, accel});
                     rest.clear();
                     break;
                 }
                 std::size_t cut = std::string::npos;
                 for (std::size_t i = 1; i < rest.size(); ++i) {
-                    if (rest[i] == ' ' && WidthOf(face, rest.data(), static_cast<int>(i)) <= width) cut = i;
-                    else if (WidthOf(face, rest.data(), static_cast<int>(i)) > width) break;
+                    if (rest[i] == ' ' && ruler.Width(rest.data(), static_cast<int>(i)) <= width) cut = i;
+                    else if (ruler.Width(rest.data(), static_cast<int>(i)) > width) break;
                 }
                 if (cut == std::string::npos) {
                     cut = rest.find(' ');
@@ -514,7 +554,7 @@ int DrawTextA(HDC h, const char* text, int length, RECT* r, UINT format) {
     int total = lineH * static_cast<int>(lines.size());
     if (format & DT_CALCRECT) {
         int maxW = 0;
-        for (auto& l : lines) maxW = std::max(maxW, WidthOf(face, l.text.data(), static_cast<int>(l.text.size())));
+        for (auto& l : lines) maxW = std::max(maxW, ruler.Width(l.text));
         if (format & DT_SINGLELINE) total = s.empty() ? 0 : lineH;
         r->right = r->left + maxW;
         r->bottom = r->top + total;
@@ -536,13 +576,13 @@ int DrawTextA(HDC h, const char* text, int length, RECT* r, UINT format) {
         COLORREF tc = ResolveColor(*dc, dc->textColor), bc = ResolveColor(*dc, dc->bkColor);
         int ly = y;
         for (auto& l : lines) {
-            int w = WidthOf(face, l.text.data(), static_cast<int>(l.text.size()));
+            int w = ruler.Width(l.text);
             int x = r->left;
             if (format & DT_CENTER) x = r->left + (width - w) / 2;
             else if (format & DT_RIGHT) x = r->right - w;
             int dx = x + dc->org.x, dy = ly + dc->org.y;
             if (dc->bkMode == OPAQUE && w > 0) FillDevice(*dc, RECT{dx, dy, dx + w, dy + lineH}, bc);
-            DrawRun(*dc, *bmp, face, lf, dx, dy, l.text.data(), static_cast<int>(l.text.size()), tc, lf.lfUnderline != 0,
+            DrawRun(*dc, *bmp, face, ruler, lf, dx, dy, l.text.data(), static_cast<int>(l.text.size()), tc, lf.lfUnderline != 0,
                     l.accel, l.accel >= 0 ? l.accel + 1 : -1);
             ly += lineH;
         }
@@ -555,6 +595,11 @@ namespace gdi {
 WindowTextPainter SetWindowTextPainter(WindowTextPainter painter) {
     std::lock_guard lk(PainterLock());
     return std::exchange(Painter(), std::move(painter));
+}
+
+WindowTextMeasurer SetWindowTextMeasurer(WindowTextMeasurer measurer) {
+    std::lock_guard lk(PainterLock());
+    return std::exchange(Measurer(), std::move(measurer));
 }
 
 std::string ResolveFontFile(const std::string& faceName, bool bold, bool italic) {

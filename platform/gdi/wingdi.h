@@ -537,4 +537,18 @@ struct WindowText {
 using WindowTextPainter = std::function<bool(const WindowText&)>;
 WindowTextPainter SetWindowTextPainter(WindowTextPainter painter);
 
+// One line of text as a painter's renderer lays it out in a font (`em` as in WindowText): its
+// width, and the line's ascent (top to baseline) and descent, in the surface's pixels.
+struct TextExtent {
+    int width = 0, ascent = 0, descent = 0;
+};
+// How that renderer measures text: every measure of text on DCs of windows and of the screen
+// (GetTextExtentPoint32A, GetTextMetricsA, DrawTextA's layout, the runs given to the painter) is
+// its, so that what is laid out by the GDI's measures is the size of what the painter draws. An
+// empty text gives the font's line. Called with the GDI's font lock held, on the thread that
+// draws on the windows; must not call the GDI's text functions. Returns the one it replaces;
+// nullptr for none (the faces' own advances).
+using WindowTextMeasurer = std::function<TextExtent(const LOGFONTA& font, int em, const std::string& text)>;
+WindowTextMeasurer SetWindowTextMeasurer(WindowTextMeasurer measurer);
+
 }  // namespace gdi

@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
@@ -119,6 +120,48 @@ int PixelsOfColourAt(int x, int y, int width, int height, long rgb, int toleranc
     int n = 0;
     ForScreenPixels(x, y, width, height, [&](long p) { n += Near(p, rgb, tolerance) ? 1 : 0; });
     return n;
+}
+
+InkSpan InkColumns(const std::string& shot, int x, int y, int width, int height, long groundRgb) {
+    InkSpan span;
+    GdkPixbuf* pb = gdk_pixbuf_new_from_file(shot.c_str(), nullptr);
+    if (!pb) return span;
+    auto luminance = [](int r, int g, int b) { return (r * 3 + g * 6 + b) / 10; };
+    const int ground = luminance((groundRgb >> 16) & 0xFF, (groundRgb >> 8) & 0xFF, groundRgb & 0xFF);
+    const int stride = gdk_pixbuf_get_rowstride(pb), channels = gdk_pixbuf_get_n_channels(pb);
+    const guchar* pixels = gdk_pixbuf_get_pixels(pb);
+    for (int col = std::max(0, x); col < x + width && col < gdk_pixbuf_get_width(pb); ++col)
+        for (int row = std::max(0, y); row < y + height && row < gdk_pixbuf_get_height(pb); ++row) {
+            const guchar* p = pixels + row * stride + col * channels;
+            if (luminance(p[0], p[1], p[2]) < ground - 64) {
+                if (span.left < 0) span.left = col;
+                span.right = col;
+                break;
+            }
+        }
+    g_object_unref(pb);
+    return span;
+}
+
+ToolkitLine ToolkitLayout(const std::string& family, int pixels, bool bold, const std::string& textUtf8) {
+    ToolkitLine line;
+    PangoContext* context = gdk_pango_context_get_for_screen(gdk_screen_get_default());
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_text(layout, textUtf8.c_str(), -1);
+    PangoFontDescription* desc = pango_font_description_new();
+    pango_font_description_set_family(desc, family.c_str());
+    pango_font_description_set_weight(desc, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_absolute_size(desc, pixels * PANGO_SCALE);
+    pango_layout_set_font_description(layout, desc);
+    pango_font_description_free(desc);
+    PangoRectangle ink{}, logical{};
+    pango_layout_get_pixel_extents(layout, &ink, &logical);
+    line.inkLeft = ink.x;
+    line.inkWidth = ink.width;
+    line.width = logical.width;
+    g_object_unref(layout);
+    g_object_unref(context);
+    return line;
 }
 
 }  // namespace desktoptest

@@ -20,6 +20,7 @@
 #include "platform/codepage/cp1254.h"
 #include "platform/desktop/desktop.h"
 #include "platform/gdi/wingdi.h"
+#include "skin/ButtonComps.h"
 #include "fontcheck.h"
 
 namespace desktoptest {
@@ -279,6 +280,107 @@ TEST_F(FontsTest, OwnerDrawnTextIsDrawnAsTheToolkitDrawsItAtTheWindowsScale) {
         PumpFor(100);
     }
     gdk_x11_display_set_window_scale(gdk_display_get_default(), 1);
+}
+
+// A caption that sizes itself to its text as the screen measures it and writes it from its left
+// edge, clipped to its bounds (as an autosized link label does).
+class TFittedCaption : public TGraphicControl {
+public:
+    explicit TFittedCaption(TComponent* owner) : TGraphicControl(owner) {}
+    void Fit() {
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, ToGdiObj(Font()->Handle()));
+        SIZE size{};
+        GetTextExtentPoint32A(dc, Caption().data(), static_cast<int>(Caption().size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        SetBounds(Left(), Top(), size.cx, size.cy);
+    }
+
+protected:
+    void Paint() override {
+        RECT r{0, 0, Width(), Height()};
+        HDC dc = Canvas->Handle();
+        HGDIOBJ old = SelectObject(dc, ToGdiObj(Font()->Handle()));
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, 0);
+        DrawTextA(dc, Caption().data(), static_cast<int>(Caption().size()), &r, DT_LEFT | DT_SINGLELINE);
+        SelectObject(dc, old);
+    }
+};
+
+// A caption the toolkit lays out wider than the faces' own advances measure it ("MS Sans Serif"
+// is drawn in another family than the GDI's metric twin of it) is written where each owner-drawn
+// control puts its text by its measure, and shows from its first letter to its last: a fitted
+// caption, the skin's square button at each alignment and its bevelled button.
+TEST_F(FontsTest, AnOwnerDrawnCaptionWiderInTheToolkitShowsItsFirstAndLastLetters) {
+    const std::string text = "Şarkı listesi açık";  // UTF-8
+    auto* holder = Make<TPanel>(0, 0, 360, 240, "");
+    holder->BevelOuter = bvNone;
+    auto make = [&](auto* c, int top) {
+        c->SetParent(holder);
+        c->SetBounds(10, top, c->Width() + 40, c->Height() + 4);
+        c->SetCaption(cp1254::FromUtf8(text));
+        c->Font()->SetName("MS Sans Serif");
+        c->Font()->SetSize(8);
+        c->Font()->SetStyle(0);
+        c->Font()->SetColor(clBlack);
+        return c;
+    };
+    auto* fitted = make(new TFittedCaption(form), 10);
+    fitted->Fit();
+    struct Case {
+        const char* name;
+        TGraphicControl* control;
+        int inset;         // the edges drawn in black (frames, strips) lie outside
+        int (*left)(int width, int textWidth);  // where the control writes a text of that width
+    };
+    std::vector<Case> cases{{"fitted caption", fitted, 0, [](int, int) { return 0; }}};
+    for (TAlignment a : {taLeftJustify, taRightJustify, taCenter}) {
+        auto* b = make(new TSquareButton(form), 40 + 30 * static_cast<int>(cases.size() - 1));
+        b->SetAlignment(a);
+        b->SetColorBorder(clBtnFace);
+        static const char* names[] = {"square button, left", "square button, right", "square button, centred"};
+        int (*left)(int, int) = a == taLeftJustify    ? +[](int, int) { return 6; }
+                                : a == taRightJustify ? +[](int w, int tw) { return w - tw - 7; }
+                                                      : +[](int w, int tw) { return w / 2 - tw / 2; };
+        cases.push_back({names[a], b, 0, left});
+    }
+    auto* bevelled = make(new TAOLButton(form), 140);
+    bevelled->SetColor(clBtnFace);
+    bevelled->SetRaiseColor(clBtnFace);
+    bevelled->SetBounds(bevelled->Left(), bevelled->Top(), bevelled->Width() + 30, bevelled->Height());
+    cases.push_back({"bevelled button", bevelled, 3, [](int w, int tw) { return w / 2 - tw / 2; }});
+    ShowAndWait();
+    const std::string shot = ShotDir() + "/fonts-owner-drawn-captions.png";
+    ASSERT_TRUE(Screenshot(shot));
+    int hx = 0, hy = 0;
+    WidgetOrigin(Widget(holder), hx, hy);
+    const COLORREF face = static_cast<COLORREF>(ColorToRGB(clBtnFace));
+    const long ground = (static_cast<long>(GetRValue(face)) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+    const ToolkitLine expected = ToolkitLayout("MS Sans Serif", 11, false, text);
+    ASSERT_EQ(std::abs(fitted->Font()->Height()), 11);
+    // The toolkit's layout is wider than the faces' advances: the case the check is about.
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, ToGdiObj(fitted->Font()->Handle()));
+    SIZE faces{};
+    const std::string cp = cp1254::FromUtf8(text);
+    GetTextExtentPoint32A(memory, cp.data(), static_cast<int>(cp.size()), &faces);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ASSERT_GT(expected.width, faces.cx + 4);
+    // The screen measures as the toolkit lays out.
+    EXPECT_EQ(fitted->Width(), expected.width);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TGraphicControl* g = c.control;
+        const InkSpan seen = InkColumns(shot, hx + g->Left() + c.inset, hy + g->Top() + c.inset, g->Width() - 2 * c.inset,
+                                        g->Height() - 2 * c.inset, ground);
+        ASSERT_GE(seen.left, 0) << "no caption on screen";
+        EXPECT_NEAR(seen.left, hx + g->Left() + c.left(g->Width(), expected.width) + expected.inkLeft, 1)
+            << "the first letters are not where the control writes them";
+        EXPECT_NEAR(seen.Width(), expected.inkWidth, 2) << "shown " << seen.Width() << " of " << expected.inkWidth;
+    }
 }
 
 // The widgets under `w` (itself included) of a GTK type.

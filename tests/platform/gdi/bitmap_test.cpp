@@ -1,6 +1,7 @@
 // Bitmaps, blits, BMP files written by ImageMagick, PNG output, text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -321,6 +322,54 @@ TEST(Text, DrawsInTheTextColourAndMeasures) {
     SelectObject(s.dc, GetStockObject(SYSTEM_FONT));
     DeleteObject(ToGdiObj(f));
     DeleteObject(ToGdiObj(white));
+}
+
+// Where a display's renderer draws the text of windows, the text of windows and of the screen is
+// measured by it (extents, metrics, DrawText's breaking and heights); text in bitmaps, which the
+// GDI draws itself, keeps the face's own measure.
+TEST(Text, WindowsAndTheScreenMeasureByTheDisplaysRenderer) {
+    HFONT f = CreateFontA(-15, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(nullptr);
+    for (HDC dc : {screen, memory}) SelectObject(dc, ToGdiObj(f));
+    SIZE face{};
+    ASSERT_TRUE(GetTextExtentPoint32A(memory, "aa bb cc", 8, &face));
+    // A stand-in renderer: 7 pixels a character and 3 more a line, 12 above the baseline, 4 below.
+    std::vector<std::string> asked;
+    gdi::SetWindowTextMeasurer([&](const LOGFONTA& font, int em, const std::string& text) {
+        EXPECT_STREQ(font.lfFaceName, "Arial");
+        EXPECT_EQ(em, 15);
+        asked.push_back(text);
+        return gdi::TextExtent{7 * static_cast<int>(text.size()) + 3, 12, 4};
+    });
+    SIZE size{};
+    ASSERT_TRUE(GetTextExtentPoint32A(screen, "aa bb cc", 8, &size));
+    EXPECT_EQ(size.cx, 7 * 8 + 3);
+    EXPECT_EQ(size.cy, 16);
+    TEXTMETRICA tm{};
+    ASSERT_TRUE(GetTextMetricsA(screen, &tm));
+    EXPECT_EQ(tm.tmAscent, 12);
+    EXPECT_EQ(tm.tmHeight, 16);
+    EXPECT_EQ(tm.tmAveCharWidth, 10);
+    // "aa bb" is 38 pixels wide in the renderer: a line of 38 holds it and breaks before "cc".
+    RECT r{0, 0, 38, 0};
+    EXPECT_EQ(DrawTextA(screen, "aa bb cc", -1, &r, DT_CALCRECT | DT_WORDBREAK), 32);
+    EXPECT_EQ(r.right, 38);
+    EXPECT_NE(std::find(asked.begin(), asked.end(), "aa bb"), asked.end());
+    // The bitmap's DC is not asked.
+    asked.clear();
+    SIZE inBitmap{};
+    ASSERT_TRUE(GetTextExtentPoint32A(memory, "aa bb cc", 8, &inBitmap));
+    EXPECT_EQ(inBitmap.cx, face.cx);
+    EXPECT_TRUE(asked.empty());
+    // Without the renderer the screen measures as the face again.
+    gdi::SetWindowTextMeasurer(nullptr);
+    ASSERT_TRUE(GetTextExtentPoint32A(screen, "aa bb cc", 8, &size));
+    EXPECT_EQ(size.cx, face.cx);
+    for (HDC dc : {screen, memory}) SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    ReleaseDC(nullptr, screen);
+    DeleteDC(memory);
+    DeleteObject(ToGdiObj(f));
 }
 
 }  // namespace
