@@ -209,7 +209,7 @@ public:
                     g_free(base);
                 }
             } else if (request.Save) {
-                gtk_file_chooser_set_current_name(chooser, Utf8(request.FileName).c_str());
+                gtk_file_chooser_set_current_name(chooser, local.c_str());
             }
         }
         if (!request.Filter.empty()) AddFilters(chooser, request.Filter, request.FilterIndex);
