@@ -12,9 +12,11 @@
 #include "platform/classlib/application.h"
 #include "platform/classlib/cp1254.h"
 #include "platform/classlib/dialogs.h"
+#include "platform/classlib/filecase.h"
 #include "platform/classlib/headless.h"
 #include "platform/win/statedir.h"
 #include "support/audiofixtures.h"
+#include "support/tempstate.h"
 
 namespace {
 
@@ -105,6 +107,20 @@ TEST(ProgramFileNames, ANameTheCodePageCannotHoldGetsABoxNamingThePartThatHoldsT
                            : "\"" + std::string(c.fault) + "\" dosyasının adında bu programın kullanamadığı karakterler var:\n" +
                                  whole + "\nDosyanın adını değiştirin ya da başka bir dosya seçin.");
     }
+}
+
+// A companion file found ignoring letter case comes back as the program's own name of it, the
+// code page's letters and punctuation included, and never as its "_" twin.
+TEST(ProgramFileNames, AFileFoundIgnoringCaseIsNamedAsTheProgramNamesIt) {
+    testsupport::TempState state;
+    const std::string folder = state.Path("Müzik");
+    ASSERT_TRUE(win::MakeDirs(folder));
+    testsupport::WriteAll(folder + "/Şarkı _ 1.PAL", "twin");
+    testsupport::WriteAll(folder + "/Şarkı – 1.PAL", "x");
+    const std::string programFolder = cp1254::FromUtf8(folder) + "\\";
+    const std::string found = FindFileIgnoringCase(programFolder + "Şarkı – 1.pal"_w);
+    EXPECT_EQ(found, programFolder + "Şarkı – 1.PAL"_w);
+    EXPECT_EQ(win::LocalPath(found), folder + "/Şarkı – 1.PAL");
 }
 
 }  // namespace
