@@ -51,6 +51,9 @@ struct TMessageBoxRequest {
     std::string Text;
     std::string Caption;
     UINT Flags = 0;
+    // Text is UTF-8 already, not Windows-1254: the box shows a file system name that the code page
+    // cannot hold (ProgramFileName, dialogs.h). The caption stays a 1254 string.
+    bool TextUtf8 = false;
 };
 
 // One open or save dialog, as asked. On success the backend writes the chosen name to FileName

@@ -87,6 +87,7 @@ struct TConsoleDriver::Impl {
     std::ostream& out;
     TConsoleDriver* self;
     int boxDepth = 0;
+    std::string lastLine;  // the last command line read, as typed (UTF-8)
 
     // Commands waiting for their time (`after`): each on a hidden window with a one-shot timer, so
     // it runs from whatever message loop is running then (a send's post included).
@@ -135,7 +136,8 @@ struct TConsoleDriver::Impl {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             size_t b = line.find_first_not_of(" \t");
             if (b == std::string::npos || line[b] == '#') continue;
-            return cp1254::FromUtf8(line.substr(b));
+            lastLine = line.substr(b);
+            return cp1254::FromUtf8(lastLine);
         }
     }
 
@@ -158,7 +160,7 @@ struct TConsoleDriver::Impl {
             buttons += (i ? "," : "") + std::string(ButtonName(r.Buttons[i]));
             names += (i ? "|" : "") + LowerCase(ButtonName(r.Buttons[i]));
         }
-        Print("box " + Quote(r.Caption) + " " + Quote(r.Text) + " buttons=" + buttons +
+        Print("box " + Quote(r.Caption) + " " + (r.TextUtf8 ? headless::QuoteText(r.Text) : Quote(r.Text)) + " buttons=" + buttons +
               " default=" + ButtonName(r.DefaultButton) + " icon=" + r.Icon);
         for (;;) {
             std::optional<std::string> line = AnswerLine();
@@ -177,20 +179,28 @@ struct TConsoleDriver::Impl {
     }
 
     std::optional<headless::FileAnswer> AskFile(const headless::DialogRecord& r) {
-        Print(std::string("dialog ") + (r.Save ? "save " : "open ") + Quote(r.Title) + " file=" + Quote(r.FileName) +
-              " filter=" + Quote(r.Filter));
+        const std::string asked = std::string("dialog ") + (r.Save ? "save " : "open ") + Quote(r.Title) +
+                                  " file=" + Quote(r.FileName) + " filter=" + Quote(r.Filter);
+        Print(asked);
         for (;;) {
             std::optional<std::string> line = AnswerLine();
             if (!line) return std::nullopt;
             std::string rest = *line;
             std::string cmd = LowerCase(Word(rest));
             if (cmd == "file") {
-                std::string name = Trim(rest);
-                if (name.empty()) {
+                if (Trim(rest).empty()) {
                     Error("file needs a file name");
                     continue;
                 }
-                return headless::FileAnswer{false, name};
+                // The name as typed: one that the programs' paths cannot hold gets the box that
+                // says so, and the dialog stays open.
+                std::string typed = lastLine, path;
+                Word(typed);
+                if (!ProgramFileName(Trim(typed), path, true)) {
+                    Print(asked);
+                    continue;
+                }
+                return headless::FileAnswer{false, path};
             }
             if (cmd == "cancel") return headless::FileAnswer{true, std::string()};
             Error("a file dialog is open: file NAME or cancel");

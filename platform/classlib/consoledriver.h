@@ -26,7 +26,8 @@
 //                         (the icon in the notification area; ITEM is a name or a caption of its menu)
 //   mouse down|up|move FORM X Y [left|right|middle]
 //   answer yes|no|ok|cancel|abort|retry|ignore    (only while a box is open)
-//   file NAME             cancel                          (only while a dialog is open)
+//   file NAME             cancel                          (only while a dialog is open; a NAME the
+//                         code page cannot hold gets its box, ProgramFileName, and the dialog stays)
 //   show                  (visible windows and their controls' texts)
 //   pump                  (let the message loop run)      help
 //   wait MS               (let the message loop and its timers run for MS milliseconds)

@@ -1,7 +1,11 @@
 #include "platform/classlib/dialogs.h"
 
+#include <string_view>
+
 #include "platform/classlib/application.h"
 #include "platform/classlib/backend.h"
+#include "platform/classlib/cp1254.h"
+#include "platform/win/statedir.h"
 
 std::vector<int> MessageBoxButtons(UINT flags) {
     switch (flags & MB_TYPEMASK) {
@@ -76,4 +80,57 @@ bool TOpenDialog::Execute() {
 
 int MessageBoxA(HWND, const char* text, const char* caption, UINT flags) {
     return Application->MessageBox(text ? text : "", caption ? caption : "Error", flags);
+}
+
+namespace {
+
+// The parts of a name between its dividers (empty parts, as of a leading '/', left out).
+std::vector<std::string_view> NameParts(std::string_view name, std::string_view dividers) {
+    std::vector<std::string_view> parts;
+    size_t i = 0;
+    while (i <= name.size()) {
+        size_t j = name.find_first_of(dividers, i);
+        if (j == std::string_view::npos) j = name.size();
+        if (j > i) parts.push_back(name.substr(i, j - i));
+        i = j + 1;
+    }
+    return parts;
+}
+
+bool PartHeld(std::string_view part, bool typed) {
+    std::string ignored;
+    return cp1254::PathFromUtf8(part, ignored) && (typed || part.find('\\') == std::string_view::npos);
+}
+
+}  // namespace
+
+bool ProgramFileName(const std::string& name, std::string& path, bool typed) {
+    std::string held;
+    if (cp1254::PathFromUtf8(name, held) && (typed || win::LocalPath(held) == name)) {
+        path = held;
+        return true;
+    }
+    // The outermost part at fault is the one to name: while a folder holds such characters,
+    // renaming the file would not help.
+    const std::vector<std::string_view> parts = NameParts(name, typed ? "/\\" : "/");
+    size_t fault = parts.empty() ? 0 : parts.size() - 1;
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (!PartHeld(parts[i], typed)) {
+            fault = i;
+            break;
+        }
+    const bool folder = fault + 1 < parts.size();
+    const std::string part = cp1254::ShownUtf8(parts.empty() ? std::string_view(name) : parts[fault]);
+    TMessageBoxRequest box;
+    box.Caption = Application->Title;
+    box.Text = "\"" + part + "\" " +
+               cp1254::ToUtf8(folder ? "klasörünün adında bu programın kullanamadığı karakterler var:"_w
+                                     : "dosyasının adında bu programın kullanamadığı karakterler var:"_w) +
+               "\n" + cp1254::ShownUtf8(name) + "\n" +
+               cp1254::ToUtf8(folder ? "Klasörün adını değiştirin ya da başka bir klasör seçin."_w
+                                     : "Dosyanın adını değiştirin ya da başka bir dosya seçin."_w);
+    box.TextUtf8 = true;
+    box.Flags = MB_OK | MB_ICONWARNING;
+    ActiveBackend()->MessageBox(box);
+    return false;
 }

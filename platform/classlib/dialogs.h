@@ -102,5 +102,14 @@ protected:
     bool IsSave() const override { return true; }
 };
 
+// The program path (Windows-1254) of a file a person gave in the machine's own letters (UTF-8).
+// `name` is the file system's own name (a file dialog's answer: only '/' divides it, and the path
+// must name that very file) or, when `typed`, a name typed as a program path ('/' and '\' divide
+// it). A name the code page cannot hold (a character of it outside the page, as Cyrillic, Japanese
+// or a letter written as a base and a combining mark; a '\' in a file system name) has no such path:
+// a warning box captioned with the application's title shows the name as it is and says which part
+// of it, the file or a folder, holds such characters, and the result is false (`path` unchanged).
+bool ProgramFileName(const std::string& name, std::string& path, bool typed = false);
+
 // A message box through the application (HWND is ignored; text and caption are 1254 strings).
 int MessageBoxA(HWND hwnd, const char* text, const char* caption, UINT flags);

@@ -5,6 +5,6 @@
 #include <string>
 
 // The name of an existing file: FileName itself when it exists, else the first file of the same
-// folder whose name equals FileName's ignoring ASCII letter case (the folder part kept as given);
-// "" when there is none.
+// folder whose name, as a program path (cp1254::PathFromUtf8), equals FileName's ignoring ASCII
+// letter case (the folder part kept as given); "" when there is none.
 std::string FindFileIgnoringCase(const std::string& FileName);

@@ -72,6 +72,7 @@ int THeadlessBackend::MessageBox(const TMessageBoxRequest& request) {
     r.Caption = request.Caption;
     r.Text = request.Text;
     r.Flags = request.Flags;
+    r.TextUtf8 = request.TextUtf8;
     r.Buttons = MessageBoxButtons(request.Flags);
     r.DefaultButton = MessageBoxDefaultButton(request.Flags);
     r.Icon = IconName(request.Flags);

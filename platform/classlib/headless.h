@@ -45,6 +45,7 @@ struct BoxRecord {
     std::string Icon;           // "none", "error", "question", "warning", "information"
     int Answer = 0;             // what MessageBox returned
     bool Answered = false;      // false: nobody answered; Answer is the default button
+    bool TextUtf8 = false;      // Text is UTF-8 (TMessageBoxRequest::TextUtf8)
 };
 
 // One file dialog as it was asked, and how it ended.

@@ -24,22 +24,59 @@ char32_t ToUnicode(unsigned char b) {
     }
 }
 
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The character of a byte in a file name: an unassigned byte is the C1 control of its number.
+char32_t PathChar(unsigned char b) {
+    const char32_t cp = ToUnicode(b);
+    return cp == 0xFFFD ? b : cp;
+}
+
+// The code point of the UTF-8 sequence at s[i] and its length; length 0 when the bytes there are
+// no sequence (a stray or missing continuation byte, a sequence cut by the end).
+char32_t DecodeAt(std::string_view s, size_t i, size_t& len) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) {
+        len = 0;
+        return 0;
+    }
+    char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+    for (size_t k = 1; k < len; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) {
+            len = 0;
+            return 0;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    return cp;
+}
+
+}  // namespace
+
 std::string ToUtf8(std::string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (unsigned char b : s) {
-        char32_t cp = ToUnicode(b);
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
+    for (unsigned char b : s) AppendUtf8(out, ToUnicode(b));
     return out;
 }
 
@@ -48,22 +85,10 @@ std::string FromUtf8(std::string_view s) {
     out.reserve(s.size());
     size_t i = 0;
     while (i < s.size()) {
-        auto b = static_cast<unsigned char>(s[i]);
-        size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-        char32_t cp = 0;
-        bool ok = len > 0 && i + len <= s.size();
-        if (ok) {
-            cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-            for (size_t k = 1; k < len; ++k) {
-                auto c = static_cast<unsigned char>(s[i + k]);
-                if ((c & 0xC0) != 0x80) {
-                    ok = false;
-                    break;
-                }
-                cp = (cp << 6) | (c & 0x3F);
-            }
-        }
-        if (!ok) {
+        size_t len = 0;
+        const char32_t cp = DecodeAt(s, i, len);
+        if (len == 0) {
+            const auto b = static_cast<unsigned char>(s[i]);
             int e = FromUnicode(b);  // a stray byte: take it as Latin-1 where the page agrees
             out += e >= 0 ? static_cast<char>(e) : '?';
             ++i;
@@ -72,6 +97,54 @@ std::string FromUtf8(std::string_view s) {
         int e = FromUnicode(cp);
         out += e >= 0 ? static_cast<char>(static_cast<unsigned char>(e)) : '?';
         i += len;
+    }
+    return out;
+}
+
+std::string PathToUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (unsigned char b : s) AppendUtf8(out, PathChar(b));
+    return out;
+}
+
+bool PathFromUtf8(std::string_view s, std::string& path) {
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        size_t len = 0;
+        const char32_t cp = DecodeAt(s, i, len);
+        if (len == 0) return false;
+        int e = FromUnicode(cp);
+        if (e < 0 && cp >= 0x80 && cp < 0xA0 && ToUnicode(static_cast<unsigned char>(cp)) == 0xFFFD)
+            e = static_cast<int>(cp);
+        if (e < 0) return false;
+        out += static_cast<char>(static_cast<unsigned char>(e));
+        i += len;
+    }
+    // Only the one spelling of each character is the file's name (an overlong sequence is not).
+    if (PathToUtf8(out) != s) return false;
+    path = std::move(out);
+    return true;
+}
+
+std::string ShownUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        size_t len = 0;
+        const char32_t cp = DecodeAt(s, i, len);
+        std::string one;
+        if (len > 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) AppendUtf8(one, cp);
+        if (len > 0 && one.size() == len && s.compare(i, len, one) == 0) {
+            out += one;
+            i += len;
+        } else {
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+        }
     }
     return out;
 }

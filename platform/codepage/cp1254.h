@@ -23,6 +23,20 @@ std::string ToUtf8(std::string_view cp1254);
 // Unmappable characters become '?'. Malformed UTF-8 bytes are taken as Latin-1.
 std::string FromUtf8(std::string_view utf8);
 
+// File names. A program path reaches the file system as UTF-8, every byte as its character of the
+// code page (ToUnicode), so "Artist \x96 Title.mp3" is the file "Artist – Title.mp3". The seven
+// unassigned bytes (81, 8D-90, 9D, 9E) stand for the C1 control characters of the same number (0x81
+// is U+0081), as the system's own conversion takes them: two different paths never name one file.
+std::string PathToUtf8(std::string_view cp1254);
+// The way back: the program path of a file name of the file system, exactly the bytes that
+// PathToUtf8 turns into that name. False when there is none: the name holds a character the code
+// page has no byte for (Cyrillic, Japanese, a letter written as a base and a combining mark) or
+// bytes that are no UTF-8.
+bool PathFromUtf8(std::string_view utf8, std::string& cp1254);
+// A file system name as a person is shown it: the UTF-8 kept, each byte that is no UTF-8 shown as
+// U+FFFD.
+std::string ShownUtf8(std::string_view name);
+
 // Case folding of the code page: ASCII, the accented letters, and both Turkish i's fold to I.
 unsigned char FoldUpper(unsigned char c);
 // The one name comparison of the platform: the code page's case folding, byte by byte. Names of

@@ -176,7 +176,7 @@ public:
         const int def = MessageBoxDefaultButton(request.Flags);
         const TDialogHold hold(gtk_message_dialog_new(DialogParent(), GTK_DIALOG_DESTROY_WITH_PARENT,
                                                       MessageType(request.Flags), GTK_BUTTONS_NONE, "%s",
-                                                      Utf8(request.Text).c_str()));
+                                                      (request.TextUtf8 ? request.Text : Utf8(request.Text)).c_str()));
         GtkWidget* d = hold.Get();
         gtk_window_set_title(GTK_WINDOW(d), Utf8(request.Caption).c_str());
         bool cancel = false;
@@ -234,7 +234,7 @@ public:
                     g_free(base);
                 }
             } else if (request.Save) {
-                gtk_file_chooser_set_current_name(chooser, Utf8(request.FileName).c_str());
+                gtk_file_chooser_set_current_name(chooser, local.c_str());
             }
         }
         if (!request.Filter.empty()) AddFilters(chooser, request.Filter, request.FilterIndex);
@@ -249,21 +249,10 @@ public:
                 gtk_file_chooser_set_current_folder(chooser, chosen.c_str());
                 continue;
             }
-            // The program is given the name as its own path; a name that path cannot hold (a
-            // byte that is no character, a letter outside the code page) would name another
-            // file, so it is not given.
-            const std::string path = FromUtf8(chosen.c_str());
-            if (win::LocalPath(path) != chosen) {
-                TMessageBoxRequest refuse;
-                refuse.Caption = request.Title;
-                gchar* shown = g_filename_display_basename(chosen.c_str());
-                refuse.Text = FromUtf8(shown) + "\nThis file name cannot be used here: it holds characters the "
-                                                "program cannot keep.\nRename the file or choose another.";
-                g_free(shown);
-                refuse.Flags = MB_OK | MB_ICONWARNING;
-                MessageBox(refuse);
-                continue;
-            }
+            // The program is given the name as its own path; a name that path cannot hold would
+            // name another file, so it is not given (a box says why) and the dialog stays.
+            std::string path;
+            if (!ProgramFileName(chosen, path)) continue;
             if (request.Save && (request.Options & ofOverwritePrompt) && g_file_test(chosen.c_str(), G_FILE_TEST_EXISTS)) {
                 TMessageBoxRequest ask;
                 ask.Caption = request.Title;

@@ -10,39 +10,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/codepage/cp1254.h"
+
 namespace win {
 
 namespace {
-
-std::string Utf8FromCp1254(const std::string& s) {
-    // Only the letters the code page moves away from Latin-1 need a table here; the class library has
-    // the full conversion, but this layer does not depend on it.
-    static const struct { unsigned char b; const char* u; } special[] = {
-        {0xD0, "\xC4\x9E"}, {0xDD, "\xC4\xB0"}, {0xDE, "\xC5\x9E"},
-        {0xF0, "\xC4\x9F"}, {0xFD, "\xC4\xB1"}, {0xFE, "\xC5\x9F"},
-    };
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            continue;
-        }
-        bool done = false;
-        for (auto& sp : special)
-            if (sp.b == c) {
-                out += sp.u;
-                done = true;
-            }
-        if (done) continue;
-        if (c < 0xA0) {
-            out += '_';  // punctuation of the 0x80 row: not expected in file names
-            continue;
-        }
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
 
 // A folder that exists costs one stat; only a missing one is made.
 void EnsureDir(const std::string& dir) {
@@ -94,7 +66,7 @@ std::string StateSubdir(const std::string& name) {
 std::string WindowsDir() { return StateSubdir("windows"); }
 
 std::string LocalPath(const std::string& p) {
-    std::string s = Utf8FromCp1254(p);
+    std::string s = cp1254::PathToUtf8(p);
     for (auto& c : s)
         if (c == '\\') c = '/';
     if (s.size() >= 2 && s[1] == ':' && ((s[0] >= 'a' && s[0] <= 'z') || (s[0] >= 'A' && s[0] <= 'Z'))) {

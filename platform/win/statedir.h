@@ -19,7 +19,8 @@ std::string StateSubdir(const std::string& name);  // created on first use
 std::string WindowsDir();                          // StateSubdir("windows")
 
 // Turns a program path (Windows-1254, backslashes, maybe a drive letter) into a Linux path (UTF-8):
-// "c:\yenilik" -> <state>/drive_c/yenilik; "a\b.ini" -> "a/b.ini"; absolute Linux paths pass unchanged.
+// "c:\yenilik" -> <state>/drive_c/yenilik; "a\b.ini" -> "a/b.ini"; absolute Linux paths keep their
+// folders. The letters go through the code page's one file-name conversion (cp1254::PathToUtf8).
 std::string LocalPath(const std::string& programPath);
 
 // Creates the folders of a path (like mkdir -p); true when it exists afterwards.

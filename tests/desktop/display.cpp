@@ -325,6 +325,8 @@ gboolean ChooserHand::Tick(gpointer p) {
                 gchar* text = nullptr;
                 g_object_get(box, "text", &text, nullptr);
                 self->boxText = Taken(text);
+                const gchar* title = gtk_window_get_title(GTK_WINDOW(box));
+                self->boxTitle = title ? title : "";
                 gtk_dialog_response(box, IDOK);
                 self->stage = 3;
                 return G_SOURCE_CONTINUE;

@@ -67,7 +67,7 @@ GtkDialog* ShownBox();
 struct ChooserHand {
     std::string want;  // the machine's name of the file the dialog is to end on
     bool pick = false;
-    std::string folderSeen, fileSeen, boxText;
+    std::string folderSeen, fileSeen, boxText, boxTitle;
     int stage = 0, ticks = 0;
     static gboolean Tick(gpointer p);
 };

@@ -172,22 +172,35 @@ TEST_F(ShellTest, TheSaveDialogReturnsTheNameAPersonTypedInItsFolder) {
 
 // Names a person gives files, through the file dialog both ways: the program's folder and name (its
 // own Windows-1254 paths) open the dialog on the machine's folder and file, and the file chosen
-// comes back as the program's path of that file. A name the program's paths cannot hold (a byte
-// that is no UTF-8) is not given to the program: the dialog says so and stays.
+// comes back as the program's path of that file, the code page's punctuation row included. A name
+// the program's paths cannot hold is not given to the program: a box captioned with the
+// application's title shows the name as the file system has it, says in Turkish which part holds
+// the characters, and the dialog stays.
 TEST_F(ShellTest, NonAsciiNamesGoThroughTheFileDialogBothWays) {
     struct Case {
         bool save;
         const char* folder;    // UTF-8, under the state folder
         const char* file;      // the file's name on the machine (bytes)
         bool nameGiven;        // the program gives the file's name (else the person picks it)
-        bool taken;            // the program gets the name
+        const char* fault;     // the part the box names; nullptr: the program gets the name
+        bool folderAtFault;
     };
     const Case cases[] = {
-        {false, "Müzik", "Şarkı bir.mp3", true, true},
-        {false, "Listeler ğ", "kişiler ığş.ini", true, true},
-        {true, "Listeler ğ", "yeni ÇÖÜ ı.ini", true, true},
-        {false, "Müzik", "bozuk \xFE ş.mp3", false, false},
+        {false, "Müzik", "Şarkı bir.mp3", true, nullptr, false},
+        {false, "Listeler ğ", "kişiler ığş.ini", true, nullptr, false},
+        {true, "Listeler ğ", "yeni ÇÖÜ ı.ini", true, nullptr, false},
+        {false, "Müzik", "Don’t Stop.mp3", true, nullptr, false},
+        {false, "Müzik", "Wait….mp3", false, nullptr, false},
+        {false, "Fiyat “€”", "5 €.mp3", false, nullptr, false},
+        {true, "Yedek", "yedek – aralık.ini", true, nullptr, false},
+        {false, "Müzik", "bozuk \xFE ş.mp3", false, "bozuk \xEF\xBF\xBD ş.mp3", false},
+        {false, "Музыка", "song.mp3", false, "Музыка", true},
+        {false, "Müzik", "日本の歌.mp3", false, "日本の歌.mp3", false},
+        {false, "Müzik", "S\xCC\xA7" "arkı.mp3", false, "S\xCC\xA7" "arkı.mp3", false},  // Ş as S and a cedilla
+        {false, "Müzik", "ters\\bölü.mp3", false, "ters\\bölü.mp3", false},
     };
+    const std::string title = Application->Title;
+    Application->Title = "Dorlin";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string folder = state.Path(c.folder), file = folder + "/" + c.file;
@@ -196,7 +209,9 @@ TEST_F(ShellTest, NonAsciiNamesGoThroughTheFileDialogBothWays) {
         TFileDialogRequest r;
         r.Save = c.save;
         r.Title = c.save ? "Listeyi Kaydet" : "Dosya Aç"_w;
-        r.InitialDir = cp1254::FromUtf8(folder);
+        // A folder the program's paths cannot hold the program cannot offer: the dialog opens above it.
+        const std::string start = c.folderAtFault ? state.Dir() : folder;
+        r.InitialDir = cp1254::FromUtf8(start);
         if (c.nameGiven) r.FileName = c.save ? cp1254::FromUtf8(c.file) : cp1254::FromUtf8(file);
         r.Filter = "Hepsi|*.*";
         ChooserHand hand;
@@ -205,17 +220,25 @@ TEST_F(ShellTest, NonAsciiNamesGoThroughTheFileDialogBothWays) {
         g_timeout_add(25, ChooserHand::Tick, &hand);
         const bool ok = ActiveBackend()->FileDialog(r);
         EXPECT_TRUE(PumpUntil([&] { return ShownChooser(nullptr) == nullptr && ShownBox() == nullptr; }));
-        EXPECT_EQ(hand.folderSeen, folder);
+        EXPECT_EQ(hand.folderSeen, start);
         EXPECT_EQ(hand.fileSeen, file) << "the dialog never showed the file";
-        EXPECT_EQ(ok, c.taken);
-        if (c.taken) {
+        EXPECT_EQ(ok, c.fault == nullptr);
+        if (!c.fault) {
             EXPECT_EQ(r.FileName, cp1254::FromUtf8(file));
             EXPECT_EQ(win::LocalPath(r.FileName), file);
             EXPECT_TRUE(hand.boxText.empty()) << hand.boxText;
-        } else {
-            EXPECT_NE(hand.boxText.find("cannot be used"), std::string::npos) << hand.boxText;
+            continue;
         }
+        const std::string shown = c.folderAtFault ? file : folder + "/" + c.fault;
+        EXPECT_EQ(hand.boxTitle, "Dorlin");
+        EXPECT_EQ(hand.boxText,
+                  c.folderAtFault
+                      ? "\"" + std::string(c.fault) + "\" klasörünün adında bu programın kullanamadığı karakterler var:\n" +
+                            shown + "\nKlasörün adını değiştirin ya da başka bir klasör seçin."
+                      : "\"" + std::string(c.fault) + "\" dosyasının adında bu programın kullanamadığı karakterler var:\n" +
+                            shown + "\nDosyanın adını değiştirin ya da başka bir dosya seçin.");
     }
+    Application->Title = title;
 }
 
 // The person's programs for addresses, as the desktop knows them: here one stand-in program, for

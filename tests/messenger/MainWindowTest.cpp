@@ -403,6 +403,19 @@ TEST_F(TolvarRun, ListSaveAndLoadGoThroughTheDialogs) {
     EXPECT_EQ(Items(Form15->ListBox1->Items()).size(), 2u) << "the history is not loaded";
 }
 
+// A list saved as "liste–1.ini" is written to that file; its twin "liste_1.ini" beside it keeps
+// its bytes.
+TEST_F(TolvarRun, AListSavedUnderANameWithADashIsThatFileAndNotItsTwin) {
+    fixtures::SeedMainIni(kSeededIni);
+    Start();
+    const std::string twin = state_.Path("liste_1.ini"), old = fixtures::CrLf({"[Ayarlar]", "Toplam=0"});
+    testsupport::WriteAll(twin, old);
+    Headless().QueueFileAnswer(state_.Path("liste") + "–1.ini"_w);
+    headless::Click("Form1.CEPListesiniKaydet1");
+    EXPECT_EQ(testsupport::ReadAll(twin), old);
+    EXPECT_EQ(testsupport::ReadAll(state_.Path("liste–1.ini")).rfind(fixtures::CrLf({"[Ayarlar]", "Toplam=2"}), 0), 0u);
+}
+
 TEST_F(TolvarRun, ExitAnsweredNoWritesNothingAndRunsOn) {
     fixtures::SeedMainIni(kSeededIni);
     Start();
