@@ -238,7 +238,8 @@ void TGIFPicture::ReserveLoadPixels(std::int64_t pixels, std::int64_t dataBytes)
     const std::int64_t unpaid = pixels - dataBytes * GIFMaxPixelsPerByte;
     if (unpaid <= 0) return;
     // A frame read on its own, outside a stream's read, has the whole allowance.
-    if (unpaid > (LoadUnpaidLeft < 0 ? GIFUnpaidPixels : LoadUnpaidLeft)) RaiseGIFError(TGIFMessageId::InvalidDimensions);
+    const std::int64_t left = LoadUnpaidLeft < 0 ? GIFUnpaidPixels : LoadUnpaidLeft;
+    if (unpaid > left) RaiseGIFError(TGIFMessageId::InvalidDimensions);
     if (LoadUnpaidLeft >= 0) LoadUnpaidLeft -= unpaid;
 }
 

@@ -118,7 +118,6 @@ std::int64_t TGIFReadBuffer::Read(void* buffer, std::int64_t count) {
             break;
         }
         BufferStart = Pos;
-        BufferLength = 0;
         BufferLength = ReadSource(Buffer.data(), kReadBufferBytes);
         if (BufferLength == 0) break;
     }

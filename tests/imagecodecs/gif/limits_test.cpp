@@ -1,8 +1,9 @@
 // What a GIF stream may make: logical screens under the one picture cap whatever the stream's size,
 // frames under the cap and paid for by their own image data, frames wider or taller than 32768
 // pixels drawn like any other, application blocks of every size read, frames cleared without
-// touching the screen, pictures and lists freed without telling anyone and in one pass. Fixtures from gifsicle, ImageMagick and
-// netpbm where those can make them, hostile streams byte by byte where no tool writes one.
+// touching the screen, pictures and lists freed without telling anyone and in one pass. Fixtures
+// from gifsicle, ImageMagick and netpbm where those can make them, hostile streams byte by byte
+// where no tool writes one.
 #include <gtest/gtest.h>
 
 #include <algorithm>

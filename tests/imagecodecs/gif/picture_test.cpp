@@ -1,6 +1,7 @@
 // Whole GIF pictures from gifsicle, ImageMagick and Pillow against the C GIF library and against
 // ImageMagick's composites; written animations checked by gifdiff; the still bitmap; the
-// registration, the clipboard, copying, sizes; frames made from bitmaps and the optimisation edits.
+// registration, the clipboard, copying, sizes; files read as their bytes in memory; frames made
+// from bitmaps and the optimisation edits.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
