@@ -38,11 +38,16 @@ CLASSLIB_EXCEPTION(GIFException, EInvalidGraphic);
 constexpr std::int64_t GIFMaxPixels = static_cast<std::int64_t>(gdi::kMaxPicturePixels);
 // Width x height within 1 .. GIFMaxPixels (both above 0); otherwise "Invalid image dimensions".
 void CheckImageDimensions(std::int64_t width, std::int64_t height);
-// The most pixels `bytes` bytes of a GIF stream can describe, counted with 256 bytes to spare. A
-// code of LZW data gives at most one pixel more than the codes read since the last clear, and no
-// more than 4096, while codes are 12 bits wide from the 2048th on: no data yields more than about
-// 2731 pixels a byte, and GIFMaxPixelsPerByte stays above that.
+// The most pixels `bytes` bytes of LZW data can describe. A code gives at most one pixel more than
+// the codes read since the last clear, and no more than 4096, while codes are 12 bits wide from the
+// 2048th on: no data yields more than about 2731 pixels a byte, and GIFMaxPixelsPerByte stays above
+// that.
 constexpr std::int64_t GIFMaxPixelsPerByte = 4096;
+// The pixels a whole stream may hold beyond what its frames' own data describes (frames cut short,
+// whose missing pixels keep the fill): as many as 256 bytes could describe, once per stream.
+constexpr std::int64_t GIFUnpaidPixels = 256 * GIFMaxPixelsPerByte;
+// The most pixels `bytes` bytes of a GIF stream can describe: bytes x GIFMaxPixelsPerByte, plus
+// GIFUnpaidPixels.
 std::int64_t GIFPixelsFromBytes(std::int64_t bytes);
 
 // A warning as the codecs report it: severity (always 1) and text; the caller knows the sender.
@@ -65,6 +70,35 @@ void WriteTextBlocks(TStream* stream, TStrings* lines);
 void ReadTextBlocks(TStream* stream, TStrings* lines);
 // Skips data sub-blocks through the 0 terminator; false when the stream ended first.
 bool SkipSubBlocks(TStream* stream);
+// The bytes of the image data that follows (the data sub-blocks after the code size byte, without
+// their size bytes), counted up to the terminator, the end of the stream or `enough`, whichever
+// comes first. The stream is left where it was.
+std::int64_t PeekImageDataBytes(TStream* stream, std::int64_t enough);
+
+// Reads another stream through a buffer of its own, so that the many small reads and steps back
+// of a GIF stream's blocks cost no call on the stream beneath. Read-only. The source's size is taken
+// once; the source is left where reading stands when the buffer is freed.
+class TGIFReadBuffer : public TStream {
+public:
+    explicit TGIFReadBuffer(TStream* source);
+    ~TGIFReadBuffer() override;
+    TGIFReadBuffer(const TGIFReadBuffer&) = delete;
+    TGIFReadBuffer& operator=(const TGIFReadBuffer&) = delete;
+    const char* ClassName() const override { return "TGIFReadBuffer"; }
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void*, std::int64_t) override { return 0; }
+    std::int64_t Seek(std::int64_t offset, int origin) override;
+    std::int64_t Size() override { return SourceSize; }
+
+private:
+    // Reads from the source at Pos into dst; what arrived.
+    std::int64_t ReadSource(void* dst, std::int64_t count);
+
+    TStream* Source;
+    std::vector<BYTE> Buffer;
+    std::int64_t BufferStart = 0, BufferLength = 0;  // the source bytes the buffer holds
+    std::int64_t Pos = 0, SourcePos = 0, SourceSize = 0;
+};
 
 // The handle when it is not 0; otherwise EOutOfResources with the system text of the last error
 // (or "Out of system resources").
@@ -1029,10 +1063,11 @@ public:
     TGIFColorMap* GetGlobalColorMap() { return Header->GlobalMap.get(); }
     TColor ScreenBackground() { return Header->BackgroundRGB(); }
     int HighestBitDepth();
-    // While a stream is read: takes a frame's pixels from what the stream's bytes can describe,
-    // or raises "Invalid image dimensions" when they cannot describe them, so that the frames of a
-    // stream never take more memory than its bytes can fill.
-    void ReserveLoadPixels(std::int64_t pixels);
+    // A frame being read pays for its pixels with the bytes of its own image data: those its data
+    // cannot describe come out of the stream's GIFUnpaidPixels, or raise "Invalid image dimensions"
+    // when that cannot cover them, so that what a stream's frames take follows what their data can
+    // describe, never what other blocks (comments, application data) hold.
+    void ReserveLoadPixels(std::int64_t pixels, std::int64_t dataBytes);
 
     // TGIFImageLink
     void Warning(TObject* Sender, int Severity, const std::string& Message) override;
@@ -1071,8 +1106,8 @@ private:
     bool PaletteRequest = false;
     HPALETTE GlobalPalette = nullptr;
     std::unique_ptr<TBitmap> CachedBitmap;
-    // The pixels the rest of the stream being read can still describe; -1 outside a read.
-    std::int64_t LoadPixelsLeft = -1;
+    // What is left of the stream's GIFUnpaidPixels while a stream is read; -1 outside a read.
+    std::int64_t LoadUnpaidLeft = -1;
 };
 
 // The module's start-up and shutdown, called by the program on its user-interface thread: "gif"

@@ -1,7 +1,7 @@
 // Fuzz target of whole GIF pictures: the header, the block loop with every extension class, the
-// frames and the trailer read from the input; a picture that loads must be no larger than its
-// bytes can fill, and is written and read again, its still bitmap is made and its frames, and those
-// of a copy, are played once by a synchronous painter whose clock never waits.
+// frames and the trailer read from the input; a picture that loads must hold no more than its
+// image data can describe, and is written and read again, its still bitmap is made and its frames,
+// and those of a copy, are played once by a synchronous painter whose clock never waits.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,12 +27,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (in.Position() != 0) std::abort();
         return 0;
     }
-    // A picture is no larger than its bytes can fill: the screen, and the frames together.
+    // The screen is within the picture cap, and the frames together hold no more than the bytes
+    // of their image data can describe: the stream's bytes less the text and application data
+    // it was found to hold, which pay for no pixel.
     const std::int64_t screen = static_cast<std::int64_t>(picture.Width()) * picture.Height();
-    std::int64_t framePixels = 0;
-    for (int i = 0; i < picture.FrameCount(); ++i) framePixels += picture.Frame(i)->IndexDataSize;
-    const std::int64_t describable = GIFPixelsFromBytes(static_cast<std::int64_t>(size));
-    if (screen > GIFMaxPixels || screen > describable || framePixels > describable) std::abort();
+    std::int64_t framePixels = 0, otherBytes = 0;
+    for (int i = 0; i < picture.FrameCount(); ++i) {
+        TGIFSubImage* frame = picture.Frame(i);
+        framePixels += frame->IndexDataSize;
+        for (int k = 0; k < frame->FrameExtensions->ItemCount(); ++k) {
+            TGIFItem* e = frame->FrameExtensions->ItemAt(k);
+            TStringList* lines = nullptr;
+            if (auto* c = dynamic_cast<TGIFCommentExtension*>(e)) lines = c->TextLines.get();
+            if (auto* t = dynamic_cast<TGIFTextExtension*>(e)) lines = t->TextLines.get();
+            for (int l = 0; lines && l < lines->Count(); ++l) otherBytes += static_cast<std::int64_t>(lines->Strings(l).size());
+            if (auto* a = dynamic_cast<TGIFUnknownAppExtension*>(e))
+                for (const TGIFBlock& b : a->DataBlocks) otherBytes += static_cast<std::int64_t>(b.Data.size());
+        }
+    }
+    if (screen > GIFMaxPixels || framePixels > GIFPixelsFromBytes(static_cast<std::int64_t>(size) - otherBytes)) std::abort();
     // Small pictures only: the work per input stays short.
     std::int64_t pixels = screen;
     for (int i = 0; i < picture.FrameCount(); ++i)

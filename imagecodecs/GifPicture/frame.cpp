@@ -254,11 +254,16 @@ void TGIFSubImage::LoadFromStream(TStream* stream) {
         if (TryGetByte(stream, codeSize)) SkipSubBlocks(stream);
         return;
     }
-    // Pixels are made only as far as the bytes that follow can describe them.
+    // The frame's own image data pays for its pixels, looked at before any pixel is made: no
+    // more of it is read than the pixels need.
     const std::int64_t pixels = static_cast<std::int64_t>(Width()) * Height();
     CheckImageDimensions(Width(), Height());
-    if (pixels > GIFPixelsFromBytes(stream->Size() - stream->Position())) RaiseGIFError(TGIFMessageId::InvalidDimensions);
-    if (Image) Image->ReserveLoadPixels(pixels);
+    const std::int64_t needed = (pixels + GIFMaxPixelsPerByte - 1) / GIFMaxPixelsPerByte;
+    const std::int64_t dataBytes = PeekImageDataBytes(stream, needed);
+    if (Image)
+        Image->ReserveLoadPixels(pixels, dataBytes);
+    else if (pixels - dataBytes * GIFMaxPixelsPerByte > GIFUnpaidPixels)
+        RaiseGIFError(TGIFMessageId::InvalidDimensions);
     AllocIndexData();
     DecodeGIFPixels(stream, IndexData.get(), Width(), Height(), Interlaced(), 0,
                     [this](int severity, const std::string& text) { Warn(severity, text); });

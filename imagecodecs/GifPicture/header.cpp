@@ -20,7 +20,8 @@ void TGIFItem::WriteFile(const std::string& fileName) {
 
 void TGIFItem::ReadFile(const std::string& fileName) {
     TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
-    LoadFromStream(&stream);
+    TGIFReadBuffer buffered(&stream);
+    LoadFromStream(&buffered);
 }
 
 // ---- Lists -----------------------------------------------------------------------------------------

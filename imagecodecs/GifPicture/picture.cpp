@@ -3,6 +3,7 @@
 // an animation through painters) and compaction.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "imagecodecs/GifPicture.h"
 #include "imagecodecs/GifPicture/painterthread.h"
@@ -233,24 +234,29 @@ void TGIFPicture::SetPalette(HPALETTE palette) {
 
 // ---- Reading and writing -------------------------------------------------------------------------
 
-void TGIFPicture::ReserveLoadPixels(std::int64_t pixels) {
-    if (LoadPixelsLeft < 0) return;
-    if (pixels > LoadPixelsLeft) RaiseGIFError(TGIFMessageId::InvalidDimensions);
-    LoadPixelsLeft -= pixels;
+void TGIFPicture::ReserveLoadPixels(std::int64_t pixels, std::int64_t dataBytes) {
+    const std::int64_t unpaid = pixels - dataBytes * GIFMaxPixelsPerByte;
+    if (unpaid <= 0) return;
+    // A frame read on its own, outside a stream's read, has the whole allowance.
+    const std::int64_t left = LoadUnpaidLeft < 0 ? GIFUnpaidPixels : LoadUnpaidLeft;
+    if (unpaid > left) RaiseGIFError(TGIFMessageId::InvalidDimensions);
+    if (LoadUnpaidLeft >= 0) LoadUnpaidLeft -= unpaid;
 }
 
 void TGIFPicture::LoadFromStream(TStream* Stream) {
     ProgressScope progress(this, TGIFMessageId::Loading, true);
     Clear();
     const std::int64_t start = Stream->Position();
-    // What the stream's bytes can describe bounds the frames' pixels together and the logical
-    // screen, which is drawn whole: a screen beyond the picture cap, or far larger than anything
-    // its bytes could fill, is refused like a frame.
-    const std::int64_t describable = GIFPixelsFromBytes(Stream->Size() - start);
-    // A refused screen is not kept: what was read stays, on a screen of no size.
-    auto checkScreen = [this, describable] {
+    // A stream not in memory is read through a buffer: a GIF stream is read in small pieces.
+    std::optional<TGIFReadBuffer> buffered;
+    TStream* in = Stream;
+    if (!dynamic_cast<TCustomMemoryStream*>(Stream)) in = &buffered.emplace(Stream);
+    // The logical screen is drawn whole, once: any screen within the picture cap is taken,
+    // whatever the stream's size. A refused screen is not kept: what was read stays, on a screen
+    // of no size.
+    auto checkScreen = [this] {
         const std::int64_t w = Header->Width(), h = Header->Height();
-        if (w == 0 || h == 0 || (gdi::PictureSizeAllowed(w, h) && w * h <= describable)) return;
+        if (w == 0 || h == 0 || gdi::PictureSizeAllowed(w, h)) return;
         Header->SetWidth(0);
         Header->SetHeight(0);
         RaiseGIFError(TGIFMessageId::InvalidDimensions);
@@ -258,14 +264,14 @@ void TGIFPicture::LoadFromStream(TStream* Stream) {
     struct Budget {
         std::int64_t& Left;
         ~Budget() { Left = -1; }
-    } budget{LoadPixelsLeft};
-    LoadPixelsLeft = describable;
+    } budget{LoadUnpaidLeft};
+    LoadUnpaidLeft = GIFUnpaidPixels;
     try {
-        Header->LoadFromStream(Stream);
+        Header->LoadFromStream(in);
         checkScreen();
-        Frames->ReadItems(Stream);
+        Frames->ReadItems(in);
         TGIFTrailer trailer(this);
-        trailer.LoadFromStream(Stream);
+        trailer.LoadFromStream(in);
         // A logical screen of no size takes the frames' extent.
         if (Header->Width() == 0 || Header->Height() == 0) {
             int w = 0, h = 0;
@@ -279,10 +285,10 @@ void TGIFPicture::LoadFromStream(TStream* Stream) {
         }
     } catch (const std::bad_alloc&) {
         // Memory that runs out anyway is the class library's failure, not the runtime's.
-        Stream->SetPosition(start);
+        in->SetPosition(start);
         throw EOutOfMemory("Out of memory");
     } catch (...) {
-        Stream->SetPosition(start);
+        in->SetPosition(start);
         throw;
     }
 }

@@ -1,5 +1,5 @@
 // The GIF module's low layer: its exception, the picture size cap, the byte and sub-block routines
-// of GIF streams, row arithmetic and the 216-colour cube palette.
+// of GIF streams, their buffered reading, row arithmetic and the 216-colour cube palette.
 #include <algorithm>
 #include <vector>
 
@@ -12,7 +12,9 @@ void CheckImageDimensions(std::int64_t width, std::int64_t height) {
     if (!gdi::PictureSizeAllowed(width, height)) RaiseGIFError(TGIFMessageId::InvalidDimensions);
 }
 
-std::int64_t GIFPixelsFromBytes(std::int64_t bytes) { return (std::max<std::int64_t>(bytes, 0) + 256) * GIFMaxPixelsPerByte; }
+std::int64_t GIFPixelsFromBytes(std::int64_t bytes) {
+    return std::max<std::int64_t>(bytes, 0) * GIFMaxPixelsPerByte + GIFUnpaidPixels;
+}
 
 void PutByte(TStream* stream, BYTE b) { stream->WriteBuffer(&b, 1); }
 
@@ -59,6 +61,75 @@ bool SkipSubBlocks(TStream* stream) {
         if (n == 0) return true;
         if (stream->Read(skip, n) != n) return false;
     }
+}
+
+std::int64_t PeekImageDataBytes(TStream* stream, std::int64_t enough) {
+    const std::int64_t start = stream->Position();
+    std::int64_t bytes = 0;
+    BYTE n = 0, skip[255];
+    if (TryGetByte(stream, n))  // the code size
+        while (bytes < enough && TryGetByte(stream, n) && n != 0) {
+            const std::int64_t got = stream->Read(skip, n);
+            bytes += std::max<std::int64_t>(got, 0);
+            if (got < n) break;
+        }
+    stream->SetPosition(start);
+    return bytes;
+}
+
+// ---- Buffered reading --------------------------------------------------------------------------------
+
+namespace {
+constexpr std::int64_t kReadBufferBytes = 64 * 1024;
+}
+
+TGIFReadBuffer::TGIFReadBuffer(TStream* source)
+    : Source(source), Buffer(static_cast<std::size_t>(kReadBufferBytes)), Pos(source->Position()), SourcePos(Pos),
+      SourceSize(source->Size()) {}
+
+TGIFReadBuffer::~TGIFReadBuffer() {
+    if (SourcePos != Pos) Source->Seek(Pos, soFromBeginning);
+}
+
+std::int64_t TGIFReadBuffer::ReadSource(void* dst, std::int64_t count) {
+    if (SourcePos != Pos) SourcePos = Source->Seek(Pos, soFromBeginning);
+    const std::int64_t got = std::max<std::int64_t>(Source->Read(dst, count), 0);
+    SourcePos += got;
+    return got;
+}
+
+std::int64_t TGIFReadBuffer::Read(void* buffer, std::int64_t count) {
+    auto* out = static_cast<BYTE*>(buffer);
+    std::int64_t done = 0;
+    while (done < count) {
+        if (Pos >= BufferStart && Pos < BufferStart + BufferLength) {
+            const std::int64_t n = std::min(count - done, BufferStart + BufferLength - Pos);
+            std::copy_n(Buffer.data() + (Pos - BufferStart), n, out + done);
+            Pos += n;
+            done += n;
+            continue;
+        }
+        if (Pos < 0 || Pos >= SourceSize) break;
+        if (count - done >= kReadBufferBytes) {
+            // A large read goes straight to its destination.
+            const std::int64_t got = ReadSource(out + done, count - done);
+            Pos += got;
+            done += got;
+            break;
+        }
+        BufferStart = Pos;
+        BufferLength = ReadSource(Buffer.data(), kReadBufferBytes);
+        if (BufferLength == 0) break;
+    }
+    return done;
+}
+
+std::int64_t TGIFReadBuffer::Seek(std::int64_t offset, int origin) {
+    const std::int64_t base = origin == soFromCurrent ? Pos : origin == soFromEnd ? SourceSize : 0;
+    // A position before the start is refused, as by a file.
+    if (base + offset < 0) return -1;
+    Pos = base + offset;
+    return Pos;
 }
 
 HGDIOBJ CheckGDIHandle(HGDIOBJ handle) {

@@ -80,7 +80,8 @@ void TGIFGraphic::LoadFromStream(TStream* Stream) {
         }
         HPALETTE p = palette;
         palette = nullptr;
-        MakeImage(this, pf8bit, p, width, height, in.Size(), "Not a valid GIF file.");
+        // The image's own data pays for its pixels, not what else the stream holds.
+        MakeImage(this, pf8bit, p, width, height, static_cast<std::int64_t>(data.size()), "Not a valid GIF file.");
         std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height), 0);
         TGIFLZW decoder;
         decoder.InitialCodeSize = codeSize;

@@ -66,16 +66,46 @@ TEST_F(GifSkin, GifFacesAndMaskPaintAsTheirBmpTwins) {
     EXPECT_EQ(form->ClientWidth(), 200);
 }
 
+// Writes the test skin into its own folder with a GIF mask that ImageMagick made from the BMP one
+// and gifsicle gave the logical screen `screen`; the description's path, and the mask's in path.
+std::string SkinWithMaskScreen(const std::string& name, const std::string& screen, std::string& path) {
+    SkinSpec spec = StandardSkin();
+    spec.maskName = "mask.gif";
+    const std::string folder = "c:\\skins\\" + name + "\\";
+    const std::string file = WriteSkin(folder, spec);
+    path = win::LocalPath(folder + spec.maskName);
+    const std::string cmd = "convert 'bmp:" + path + "' 'gif:" + path + "' && gifsicle -b --logical-screen " + screen + " '" + path + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return file;
+}
+
+// A mask GIF whose logical screen is far larger than its image, as gifsicle writes it, loads
+// whatever its file's size: the window takes the screen's size, and the screen's pixels outside the
+// image are cut away, so the window's shape is that of its BMP twin.
+TEST_F(GifSkin, AMaskWithALargeScreenAroundItsImageShapesTheWindowAsItsBmpTwin) {
+    skin->LoadSkin(Write("bmptwin", StandardSkin()));
+    HRGN twin = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(CombineRgn(twin, gdi::WindowRegion(form->Handle()), nullptr, RGN_COPY), ERROR);
+    std::string path;
+    const std::string file = SkinWithMaskScreen("largescreen", "4000x3000", path);
+    ASSERT_LT(testsupport::ReadAll(path).size(), 2000u);
+    skin->LoadSkin(file);
+    ASSERT_NE(skin->MaskBitmap(), nullptr);
+    EXPECT_EQ(skin->MaskBitmap()->Width(), 4000);
+    EXPECT_EQ(skin->MaskBitmap()->Height(), 3000);
+    EXPECT_EQ(form->ClientWidth(), 4000);
+    EXPECT_EQ(form->ClientHeight(), 3000);
+    HRGN shaped = gdi::WindowRegion(form->Handle());
+    ASSERT_NE(shaped, nullptr);
+    EXPECT_TRUE(EqualRgn(shaped, twin));
+    DeleteObject(ToGdiObj(twin));
+}
+
 // A mask GIF whose logical screen claims 12000 x 12000 pixels around its small image is refused
 // when it is read, before the skin sizes any bitmap to that screen.
 TEST_F(GifSkin, AMaskWithAScreenBeyondThePictureCapIsRefusedBeforeAnyBitmapIsSized) {
-    SkinSpec spec = StandardSkin();
-    spec.maskName = "mask.gif";
-    const std::string folder = "c:\\skins\\hugescreen\\";
-    const std::string file = WriteSkin(folder, spec);
-    const std::string path = win::LocalPath(folder + spec.maskName);
-    const std::string cmd = "convert 'bmp:" + path + "' 'gif:" + path + "' && gifsicle -b --logical-screen 12000x12000 '" + path + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    std::string path;
+    const std::string file = SkinWithMaskScreen("hugescreen", "12000x12000", path);
     try {
         skin->LoadSkin(file);
         ADD_FAILURE() << "the skin loaded";

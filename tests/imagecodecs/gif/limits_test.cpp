@@ -1,11 +1,15 @@
-// What a GIF stream may make: logical screens and frames under the one picture cap and within what
-// the stream's bytes can describe, frames wider or taller than 32768 pixels drawn like any other,
-// application blocks of every size read, frames cleared without touching the screen, pictures and
-// lists freed without telling anyone and in one pass. Fixtures from gifsicle, ImageMagick and
-// netpbm where those can make them, hostile streams byte by byte where no tool writes one.
+// What a GIF stream may make: logical screens under the one picture cap whatever the stream's size,
+// frames under the cap and paid for by their own image data, frames wider or taller than 32768
+// pixels drawn like any other, application blocks of every size read, frames cleared without
+// touching the screen, pictures and lists freed without telling anyone and in one pass. Fixtures
+// from gifsicle, ImageMagick and netpbm where those can make them, hostile streams byte by byte
+// where no tool writes one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "gif_bytes.h"
+#include "gif_reference.h"
 #include "gif_tools.h"
 #include "platform/gdi/wingdi.h"
 
@@ -25,7 +29,7 @@ std::string EmptyFrame(int left, int top, int w, int h) {
     return "," + Le16(left) + Le16(top) + Le16(w) + Le16(h) + std::string(1, '\0') + kNoPixels;
 }
 
-TEST(GifLimits, ScreensBeyondTheCapOrBeyondWhatTheirBytesDescribeAreRefused) {
+TEST(GifLimits, ScreensBeyondTheCapAreRefused) {
     ToolDir dir;
     const std::string small = Made(dir, "convert -size 4x4 xc:red small.gif", "small.gif");
     ASSERT_EQ(small.substr(0, 3), "GIF");
@@ -39,8 +43,8 @@ TEST(GifLimits, ScreensBeyondTheCapOrBeyondWhatTheirBytesDescribeAreRefused) {
     screen0.replace(6, 4, std::string(4, '\0'));
     const Case refused[] = {
         {"12000 x 12000", Made(dir, "gifsicle --logical-screen 12000x12000 small.gif > a.gif", "a.gif")},
+        {"8193 x 8192", Made(dir, "gifsicle --logical-screen 8193x8192 small.gif > c.gif", "c.gif")},
         {"65535 x 65535", Made(dir, "gifsicle --logical-screen 65535x65535 small.gif > b.gif", "b.gif")},
-        {"8192 x 8192 in 37 bytes", Made(dir, "gifsicle --logical-screen 8192x8192 small.gif > c.gif", "c.gif")},
         {"no screen, a frame at 60000,60000", screen0},
     };
     for (const Case& c : refused) {
@@ -53,37 +57,115 @@ TEST(GifLimits, ScreensBeyondTheCapOrBeyondWhatTheirBytesDescribeAreRefused) {
         ASSERT_EQ(l.Picture->Height(), 0);
         EXPECT_EQ(l.Picture->ScreenBitmap(), nullptr);
     }
-    // A screen larger than its frame that the bytes can fill loads, its still bitmap of its size.
-    Loaded fits = Load(Made(dir, "gifsicle --logical-screen 300x200 small.gif > d.gif", "d.gif"));
-    ASSERT_EQ(fits.Error, "");
-    ASSERT_NE(fits.Picture->ScreenBitmap(), nullptr);
-    EXPECT_EQ(fits.Picture->ScreenBitmap()->Width(), 300);
-    EXPECT_EQ(fits.Picture->ScreenBitmap()->Height(), 200);
 }
 
-TEST(GifLimits, FramesTakeNoMoreMemoryThanTheirStreamCanFill) {
+// Screens far larger than their frames, as gifsicle and ImageMagick write them, open whatever the
+// file's size, as the C library opens them; the still bitmap is the screen with the frame drawn at
+// its place only.
+TEST(GifLimits, ScreensLargerThanTheirFramesOpenWhateverTheFileSize) {
+    ToolDir dir;
+    ASSERT_EQ(dir.Run("convert -size 100x100 xc:blue blue.gif && convert -size 1x1 xc:red red.gif"), 0);
+    struct Case {
+        const char* Command;
+        int Width, Height;
+        COLORREF Colour;
+    };
+    const Case cases[] = {
+        {"gifsicle --logical-screen 1920x1080 blue.gif > out.gif", 1920, 1080, RGB(0, 0, 255)},
+        {"gifsicle --logical-screen 8192x8192 blue.gif > out.gif", 8192, 8192, RGB(0, 0, 255)},
+        {"convert red.gif -page 4000x3000+1900+1400 out.gif", 4000, 3000, RGB(255, 0, 0)},
+        {"convert red.gif -page 8192x8192+0+0 out.gif", 8192, 8192, RGB(255, 0, 0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Command);
+        const std::string gif = Made(dir, c.Command, "out.gif");
+        ASSERT_LT(gif.size(), 300u);
+        const RefGif ref = RefDecode(gif);
+        ASSERT_EQ(ref.Error, 0);
+        ASSERT_EQ(ref.Width, c.Width);
+        ASSERT_EQ(ref.Height, c.Height);
+        ASSERT_EQ(ref.Frames.size(), 1u);
+        Loaded l = Load(gif);
+        ASSERT_EQ(l.Error, "");
+        EXPECT_EQ(l.Picture->Width(), ref.Width);
+        EXPECT_EQ(l.Picture->Height(), ref.Height);
+        ASSERT_EQ(l.Picture->FrameCount(), 1);
+        TGIFSubImage* frame = l.Picture->Frame(0);
+        const RefFrame& want = ref.Frames[0];
+        EXPECT_EQ(frame->Left(), want.Left);
+        EXPECT_EQ(frame->Top(), want.Top);
+        ASSERT_EQ(frame->Width(), want.Width);
+        ASSERT_EQ(frame->Height(), want.Height);
+        EXPECT_EQ(std::vector<std::uint8_t>(frame->IndexData.get(), frame->IndexData.get() + frame->IndexDataSize), want.Pixels);
+        TBitmap* still = l.Picture->ScreenBitmap();
+        ASSERT_NE(still, nullptr);
+        ASSERT_EQ(still->Width(), c.Width);
+        ASSERT_EQ(still->Height(), c.Height);
+        const int right = want.Left + want.Width - 1, bottom = want.Top + want.Height - 1;
+        EXPECT_EQ(gdi::BitmapPixel(still->Handle(), want.Left, want.Top) & 0xFFFFFF, c.Colour);
+        EXPECT_EQ(gdi::BitmapPixel(still->Handle(), right, bottom) & 0xFFFFFF, c.Colour);
+        EXPECT_NE(gdi::BitmapPixel(still->Handle(), right + 1, bottom) & 0xFFFFFF, c.Colour);
+        EXPECT_NE(gdi::BitmapPixel(still->Handle(), right, bottom + 1) & 0xFFFFFF, c.Colour);
+    }
+}
+
+// A comment block of `bytes` text bytes.
+std::string Comment(int bytes) {
+    std::string s = "\x21\xFE";
+    for (int left = bytes; left > 0; left -= 255) {
+        const int n = std::min(left, 255);
+        s += static_cast<char>(n) + std::string(static_cast<std::size_t>(n), 'c');
+    }
+    return s + std::string(1, '\0');
+}
+
+// `frames` images of width x height whose image data is one LZW byte each (minimum code size 8,
+// one sub-block of one byte).
+std::string OneByteFrames(int frames, int width, int height) {
+    std::string s;
+    for (int i = 0; i < frames; ++i)
+        s += "," + Le16(0) + Le16(0) + Le16(width) + Le16(height) + std::string(1, '\0') + std::string("\x08\x01\x00\x00", 4);
+    return s;
+}
+
+TEST(GifLimits, FramesArePaidForByTheirOwnImageData) {
     const std::string head = GifHeader(1, 1, 1);
+    auto emptyFrames = [&head](int frames, int w, int h) {
+        std::string gif = head;
+        for (int i = 0; i < frames; ++i) gif += EmptyFrame(0, 0, w, h);
+        return gif + ";";
+    };
     struct Case {
         const char* Name;
-        int Frames, Width, Height;
+        std::string Gif;
     };
     const Case refused[] = {
-        // 300 bytes claiming 20 frames of 8192 x 8192: each more than the whole stream can describe.
-        {"20 frames of 8192 x 8192", 20, 8192, 8192},
-        // Each frame alone fits what the rest of the stream could describe; together they do not.
-        {"40 frames of 1000 x 1000", 40, 1000, 1000},
+        // 300 bytes claiming 20 frames of 8192 x 8192.
+        {"20 frames of 8192 x 8192", emptyFrames(20, 8192, 8192)},
+        // What no frame's data describes comes from one allowance for the whole stream.
+        {"40 frames of 1000 x 1000", emptyFrames(40, 1000, 1000)},
+        // A comment pays for no frame, wherever it stands.
+        {"4 frames of 8192 x 8192, then a 64 KB comment", head + OneByteFrames(4, 8192, 8192) + Comment(65536) + ";"},
+        {"60 frames of 8192 x 8192, then a 1 MB comment", head + OneByteFrames(60, 8192, 8192) + Comment(1 << 20) + ";"},
+        {"a 64 KB comment, then a frame of 8192 x 8192", head + Comment(65536) + OneByteFrames(1, 8192, 8192) + ";"},
     };
     for (const Case& c : refused) {
         SCOPED_TRACE(c.Name);
-        std::string gif = head;
-        for (int i = 0; i < c.Frames; ++i) gif += EmptyFrame(0, 0, c.Width, c.Height);
-        gif += ";";
-        Loaded l = Load(gif);
+        Loaded l = Load(c.Gif);
         EXPECT_EQ(l.Error, "Invalid image dimensions");
         EXPECT_EQ(l.PositionAfterFailure, 0);
+        // The C library refuses them too.
+        EXPECT_NE(RefDecode(c.Gif).Error, 0);
     }
-    // A frame cut short that its bytes could plausibly have filled loads, with the rest 0.
+    // Frames whose data describes them load, however densely it packs them: ImageMagick's one
+    // colour of 4096 x 4096; and a frame cut short that its bytes could plausibly have filled
+    // loads with the rest 0.
     ToolDir dir;
+    const std::string solid = Made(dir, "convert -size 4096x4096 xc:red solid.gif", "solid.gif");
+    Loaded dense = Load(solid);
+    ASSERT_EQ(dense.Error, "");
+    ASSERT_EQ(dense.Picture->FrameCount(), 1);
+    EXPECT_EQ(dense.Picture->Frame(0)->IndexDataSize, 4096 * 4096);
     const std::string whole = Made(dir, "convert -seed 7 -size 300x300 plasma:fractal -colors 64 p.gif", "p.gif");
     ASSERT_GT(whole.size(), 4000u);
     Loaded cut = Load(whole.substr(0, whole.size() / 2));

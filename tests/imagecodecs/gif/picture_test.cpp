@@ -1,6 +1,7 @@
 // Whole GIF pictures from gifsicle, ImageMagick and Pillow against the C GIF library and against
 // ImageMagick's composites; written animations checked by gifdiff; the still bitmap; the
-// registration, the clipboard, copying, sizes; frames made from bitmaps and the optimisation edits.
+// registration, the clipboard, copying, sizes; files read as their bytes in memory; frames made
+// from bitmaps and the optimisation edits.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -102,6 +103,53 @@ TEST(GifPictureFiles, GifsicleAnimationsReadAsTheCLibraryReadsThem) {
         dir.Write("ours.gif", SaveBytes(p.get()));
         EXPECT_EQ(dir.Run("gifdiff anim.gif ours.gif"), 0) << c.What;
         ExpectSameAsLibrary(dir.Read("ours.gif"), c.What + " (written)");
+    }
+}
+
+// A file is read through a buffer: what it gives is what its bytes in memory give, across the
+// buffer's edges (long extension chains, large image data), and the file stands after the trailer
+// when the read succeeds and where the read began when it fails.
+TEST(GifPictureFiles, FilesReadAsTheirBytesInMemory) {
+    ToolDir dir;
+    MakeBoxes(dir);
+    ASSERT_EQ(dir.Run("gifsicle -l3 -d7 --comment hello --logical-screen 40x30 bg.gif --position 5,5 a.gif "
+                      "--position 20,10 b.gif c.gif > anim.gif && "
+                      "convert -seed 5 -size 700x500 plasma:fractal -colors 256 plasma.gif"),
+              0);
+    std::string chain = GifHeader(8, 8, 2);
+    for (int i = 0; i < 30000; ++i) chain += Gce(i % 4, i);
+    chain += ImageBlock(0, 0, 8, 8, Pattern(8, 8, 4), 2) + std::string("\x21\xFE\x03" "abc" "\x00", 7) + ";";
+    const std::string inputs[] = {dir.Read("anim.gif"), dir.Read("plasma.gif"), chain};
+    for (const std::string& gif : inputs) {
+        SCOPED_TRACE(gif.size());
+        dir.Write("in.gif", gif);
+        TGIFPicture fromFile;
+        fromFile.LoadFromFile(dir.Path("in.gif"));
+        auto fromMemory = LoadBytes(gif);
+        ASSERT_EQ(fromFile.FrameCount(), fromMemory->FrameCount());
+        for (int i = 0; i < fromFile.FrameCount(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(FramePixels(fromFile.Frame(i)), FramePixels(fromMemory->Frame(i)));
+            EXPECT_EQ(fromFile.Frame(i)->FrameExtensions->ItemCount(), fromMemory->Frame(i)->FrameExtensions->ItemCount());
+        }
+        EXPECT_EQ(SaveBytes(&fromFile), SaveBytes(fromMemory.get()));
+    }
+    // Where the file stands afterwards, with bytes before and after the picture.
+    const std::string refused = GifHeader(12000, 12000, 1) + ImageBlock(0, 0, 1, 1, {1}, 1) + ";";
+    const std::string pictures[] = {inputs[0], refused};
+    for (const std::string& gif : pictures) {
+        dir.Write("in.gif", "front" + gif + "back");
+        TFileStream file(dir.Path("in.gif"), fmOpenRead);
+        file.SetPosition(5);
+        TGIFPicture p;
+        bool failed = false;
+        try {
+            p.LoadFromStream(&file);
+        } catch (const GIFException&) {
+            failed = true;
+        }
+        EXPECT_EQ(failed, &gif == &pictures[1]);
+        EXPECT_EQ(file.Position(), failed ? 5 : static_cast<std::int64_t>(5 + gif.size()));
     }
 }
 

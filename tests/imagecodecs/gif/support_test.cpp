@@ -1,9 +1,11 @@
-// The GIF support layer: message texts, stream routines, row arithmetic, the DIB classes and the
-// colour lookups.
+// The GIF support layer: message texts, stream routines, buffered reading, row arithmetic, the DIB
+// classes and the colour lookups.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
+#include "gif_tools.h"
 #include "imagecodecs/GifPicture.h"
 
 namespace {
@@ -69,6 +71,53 @@ TEST(GifSupport, TextBlocksAndExactReads) {
     EXPECT_FALSE(TryGetByte(&empty, b));
     TStringStream unterminated(std::string("\x03" "abc\x02" "d", 6));
     EXPECT_FALSE(SkipSubBlocks(&unterminated));
+}
+
+// Small reads, steps back, jumps, reads larger than the buffer and past the end, through the buffer
+// over a file and straight from the same bytes in memory, give the same bytes and positions; the
+// file is left where reading stood.
+TEST(GifSupport, TheReadBufferReadsAsTheBytesBeneath) {
+    std::mt19937 rng(31);
+    std::string bytes(300000, '\0');
+    for (char& c : bytes) c = static_cast<char>(rng());
+    giftest::ToolDir dir;
+    dir.Write("bytes", bytes);
+    TFileStream file(dir.Path("bytes"), fmOpenRead);
+    TStringStream memory(bytes);
+    file.SetPosition(100);
+    memory.SetPosition(100);
+    std::int64_t last = 0;
+    {
+        TGIFReadBuffer buffered(&file);
+        EXPECT_EQ(buffered.Size(), 300000);
+        EXPECT_EQ(buffered.Position(), 100);
+        std::string a(100000, '\0'), b(100000, '\0');
+        for (int step = 0; step < 5000; ++step) {
+            SCOPED_TRACE(step);
+            const int kind = static_cast<int>(rng() % 10);
+            if (kind < 6) {
+                const std::int64_t n = kind == 0 ? 70000 + rng() % 30000 : 1 + rng() % 300;
+                ASSERT_EQ(buffered.Read(a.data(), n), memory.Read(b.data(), n));
+                ASSERT_EQ(a, b);
+            } else if (kind < 8) {
+                const std::int64_t back = -static_cast<std::int64_t>(rng() % 400);
+                if (memory.Position() + back < 0) continue;
+                ASSERT_EQ(buffered.Seek(back, soFromCurrent), memory.Seek(back, soFromCurrent));
+            } else if (kind == 8) {
+                const std::int64_t to = static_cast<std::int64_t>(rng() % 300100);
+                ASSERT_EQ(buffered.Seek(to, soFromBeginning), memory.Seek(to, soFromBeginning));
+            } else {
+                const std::int64_t back = -static_cast<std::int64_t>(rng() % 70000);
+                ASSERT_EQ(buffered.Seek(back, soFromEnd), memory.Seek(back, soFromEnd));
+            }
+        }
+        // Before the start is refused, as by the file, and the position stays.
+        last = buffered.Position();
+        EXPECT_EQ(buffered.Seek(-1, soFromBeginning), -1);
+        EXPECT_EQ(buffered.Position(), last);
+        EXPECT_EQ(buffered.Write("x", 1), 0);
+    }
+    EXPECT_EQ(file.Position(), last);
 }
 
 TEST(GifSupport, RowArithmeticAndCube) {

@@ -508,6 +508,34 @@ TEST(GifReader, ATruncatedFileKeepsWhatItHoldsAndTheRestIsIndexZero) {
     for (std::size_t i = same; i < b.size(); ++i) ASSERT_EQ(b[i], 0) << "pixel " << i << ", the data ends near " << same;
 }
 
+// The image's own data pays for its pixels: a frame of 8192 x 8192 whose data is one LZW byte is
+// refused, however large a comment stands beside it; with data that describes it, it loads.
+TEST(GifReader, AnImageIsPaidForByItsOwnDataNotByAComment) {
+    std::string comment = "!\xFE";
+    for (int i = 0; i < 257; ++i) comment += "\xFF" + std::string(255, 'c');
+    comment += std::string(1, '\0');
+    const std::string head = std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00", 13) + std::string(6, '\xFF');
+    const std::string frame = std::string(",\0\0\0\0\0\x20\0\x20\0", 10) + std::string("\x08\x01\x00\x00", 4);
+    for (const std::string& gif : {head + comment + frame + ";", head + frame + comment + ";"}) {
+        TGIFGraphic g;
+        TStringStream s(gif);
+        try {
+            g.LoadFromStream(&s);
+            ADD_FAILURE() << "loaded";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, "Invalid image dimensions");
+        }
+    }
+    testsupport::TempState state;
+    const std::string gif = state.Path("solid.gif");
+    ASSERT_TRUE(Shell("convert -size 4096x4096 xc:red " + gif));
+    TGIFGraphic solid;
+    TStringStream s(testsupport::ReadAll(gif));
+    solid.LoadFromStream(&s);
+    EXPECT_EQ(solid.Width(), 4096);
+    EXPECT_EQ(solid.Height(), 4096);
+}
+
 TEST(GifReader, ZeroBytesInExtensionsEarlyTrailerAndFaults) {
     testsupport::TempState state;
     const std::string src = state.Path("s.ppm"), gif = state.Path("a.gif");
