@@ -31,7 +31,7 @@ struct Look {
 // them, never inside a bare wait: a loop that pumps, tests its state and waits sees whatever the
 // click changed, and what the click posted, at its next pump. As a tick, it comes when the queue
 // holds no posted message, in turn with the program's own timers, so neither starves the other.
-class TGLibSource : public win::PollSource {
+class TGLibSource final : public win::PollSource {
 public:
     explicit TGLibSource(GMainContext* context) : FContext(context) {
         FWindow = AllocateHWnd([this](TMessage& m) {
