@@ -1,5 +1,6 @@
-// Loading the skin's pictures: a 1024 x 1024 24-bit BMP and a quality-90 JPEG of the same picture,
-// read and drawn into a 32-bit bitmap, beside Pillow (python3-pil) doing the same in the same run.
+// Loading the skin's pictures: a 1024 x 1024 24-bit BMP, a quality-90 JPEG of the same picture and
+// a grey progressive one, read and drawn into a 32-bit bitmap, beside Pillow (python3-pil) doing the
+// same in the same run.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -15,7 +16,7 @@ namespace {
 // The two files, written once: a smooth picture with fine noise, as skin faces are.
 struct Pictures {
     testsupport::TempState temp;
-    std::string bmp = temp.Path("face.bmp"), jpeg = temp.Path("face.jpg");
+    std::string bmp = temp.Path("face.bmp"), jpeg = temp.Path("face.jpg"), grey = temp.Path("grey.jpg");
     Pictures() {
         GraphicsStartup();
         JPEGStartup();
@@ -38,6 +39,12 @@ struct Pictures {
         j.CompressionQuality = 90;
         j.Assign(&b);
         j.SaveToFile(jpeg);
+        TJPEGImage g;
+        g.SetGrayscale(true);
+        g.ProgressiveEncoding = true;
+        g.CompressionQuality = 90;
+        g.Assign(&b);
+        g.SaveToFile(grey);
     }
 };
 
@@ -89,10 +96,14 @@ void BM_LoadBmp24(benchmark::State& state) { LoadAndDraw(state, Files().bmp); }
 void BM_LoadJpegQ90(benchmark::State& state) { LoadAndDraw(state, Files().jpeg); }
 void BM_PillowLoadBmp24(benchmark::State& state) { Pillow(state, Files().bmp); }
 void BM_PillowLoadJpegQ90(benchmark::State& state) { Pillow(state, Files().jpeg); }
+void BM_LoadGreyProgressiveJpeg(benchmark::State& state) { LoadAndDraw(state, Files().grey); }
+void BM_PillowLoadGreyProgressiveJpeg(benchmark::State& state) { Pillow(state, Files().grey); }
 
 BENCHMARK(BM_LoadBmp24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PillowLoadBmp24)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadJpegQ90)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PillowLoadJpegQ90)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadGreyProgressiveJpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PillowLoadGreyProgressiveJpeg)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace

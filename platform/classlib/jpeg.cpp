@@ -41,6 +41,17 @@ void SetMessage(char* to, const char* text) {
     std::snprintf(to, JMSG_LENGTH_MAX, "%s", text);
 }
 
+// Called by libjpeg before each step of reading the compressed data. Every scan of a progressive
+// or multi-scan stream visits all blocks of its components, however few bytes it has, so a small
+// file of many scans would cost a pass over the whole picture per scan; past kMaxJPEGScans the read
+// stops as a fault, before the extra scan's data is decoded.
+void OnProgress(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor || reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxJPEGScans) return;
+    auto* e = reinterpret_cast<ErrorMgr*>(cinfo->err);
+    SetMessage(e->message, "too many scans");
+    std::longjmp(e->jump, 1);
+}
+
 // Length of the JPEG stream at the start of `d`: up to and including the EOI marker; the whole
 // buffer when no end is found.
 std::size_t StreamLength(const std::uint8_t* d, std::size_t n) {
@@ -136,6 +147,9 @@ bool RunDecode(DecodeJob* job) {
         return false;
     }
     jpeg_create_decompress(&cinfo);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = OnProgress;
+    cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, job->data, job->size);
     jpeg_read_header(&cinfo, TRUE);
     job->width = static_cast<int>(cinfo.image_width);

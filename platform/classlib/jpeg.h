@@ -9,6 +9,9 @@
 enum TJPEGPixelFormat { jf24Bit, jf8Bit };
 enum TJPEGScale { jsFullSize, jsHalf, jsQuarter, jsEighth };
 
+// The most scans a stream may have (encoders write up to ten for a progressive colour picture).
+constexpr int kMaxJPEGScans = 100;
+
 // The JPEG module's start-up and shutdown: JPEGStartup appends "jpeg" and "jpg" to the picture-format
 // list (after the class library's own rows, GraphicsStartup); JPEGShutdown removes them. A program's
 // start calls them in module order (see graphics.h).
@@ -19,7 +22,9 @@ void JPEGShutdown();
 // bitmap). Broken data raises EInvalidGraphic "JPEG error: " + libjpeg's message; a frame larger than
 // the pixel cap of platform/gdi/picturelimits.h raises "JPEG error: picture too large", and one with
 // fewer bits of Huffman-coded data than it has 8 x 8 blocks "JPEG error: picture larger than its
-// data", both when the stream is read and before any pixel is allocated; and running out of memory raises EOutOfResources. Grey, RGB/YCbCr and CMYK
+// data", both when the stream is read and before any pixel is allocated; a stream of more than
+// kMaxJPEGScans scans raises "JPEG error: too many scans" when it is decoded, before the extra
+// scan's data is read; and running out of memory raises EOutOfResources. Grey, RGB/YCbCr and CMYK
 // (YCCK, plain or Adobe's inverted form) pictures are read.
 
 class TJPEGImage : public TGraphic {

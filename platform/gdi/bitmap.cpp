@@ -161,13 +161,11 @@ BOOL Blit(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, int 
     if (rop == BLACKNESS || rop == WHITENESS || rop == DSTINVERT) {
         if (!dst) return TRUE;
         RECT r{x + ddc->org.x, y + ddc->org.y, x + cx + ddc->org.x, y + cy + ddc->org.y};
-        std::uint32_t m = MaskOf(dst->bpp);
+        const std::uint32_t m = MaskOf(dst->bpp);
+        // The fill colour's table entry is looked up once for the whole fill, not once a pixel.
+        const std::uint32_t fill = rop == WHITENESS ? dst->RawOfRgb(RGB(255, 255, 255)) : dst->RawOfRgb(0);
         ForEachSpan(*ddc, *dst, r, [&](int yy, int x0, int x1) {
-            for (int xx = x0; xx < x1; ++xx) {
-                std::uint32_t d = dst->Raw(xx, yy);
-                std::uint32_t v = rop == DSTINVERT ? (~d & m) : rop == WHITENESS ? dst->RawOfRgb(RGB(255, 255, 255)) : dst->RawOfRgb(0);
-                dst->SetRaw(xx, yy, v);
-            }
+            for (int xx = x0; xx < x1; ++xx) dst->SetRaw(xx, yy, rop == DSTINVERT ? (~dst->Raw(xx, yy) & m) : fill);
         });
         return TRUE;
     }
