@@ -33,6 +33,9 @@ constexpr char kToolkitDomain[] = "gtk30";
 
 const char* ToolkitWord(const char* label) { return g_dgettext(kToolkitDomain, label); }
 
+// The toolkit's question before a save replaces a file (its own chooser asks it in these words).
+constexpr char kReplaceQuestion[] = "A file named “%s” already exists.  Do you want to replace it?";
+
 // A label without its mnemonic mark ("_Aç" -> "Aç"; "__" is a plain "_").
 std::string WithoutMnemonic(const char* label) {
     std::string out;
@@ -254,10 +257,14 @@ public:
             std::string path;
             if (!ProgramFileName(chosen, path)) continue;
             if (request.Save && (request.Options & ofOverwritePrompt) && g_file_test(chosen.c_str(), G_FILE_TEST_EXISTS)) {
+                // The system's own question, as the toolkit words it in the desktop's language.
                 TMessageBoxRequest ask;
-                ask.Caption = request.Title;
+                ask.Caption = request.Title.empty() ? FromUtf8(title.c_str()) : request.Title;
                 gchar* shown = g_filename_display_basename(chosen.c_str());
-                ask.Text = FromUtf8(shown) + " already exists.\nDo you want to replace it?";
+                gchar* question = g_strdup_printf(ToolkitWord(kReplaceQuestion), shown);
+                ask.Text = question;
+                ask.TextUtf8 = true;
+                g_free(question);
                 g_free(shown);
                 ask.Flags = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;
                 if (MessageBox(ask) != IDYES) continue;

@@ -67,6 +67,7 @@ struct Words {
     const char* save;
     const char* openTitle;
     const char* saveTitle;
+    const char* replace;  // the question before a save over liste.ini
 };
 
 TEST_F(TurkishDesktopTest, TheSystemsWordsAreTheDesktopsLanguage) {
@@ -83,8 +84,10 @@ TEST_F(TurkishDesktopTest, TheSystemsWordsAreTheDesktopsLanguage) {
         const char* locale;
         Words words;
     } cases[] = {
-        {"tr_TR.UTF-8", {"_Evet", "_Hayır", "_Tamam", "_İptal Et", "_Aç", "_Kaydet", "Aç", "Farklı Kaydet"}},
-        {"C", {"_Yes", "_No", "_OK", "_Cancel", "_Open", "_Save", "Open", "Save As"}},
+        {"tr_TR.UTF-8", {"_Evet", "_Hayır", "_Tamam", "_İptal Et", "_Aç", "_Kaydet", "Aç", "Farklı Kaydet",
+                          "\"liste.ini\" adında bir dosya zaten var.  Var olan dosya ile değiştirmek ister misiniz?"}},
+        {"C", {"_Yes", "_No", "_OK", "_Cancel", "_Open", "_Save", "Open", "Save As",
+                "A file named “liste.ini” already exists.  Do you want to replace it?"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.locale);
@@ -123,6 +126,22 @@ TEST_F(TurkishDesktopTest, TheSystemsWordsAreTheDesktopsLanguage) {
                                                     {GTK_RESPONSE_CANCEL, w.cancel}};
             EXPECT_EQ(reader.labels, labels);
         }
+        // A save over a file that is there asks first, in the toolkit's words; No keeps the dialog.
+        SCOPED_TRACE("replace question");
+        const std::string existing = state.Path("liste.ini");
+        testsupport::WriteAll(existing, "[Ayarlar]\r\n");
+        TSaveDialog dialog(nullptr);
+        dialog.Options |= ofOverwritePrompt;
+        dialog.InitialDir = state.Dir();
+        dialog.FileName = "liste.ini";
+        ChooserHand hand;
+        hand.want = existing;
+        g_timeout_add(25, ChooserHand::Tick, &hand);
+        EXPECT_FALSE(dialog.Execute()) << "No to the question leaves the dialog, then cancelled";
+        EXPECT_EQ(hand.fileSeen, existing);
+        EXPECT_EQ(hand.boxTitle, w.saveTitle);
+        EXPECT_EQ(hand.boxText, w.replace);
+        EXPECT_EQ(testsupport::ReadAll(existing), "[Ayarlar]\r\n");
     }
 }
 
