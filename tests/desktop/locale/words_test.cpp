@@ -1,6 +1,6 @@
 // The desktop started under LANG=tr_TR.UTF-8: the system's own words (a message box's buttons, a
-// file dialog's title and buttons) are the toolkit's Turkish ones, and its English ones in the C
-// locale; the programs' own case rules and numbers stay the C library's plain ones.
+// file dialog's title and buttons, the question before a save replaces a file) are the toolkit's
+// Turkish ones, and its English ones in the C locale; the programs' own case rules and numbers stay the C library's plain ones.
 #include <gtk/gtk.h>
 
 #include <cctype>
