@@ -71,6 +71,15 @@ char32_t DecodeAt(std::string_view s, size_t i, size_t& len) {
     return cp;
 }
 
+// As DecodeAt, but only a character's one spelling is a sequence: an overlong one, a surrogate or
+// a code point past U+10FFFF gives length 0.
+char32_t DecodeShortestAt(std::string_view s, size_t i, size_t& len) {
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};  // by sequence length
+    const char32_t cp = DecodeAt(s, i, len);
+    if (len > 1 && (cp < kLeast[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) len = 0;
+    return len == 0 ? 0 : cp;
+}
+
 }  // namespace
 
 std::string ToUtf8(std::string_view s) {
@@ -114,7 +123,7 @@ bool PathFromUtf8(std::string_view s, std::string& path) {
     size_t i = 0;
     while (i < s.size()) {
         size_t len = 0;
-        const char32_t cp = DecodeAt(s, i, len);
+        const char32_t cp = DecodeShortestAt(s, i, len);
         if (len == 0) return false;
         int e = FromUnicode(cp);
         if (e < 0 && cp >= 0x80 && cp < 0xA0 && ToUnicode(static_cast<unsigned char>(cp)) == 0xFFFD)
@@ -123,8 +132,6 @@ bool PathFromUtf8(std::string_view s, std::string& path) {
         out += static_cast<char>(static_cast<unsigned char>(e));
         i += len;
     }
-    // Only the one spelling of each character is the file's name (an overlong sequence is not).
-    if (PathToUtf8(out) != s) return false;
     path = std::move(out);
     return true;
 }
@@ -135,11 +142,9 @@ std::string ShownUtf8(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
         size_t len = 0;
-        const char32_t cp = DecodeAt(s, i, len);
-        std::string one;
-        if (len > 0 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) AppendUtf8(one, cp);
-        if (len > 0 && one.size() == len && s.compare(i, len, one) == 0) {
-            out += one;
+        DecodeShortestAt(s, i, len);
+        if (len > 0) {
+            out += s.substr(i, len);
             i += len;
         } else {
             AppendUtf8(out, 0xFFFD);
